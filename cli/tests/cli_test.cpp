@@ -1,0 +1,111 @@
+#include "cli/cli.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace rfsplitter {
+namespace {
+
+namespace fs = std::filesystem;
+
+class CliTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("rfsplitter-cli-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
+            "-" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  int Run(std::vector<std::string> args) {
+    out_.str("");
+    err_.str("");
+    return RunCli(args, out_, err_);
+  }
+
+  fs::path dir_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+};
+
+TEST_F(CliTest, DefaultsAreTheWindowsStartUpTexts) {
+  EXPECT_EQ(Run({"--topology", "narrow-splitter", "--directory", dir_.string()}), kExitOk);
+  EXPECT_EQ(out_.str(),
+            "L1 =  930. n  \nL2 =  930. n  \nC1 =  372. p  \nC2 =  186. p  \nC3 =  186. p  \n"
+            "R =  100    \n");
+  EXPECT_EQ(err_.str(), "wrote " + (dir_ / "NarrowSplitter12.1.i").string() + "\n");
+  EXPECT_TRUE(fs::exists(dir_ / "NarrowSplitter12.1.i"));
+}
+
+TEST_F(CliTest, AcceptsOptionEqualsValue) {
+  EXPECT_EQ(Run({"--topology=wide-quad", "--frequency=100", "--impedance=75",
+                 "--directory=" + dir_.string()}),
+            kExitOk);
+  EXPECT_TRUE(fs::exists(dir_ / "WideQuad100.i"));
+  EXPECT_NE(out_.str().find("L5 = "), std::string::npos);
+}
+
+TEST_F(CliTest, WarningsAndSilentRepairsGoToStandardError) {
+  EXPECT_EQ(Run({"--topology", "narrow-quad", "--frequency", "60000", "--impedance", "abc",
+                 "--directory", dir_.string()}),
+            kExitOk);
+  EXPECT_EQ(err_.str(),
+            "warning: frequency range outside recommended range.  \n"
+            "note: impedance \"abc\" is not a number; using 50\n"
+            "wrote " + (dir_ / "NarrowQuad12.1.i").string() + "\n");
+  EXPECT_EQ(Run({"--topology", "narrow-quad", "--frequency", "", "--impedance", "0.5",
+                 "--directory", dir_.string()}),
+            kExitOk);
+  EXPECT_EQ(err_.str(),
+            "note: frequency \"\" is empty; using 12.1\n"
+            "warning: Impedance range outside recommended limits.  \n"
+            "wrote " + (dir_ / "NarrowQuad12.1.i").string() + "\n");
+}
+
+TEST_F(CliTest, UnwritableDirectoryExitsOneWithTheReason) {
+  EXPECT_EQ(Run({"--topology", "wide-quad", "--directory", (dir_ / "missing").string()}),
+            kExitFileFailure);
+  EXPECT_NE(err_.str().find("could not write " + (dir_ / "missing" / "WideQuad12.1.i").string() +
+                            ": cannot create the file: No such file or directory"),
+            std::string::npos);
+}
+
+struct UsageCase {
+  const char* name;
+  std::vector<std::string> args;
+  const char* message;
+};
+
+class CliUsageTest : public CliTest, public testing::WithParamInterface<UsageCase> {};
+
+TEST_P(CliUsageTest, ExitsTwoWithUsage) {
+  EXPECT_EQ(Run(GetParam().args), kExitUsage);
+  EXPECT_NE(err_.str().find(GetParam().message), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("Usage: rfsplitter-cli"), std::string::npos);
+  EXPECT_EQ(out_.str(), "");
+  EXPECT_TRUE(fs::is_empty(dir_));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , CliUsageTest,
+    testing::Values(UsageCase{"NoArguments", {}, "--topology is required"},
+                    UsageCase{"UnknownTopology", {"--topology", "triplexer"}, "unknown topology"},
+                    UsageCase{"MissingValue", {"--topology"}, "needs a value"},
+                    UsageCase{"UnknownOption", {"--topology", "wide-quad", "--fast"},
+                              "unknown option '--fast'"}),
+    [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, HelpPrintsUsageAndSucceeds) {
+  EXPECT_EQ(Run({"--help"}), kExitOk);
+  EXPECT_EQ(out_.str().rfind("Usage: rfsplitter-cli", 0), 0u);
+  EXPECT_EQ(err_.str(), "");
+}
+
+}  // namespace
+}  // namespace rfsplitter

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds the project and either starts the program or runs every test,
+# installing whatever Debian packages are missing first.
+#
+#   ./dev.sh run [ARGS...]   build, then start the window (ARGS go to it)
+#   ./dev.sh test            build, then run all tests with CTest
+#   ./dev.sh build           build only
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+          qt6-base-dev libgl-dev ngspice)
+
+install_missing() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+  install_missing
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build build -j "$(nproc)"
+}
+
+case "${1:-}" in
+  run)
+    shift
+    build
+    exec build/bin/rfsplitter "$@"
+    ;;
+  test)
+    build
+    cd build
+    exec ctest --output-on-failure -j "$(nproc)"
+    ;;
+  build)
+    build
+    ;;
+  *)
+    echo "usage: $0 run|test|build" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,173 @@
+#include "simfile/simulation_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+
+#include "engine/number_text.h"
+#include "engine/product.h"
+#include "engine/topologies.h"
+
+namespace rfsplitter {
+namespace {
+
+constexpr char kEndOfLine[] = "\r\n";
+constexpr char kQuote[] = "\"";
+
+// A number item: a blank for a number that is not negative, the number's
+// text with a point whatever the user's locale, a blank.
+std::string Num(Number number) {
+  return (number.value < 0 ? "" : " ") + NumberText(number, '.') + " ";
+}
+std::string Num(float value) { return Num(Number::Single(value)); }
+std::string Num(double value) { return Num(Number::Double(value)); }
+
+// Appends one line built from its items.
+struct Lines {
+  std::string text;
+  Lines& operator<<(const std::string& line) {
+    text += line;
+    text += kEndOfLine;
+    return *this;
+  }
+};
+
+}  // namespace
+
+std::string SimulationFileName(Topology topology, float frequency_mhz) {
+  return std::string(TextsOf(topology).file_stem) + NumberText(frequency_mhz, '.') + ".i";
+}
+
+std::string SimulationFileHeader(Topology topology, float frequency_mhz, float impedance_ohms) {
+  Lines out;
+  out << std::string(TextsOf(topology).header_comment)
+      << "$ Freq of circuit is " + Num(frequency_mhz) + " MHz."
+      << "$ Impedance of circuit is " + Num(impedance_ohms) + " Ohms."
+      << "$ written by " + std::string(kMakerName) + "."
+      << "$ " + std::string(kMakerAddress) << "" << "";
+  return out.text;
+}
+
+std::string SimulationFileCircuit(const Design& design, float impedance_ohms) {
+  const Circuit& circuit = CircuitOf(design.topology);
+  Lines out;
+  for (const VariableEntry& v : circuit.variables) {
+    out << "AplacVar " + std::string(v.name) + " = " +
+               NumberText(design.Quantity(v.quantity), '.');
+  }
+  out << "";
+  for (const CircuitElement& e : circuit.reactive_elements) out << std::string(e.file_text);
+  if (circuit.blank_line_before_resistor) out << "";
+  out << std::string(circuit.resistor.file_text) + Num(design.resistor) << "";
+  const std::string z0 = Num(impedance_ohms);
+  out << "Defnport Filter 3 1 0" + z0 + " 2 0" + z0 + " 3 0" + z0;
+  return out.text;
+}
+
+std::string SimulationFileSweep(double frequency_hz) {
+  const double lo = 0.1 * frequency_hz;
+  const double hi = 1.9 * frequency_hz;
+  const std::string q = kQuote;
+  const std::string x_axis = "+   X Hz " + q + q + Num(lo) + Num(hi);
+  Lines out;
+  out << "" << "Sweep 'Filter'" << "+ LOOP 200 FREQ LOG " + Num(lo) + Num(hi) << "+   Window 0"
+      << x_axis << "+   Y dB " + q + "S21" + q + " -15 0 " << "+   Y2 dB " + q + "S31" + q + " -15 0 "
+      << "+   Window 1" << x_axis << "+   Y dB " + q + "S32" + q + " -30 0 " << "+   Window 2"
+      << "+   smith" << "  Display" << "  +  Window 0"
+      << "  +      Y " + q + "Output to Port 2" + q + " MAGDB(S(2, 1)) Marker 1"
+      << "  +      Y2 " + q + "Output to Port 3" + q + " MAGDB(S(3, 1)) Marker 2"
+      << "  +  Window 1" << "  +      Y " + q + "Reverse Isolation 3 to 2" + q + " MAGDB(S(3, 2))"
+      << "  +  Window 2" << "  +      MA " + q + " S11" + q + " S(1, 1)" << "EndSweep";
+  return out.text;
+}
+
+std::string SimulationFileText(const Design& design) {
+  const DesignInputs& in = design.inputs;
+  return SimulationFileHeader(design.topology, in.frequency_mhz, in.impedance_ohms) +
+         SimulationFileCircuit(design, in.impedance_ohms) + SimulationFileSweep(design.frequency_hz);
+}
+
+SimulationFileWriter::SimulationFileWriter(std::string directory)
+    : directory_(std::move(directory)) {
+  if (!directory_.empty() && directory_.back() != '/') directory_ += '/';
+}
+
+SimulationFileWriter::~SimulationFileWriter() { Discard(); }
+
+bool SimulationFileWriter::Create(Topology topology, float frequency_mhz) {
+  Discard();
+  failure_.clear();
+  path_ = directory_ + SimulationFileName(topology, frequency_mhz);
+  // "x" refuses an existing file, so a stray file of that name is never
+  // overwritten; another random suffix is tried instead.
+  std::random_device random;
+  for (int attempt = 0; attempt < 16 && file_ == nullptr; ++attempt) {
+    temporary_path_ = path_ + ".tmp" + std::to_string(random() % 1000000);
+    errno = 0;
+    file_ = std::fopen(temporary_path_.c_str(), "wbx");
+    if (file_ == nullptr && errno != EEXIST) break;
+  }
+  if (file_ == nullptr) {
+    temporary_path_.clear();
+    return Fail("cannot create the file");
+  }
+  return true;
+}
+
+bool SimulationFileWriter::WriteHeader(Topology topology, float frequency_mhz,
+                                       float impedance_ohms) {
+  return Write(SimulationFileHeader(topology, frequency_mhz, impedance_ohms));
+}
+
+bool SimulationFileWriter::WriteCircuit(const Design& design, float impedance_ohms) {
+  return Write(SimulationFileCircuit(design, impedance_ohms));
+}
+
+bool SimulationFileWriter::WriteSweepAndClose(double frequency_hz) {
+  if (!Write(SimulationFileSweep(frequency_hz))) return false;
+  errno = 0;
+  const bool flushed = std::fflush(file_) == 0;
+  const int flush_error = errno;
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!flushed || !closed) {
+    errno = flushed ? errno : flush_error;
+    return Fail("cannot write the file");
+  }
+  errno = 0;
+  if (std::rename(temporary_path_.c_str(), path_.c_str()) != 0) {
+    return Fail("cannot replace the file");
+  }
+  temporary_path_.clear();
+  return true;
+}
+
+bool SimulationFileWriter::Write(const std::string& text) {
+  if (file_ == nullptr) return false;
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+    return Fail("cannot write the file");
+  }
+  return true;
+}
+
+bool SimulationFileWriter::Fail(const std::string& what) {
+  const int error = errno;
+  failure_ = what;
+  if (error != 0) failure_ += std::string(": ") + std::strerror(error);
+  Discard();
+  return false;
+}
+
+void SimulationFileWriter::Discard() {
+  if (file_ != nullptr) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  if (!temporary_path_.empty()) {
+    std::remove(temporary_path_.c_str());
+    temporary_path_.clear();
+  }
+}
+
+}  // namespace rfsplitter

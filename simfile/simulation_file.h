@@ -1,0 +1,60 @@
+// The simulation file: the circuit as a netlist with optimisable variables,
+// three measurement ports and a logarithmic sweep from 0.1 to 1.9 times the
+// design frequency, for the outside circuit simulator to read.
+//
+// The texts are built by plain functions (lines end in CR LF; numbers always
+// use a point); SimulationFileWriter puts them on disk for a design run.
+#ifndef RFSPLITTER_SIMFILE_SIMULATION_FILE_H_
+#define RFSPLITTER_SIMFILE_SIMULATION_FILE_H_
+
+#include <cstdio>
+#include <string>
+
+#include "engine/design.h"
+#include "engine/run.h"
+
+namespace rfsplitter {
+
+// "NarrowSplitter12.1.i"
+std::string SimulationFileName(Topology topology, float frequency_mhz);
+
+std::string SimulationFileHeader(Topology topology, float frequency_mhz, float impedance_ohms);
+std::string SimulationFileCircuit(const Design& design, float impedance_ohms);
+std::string SimulationFileSweep(double frequency_hz);
+
+// The whole file of a design.
+std::string SimulationFileText(const Design& design);
+
+// Writes the file of one run into `directory` (empty: the current one). The
+// text goes to a temporary file beside the target, which replaces the target
+// only when the whole file is written, so a failed run never leaves a broken
+// file in place of a good one.
+class SimulationFileWriter : public DesignFileSink {
+ public:
+  explicit SimulationFileWriter(std::string directory = {});
+  ~SimulationFileWriter() override;
+  SimulationFileWriter(const SimulationFileWriter&) = delete;
+  SimulationFileWriter& operator=(const SimulationFileWriter&) = delete;
+
+  bool Create(Topology topology, float frequency_mhz) override;
+  bool WriteHeader(Topology topology, float frequency_mhz, float impedance_ohms) override;
+  bool WriteCircuit(const Design& design, float impedance_ohms) override;
+  bool WriteSweepAndClose(double frequency_hz) override;
+  std::string FileName() const override { return path_; }
+  std::string FailureReason() const override { return failure_; }
+
+ private:
+  bool Write(const std::string& text);
+  bool Fail(const std::string& what);
+  void Discard();
+
+  std::string directory_;
+  std::string path_;
+  std::string temporary_path_;
+  std::FILE* file_ = nullptr;
+  std::string failure_;
+};
+
+}  // namespace rfsplitter
+
+#endif  // RFSPLITTER_SIMFILE_SIMULATION_FILE_H_
