@@ -142,13 +142,13 @@ bool DrawNarrowSplitter(const QString& path) {
   return s.Save(path);
 }
 
-// The sides of a branch-line hybrid between two columns.
-void Rails(Schematic& s, int x1, int x2, const char* upper, const char* lower) {
-  const int centre = (x1 + x2) / 2;
+// The sides of a branch-line hybrid between two columns, with the inductors
+// from x = start to start + 30.
+void Rails(Schematic& s, int x1, int x2, int start, const char* upper, const char* lower) {
   for (const auto& [y, name] : {std::pair{kTop, upper}, std::pair{kBottom, lower}}) {
-    s.Line(x1, y, centre - 15, y);
-    s.RailInductor(centre - 15, centre + 15, y, name);
-    s.Line(centre + 15, y, x2, y);
+    s.Line(x1, y, start, y);
+    s.RailInductor(start, start + 30, y, name);
+    s.Line(start + 30, y, x2, y);
   }
 }
 
@@ -168,7 +168,7 @@ void QuadPorts(Schematic& s) {
 bool DrawNarrowQuad(const QString& path) {
   Schematic s;
   QuadPorts(s);
-  Rails(s, kLeft, kRight, "L2", "L1");
+  Rails(s, kLeft, kRight, 127, "L2", "L1");
   Column(s, kLeft, "L3");
   Column(s, kRight, "L4");
   s.Capacitor(kLeft, kTop, "C3");
@@ -181,8 +181,8 @@ bool DrawNarrowQuad(const QString& path) {
 bool DrawWideQuad(const QString& path) {
   Schematic s;
   QuadPorts(s);
-  Rails(s, kLeft, kMiddle, "L3", "L1");
-  Rails(s, kMiddle, kRight, "L4", "L2");
+  Rails(s, kLeft, kMiddle, 97, "L3", "L1");
+  Rails(s, kMiddle, kRight, 167, "L4", "L2");
   Column(s, kLeft, "L5");
   Column(s, kMiddle, "L6");
   Column(s, kRight, "L7");
