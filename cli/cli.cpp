@@ -1,11 +1,15 @@
 #include "cli/cli.h"
 
+#include <algorithm>
+#include <fstream>
 #include <optional>
 #include <ostream>
 
+#include "analysis/summary.h"
 #include "engine/design.h"
 #include "engine/inputs.h"
 #include "engine/run.h"
+#include "exports/exports.h"
 #include "simfile/simulation_file.h"
 
 namespace rfsplitter {
@@ -14,6 +18,7 @@ namespace {
 constexpr char kUsage[] =
     "Usage: rfsplitter-cli --topology narrow-splitter|narrow-quad|wide-quad\n"
     "                      [--frequency TEXT] [--impedance TEXT] [--directory DIR]\n"
+    "                      [--analyze] [--touchstone] [--spice] [--plot FILE.svg]\n"
     "\n"
     "Computes the lumped-element values of the selected circuit, prints the\n"
     "component listing and writes the simulation file (.i) into DIR, or into the\n"
@@ -25,6 +30,13 @@ constexpr char kUsage[] =
     "  --frequency TEXT   design frequency in MHz, 0.001 to 50000 (default 12.1)\n"
     "  --impedance TEXT   characteristic impedance in ohms, 1 to 500 (default 50)\n"
     "  --directory DIR    where the simulation file goes\n"
+    "  --analyze          print the response at the design frequency and the usable\n"
+    "                     band (|S11| <= -15 dB, outputs within 0.5 dB of -3.01 dB)\n"
+    "  --touchstone       write the S-parameters over the file's sweep beside it\n"
+    "                     (Touchstone 1.1, .s3p or .s4p)\n"
+    "  --spice            write an ngspice netlist (.cir) with an S-parameter\n"
+    "                     analysis over the same sweep beside it\n"
+    "  --plot FILE.svg    draw |S21|, |S31|, |S32| and |S11| over the sweep\n"
     "  --help             this text\n"
     "\n"
     "Exit status: 0 done, 1 the file could not be written, 2 usage error.\n";
@@ -35,6 +47,10 @@ struct Options {
   std::string impedance = DefaultImpedanceText();
   std::string directory;
   bool help = false;
+  bool analyze = false;
+  bool touchstone = false;
+  bool spice = false;
+  std::string plot;
 };
 
 std::optional<Topology> TopologyNamed(const std::string& name) {
@@ -54,6 +70,11 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::string& 
       options.help = true;
       return options;
     }
+    if (arg == "--analyze" || arg == "--touchstone" || arg == "--spice") {
+      (arg == "--analyze" ? options.analyze : arg == "--touchstone" ? options.touchstone
+                                                                     : options.spice) = true;
+      continue;
+    }
     std::string name = arg;
     std::optional<std::string> value;
     if (const size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
@@ -70,6 +91,8 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::string& 
       target = &options.impedance;
     } else if (name == "--directory") {
       target = &options.directory;
+    } else if (name == "--plot") {
+      target = &options.plot;
     } else {
       error = "unknown option '" + arg + "'";
       return std::nullopt;
@@ -94,6 +117,10 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::string& 
   }
   if (!have_topology) {
     error = "--topology is required";
+    return std::nullopt;
+  }
+  if (options.plot.empty() && std::find(args.begin(), args.end(), "--plot=") != args.end()) {
+    error = "--plot needs a file name";
     return std::nullopt;
   }
   return options;
@@ -160,6 +187,82 @@ class ConsoleWindow : public DesignWindow {
   bool failed_ = false;
 };
 
+// Passes every step to the real writer and keeps the design it was given,
+// for the analysis and the exports after the run.
+class DesignKeepingSink : public DesignFileSink {
+ public:
+  explicit DesignKeepingSink(DesignFileSink& inner) : inner_(inner) {}
+  bool Create(Topology topology, float f) override { return inner_.Create(topology, f); }
+  bool WriteHeader(Topology topology, float f, float z0) override {
+    return inner_.WriteHeader(topology, f, z0);
+  }
+  bool WriteCircuit(const Design& design, float z0) override {
+    design_ = design;
+    return inner_.WriteCircuit(design, z0);
+  }
+  bool WriteSweepAndClose(double f_hz) override { return inner_.WriteSweepAndClose(f_hz); }
+  std::string FileName() const override { return inner_.FileName(); }
+  std::string FailureReason() const override { return inner_.FailureReason(); }
+
+  const std::optional<Design>& design() const { return design_; }
+
+ private:
+  DesignFileSink& inner_;
+  std::optional<Design> design_;
+};
+
+std::string InDirectory(const std::string& directory, const std::string& name) {
+  if (directory.empty()) return name;
+  return directory.back() == '/' ? directory + name : directory + "/" + name;
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text, std::ostream& err) {
+  {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (file) file << text;
+    if (file && file.flush()) {
+      err << "wrote " << path << '\n';
+      return true;
+    }
+  }
+  err << "rfsplitter-cli: could not write " << path << '\n';
+  return false;
+}
+
+// The analysis and export options after a successful run.
+int AnalyzeAndExport(const Options& options, const Design& design, std::ostream& out,
+                     std::ostream& err) {
+  std::string error;
+  if (options.analyze) {
+    const std::optional<DesignSummary> summary = Summarize(design, error);
+    if (!summary) {
+      err << "rfsplitter-cli: analysis failed: " << error << '\n';
+      return kExitFileFailure;
+    }
+    out << '\n' << SummaryText(design, *summary);
+  }
+  if (!options.touchstone && !options.spice && options.plot.empty()) return kExitOk;
+
+  bool ok = true;
+  if (options.spice) {
+    ok = WriteTextFile(InDirectory(options.directory, SpiceFileName(design)), SpiceNetlist(design),
+                       err) && ok;
+  }
+  if (options.touchstone || !options.plot.empty()) {
+    const SweepResponse response = AnalyzeSweep(design, error);
+    if (response.frequencies_hz.empty()) {
+      err << "rfsplitter-cli: analysis failed: " << error << '\n';
+      return kExitFileFailure;
+    }
+    if (options.touchstone) {
+      ok = WriteTextFile(InDirectory(options.directory, TouchstoneFileName(design)),
+                         TouchstoneText(design, response), err) && ok;
+    }
+    if (!options.plot.empty()) ok = WriteTextFile(options.plot, SvgPlot(design, response), err) && ok;
+  }
+  return ok ? kExitOk : kExitFileFailure;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -176,11 +279,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
   ConsoleWindow window(*options, out, err);
   SimulationFileWriter writer(options->directory);
-  RunDesign(window, writer);
+  DesignKeepingSink sink(writer);
+  RunDesign(window, sink);
   out.flush();
-  if (window.failed()) return kExitFileFailure;
+  if (window.failed() || !sink.design()) return kExitFileFailure;
   err << "wrote " << writer.FileName() << '\n';
-  return kExitOk;
+  return AnalyzeAndExport(*options, *sink.design(), out, err);
 }
 
 }  // namespace rfsplitter

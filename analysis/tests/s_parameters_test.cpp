@@ -1,0 +1,143 @@
+#include "analysis/s_parameters.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/topologies.h"
+
+namespace rfsplitter {
+namespace {
+
+struct Case {
+  const char* name;
+  Topology topology;
+  DesignInputs inputs;
+};
+
+std::string Name(const testing::TestParamInfo<Case>& info) { return info.param.name; }
+
+// Every topology across the accepted input ranges.
+std::vector<Case> Spread() {
+  std::vector<Case> cases;
+  const struct {
+    const char* name;
+    DesignInputs inputs;
+  } inputs[] = {{"Default", {12.1f, 50}},     {"LowestCorner", {0.001f, 1}},
+                {"HighestCorner", {50000, 500}}, {"LowHigh", {0.001f, 500}},
+                {"HighLow", {50000, 1}},       {"Odd", {433.92f, 75}},
+                {"Seventy", {1.8f, 37.5f}}};
+  const char* topologies[] = {"NarrowSplitter", "NarrowQuad", "WideQuad"};
+  for (int t = 0; t < 3; ++t) {
+    for (const auto& in : inputs) {
+      static std::vector<std::string> names;  // keeps the names alive for the table
+      names.push_back(std::string(topologies[t]) + "_" + in.name);
+      cases.push_back({names.back().c_str(), kAllTopologies[t], in.inputs});
+    }
+  }
+  return cases;
+}
+
+class DesignFrequencyTest : public testing::TestWithParam<Case> {
+ protected:
+  SMatrix Analyze(double scale = 1) {
+    design_ = ComputeDesign(GetParam().topology, GetParam().inputs);
+    SResult result = AnalyzeDesign(design_, design_.frequency_hz * scale);
+    EXPECT_TRUE(result.s) << result.error;
+    return *result.s;
+  }
+  Design design_;
+};
+
+TEST_P(DesignFrequencyTest, SplitsEquallyMatchedAndIsolated) {
+  const SMatrix s = Analyze();
+  EXPECT_NEAR(MagnitudeDb(s(2, 1)), -3.0103, 0.05);
+  EXPECT_NEAR(MagnitudeDb(s(3, 1)), -3.0103, 0.05);
+  EXPECT_LT(MagnitudeDb(s(1, 1)), -40);
+  EXPECT_LT(MagnitudeDb(s(3, 2)), -40);
+  if (s.ports() == 4) {
+    EXPECT_LT(MagnitudeDb(s(4, 1)), -40);
+  }
+
+  double difference = std::remainder(PhaseDegrees(s(3, 1)) - PhaseDegrees(s(2, 1)), 360.0);
+  const double expected = GetParam().topology == Topology::kNarrowSplitter ? 0 : 90;
+  EXPECT_NEAR(std::abs(difference), expected, 0.5);
+}
+
+// Reciprocal and, with lossless arms and resistive terminations, passive:
+// no column of S carries out more power than goes in, at any frequency.
+TEST_P(DesignFrequencyTest, ReciprocalAndPassiveAcrossTheSweep) {
+  for (const double scale : {0.1, 0.5, 0.93, 1.0, 1.07, 1.9, 10.0}) {
+    const SMatrix s = Analyze(scale);
+    for (int from = 1; from <= s.ports(); ++from) {
+      double power = 0;
+      for (int to = 1; to <= s.ports(); ++to) {
+        EXPECT_NEAR(std::abs(s(to, from) - s(from, to)), 0, 1e-9) << to << from << " x" << scale;
+        power += std::norm(s(to, from));
+      }
+      EXPECT_LE(power, 1 + 1e-9) << "port " << from << " x" << scale;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(, DesignFrequencyTest, testing::ValuesIn(Spread()), Name);
+
+// The hybrids' port-4 resistor terminates the port for the simulator; the
+// device itself is lossless, so its S-matrix is unitary.
+TEST(AnalyzeDesign, HybridDevicesAreLossless) {
+  for (const Topology t : {Topology::kNarrowQuad, Topology::kWideQuad}) {
+    const Design d = ComputeDesign(t, {12.1f, 50});
+    const SMatrix s = *AnalyzeDesign(d, 0.8 * d.frequency_hz).s;
+    ASSERT_EQ(s.ports(), 4);
+    for (int from = 1; from <= 4; ++from) {
+      double power = 0;
+      for (int to = 1; to <= 4; ++to) power += std::norm(s(to, from));
+      EXPECT_NEAR(power, 1, 1e-9);
+    }
+  }
+}
+
+// A hand-solved check of the nodal analysis: at the splitter's design
+// frequency each arm is a quarter-wave of sqrt(2) Z0 in the limit, so an
+// incident wave reaches both outputs with -90 degrees.
+TEST(AnalyzeDesign, SplitterOutputsLagByAQuarterWave) {
+  const Design d = ComputeDesign(Topology::kNarrowSplitter, {10, 50});
+  const SMatrix s = *AnalyzeDesign(d, d.frequency_hz).s;
+  EXPECT_NEAR(PhaseDegrees(s(2, 1)), -90, 0.1);
+  EXPECT_NEAR(std::abs(s(2, 1)), 1 / std::sqrt(2.0), 1e-3);
+  EXPECT_NEAR(std::abs(s(2, 1) - s(3, 1)), 0, 1e-12);
+}
+
+TEST(AnalyzeDesign, RefusesFrequenciesWithoutAnAnswer) {
+  const Design d = ComputeDesign(Topology::kWideQuad, {12.1f, 50});
+  for (const double f : {0.0, -1.0, std::nan(""), HUGE_VAL}) {
+    const SResult result = AnalyzeDesign(d, f);
+    EXPECT_FALSE(result.s);
+    EXPECT_FALSE(result.error.empty());
+  }
+}
+
+TEST(AnalyzeDesign, ReportsASingularCircuitInsteadOfNumbers) {
+  // Zero inductances short every arm: the port nodes become one node and
+  // the node matrix has no inverse.
+  Design d = ComputeDesign(Topology::kNarrowQuad, {12.1f, 50});
+  for (NamedValue& q : d.quantities) {
+    if (q.name == "Lt" || q.name == "Lb") q.value.value = 0;
+  }
+  const SResult result = AnalyzeDesign(d, d.frequency_hz);
+  EXPECT_FALSE(result.s);
+  EXPECT_NE(result.error.find("singular"), std::string::npos);
+}
+
+TEST(SweepFrequencies, TwoHundredLogPointsWithExactEnds) {
+  const std::vector<double> f = SweepFrequencies(1e6 * double{12.1f});
+  ASSERT_EQ(f.size(), 200u);
+  EXPECT_EQ(f.front(), 0.1 * (1e6 * double{12.1f}));
+  EXPECT_EQ(f.back(), 1.9 * (1e6 * double{12.1f}));
+  const double ratio = f[1] / f[0];
+  for (size_t i = 1; i < f.size(); ++i) EXPECT_NEAR(f[i] / f[i - 1], ratio, 1e-12);
+  EXPECT_NEAR(std::pow(ratio, 199), 19, 1e-9);
+}
+
+}  // namespace
+}  // namespace rfsplitter
