@@ -40,7 +40,9 @@ std::string SpiceNetlist(const Design& design) {
   const std::vector<double> frequencies = SweepFrequencies(design.frequency_hz);
   char first[40];
   std::snprintf(first, sizeof first, "%.17g", frequencies.front());
-  text += ".control\nset wr_singlescale\nset numdgt=15\nunset appendwrite\n";
+  // The circuit is linear: no operating point is needed, and its inductor
+  // loops would make the DC matrix singular.
+  text += ".control\noption noopac\nset wr_singlescale\nset numdgt=15\nunset appendwrite\n";
   text += "sp lin 1 " + std::string(first) + " " + first + "\n";
   text += "wrdata " + result + vectors + "\ndestroy\nset appendwrite\nforeach f";
   for (size_t i = 1; i < frequencies.size(); ++i) {
@@ -49,7 +51,9 @@ std::string SpiceNetlist(const Design& design) {
     text += f;
   }
   text += "\n  sp lin 1 $f $f\n  wrdata " + result + vectors + "\n  destroy\nend\n";
-  text += "echo S-parameters written to " + result + "\n.endc\n.end\n";
+  // Batch ngspice reports failure for a netlist without a top-level
+  // analysis unless the control block says otherwise.
+  text += "echo S-parameters written to " + result + "\nquit 0\n.endc\n.end\n";
   return text;
 }
 

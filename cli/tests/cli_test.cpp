@@ -98,8 +98,43 @@ INSTANTIATE_TEST_SUITE_P(
                     UsageCase{"UnknownTopology", {"--topology", "triplexer"}, "unknown topology"},
                     UsageCase{"MissingValue", {"--topology"}, "needs a value"},
                     UsageCase{"UnknownOption", {"--topology", "wide-quad", "--fast"},
-                              "unknown option '--fast'"}),
+                              "unknown option '--fast'"},
+                    UsageCase{"PlotWithoutFile", {"--topology", "wide-quad", "--plot"},
+                              "needs a value"},
+                    UsageCase{"PlotWithEmptyFile", {"--topology", "wide-quad", "--plot="},
+                              "--plot needs a file name"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, AnalyzeAndExportsComeAfterTheNormalRun) {
+  const std::string plot = (dir_ / "chart.svg").string();
+  EXPECT_EQ(Run({"--topology", "wide-quad", "--directory", dir_.string(), "--analyze",
+                 "--touchstone", "--spice", "--plot", plot}),
+            kExitOk);
+  EXPECT_EQ(out_.str().rfind("L1 =  464. n  \n", 0), 0u);
+  EXPECT_NE(out_.str().find("\nResponse at 12.1 MHz"), std::string::npos);
+  EXPECT_NE(out_.str().find("Isolation 1 to 4  |S41|"), std::string::npos);
+  EXPECT_NE(out_.str().find("% of 12.1 MHz)"), std::string::npos);
+  for (const char* name : {"WideQuad12.1.i", "WideQuad12.1.s4p", "WideQuad12.1.cir", "chart.svg"}) {
+    EXPECT_TRUE(fs::exists(dir_ / name)) << name;
+    EXPECT_NE(err_.str().find(std::string(name) + "\n"), std::string::npos) << err_.str();
+  }
+}
+
+TEST_F(CliTest, SplitterTouchstoneHasThreePorts) {
+  EXPECT_EQ(Run({"--topology", "narrow-splitter", "--directory", dir_.string(), "--touchstone"}),
+            kExitOk);
+  EXPECT_TRUE(fs::exists(dir_ / "NarrowSplitter12.1.s3p"));
+  EXPECT_EQ(out_.str().find("Response at"), std::string::npos);
+}
+
+TEST_F(CliTest, UnwritablePlotExitsOneAfterTheSimulationFile) {
+  EXPECT_EQ(Run({"--topology", "narrow-quad", "--directory", dir_.string(), "--plot",
+                 (dir_ / "missing" / "chart.svg").string()}),
+            kExitFileFailure);
+  EXPECT_TRUE(fs::exists(dir_ / "NarrowQuad12.1.i"));
+  EXPECT_NE(err_.str().find("could not write " + (dir_ / "missing" / "chart.svg").string()),
+            std::string::npos);
+}
 
 TEST_F(CliTest, HelpPrintsUsageAndSucceeds) {
   EXPECT_EQ(Run({"--help"}), kExitOk);

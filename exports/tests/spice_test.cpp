@@ -1,0 +1,74 @@
+// The exported netlist run by the real ngspice agrees with the built-in
+// analysis across the sweep.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/topologies.h"
+#include "exports/exports.h"
+
+namespace rfsplitter {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SpiceTest : public testing::TestWithParam<Topology> {};
+
+TEST_P(SpiceTest, NgspiceAgreesWithTheAnalysis) {
+  const Design d = ComputeDesign(GetParam(), {12.1f, 50});
+  const fs::path dir = fs::temp_directory_path() /
+                       ("rfsplitter-spice-" + std::to_string(getpid()) + "-" +
+                        std::string(TextsOf(GetParam()).file_stem));
+  fs::create_directories(dir);
+  std::ofstream(dir / SpiceFileName(d)) << SpiceNetlist(d);
+
+  const std::string command = "cd '" + dir.string() + "' && '" RFSPLITTER_NGSPICE "' -b " +
+                              SpiceFileName(d) + " > ngspice.log 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << "see " << (dir / "ngspice.log");
+
+  std::string error;
+  const SweepResponse expected = AnalyzeSweep(d, error);
+  const int ports = CircuitOf(GetParam()).device_ports;
+  std::ifstream results(dir / SpiceResultFileName(d));
+  size_t point = 0;
+  for (std::string line; std::getline(results, line); ++point) {
+    ASSERT_LT(point, 200u);
+    std::istringstream fields(line);
+    double f = 0;
+    fields >> f;
+    EXPECT_NEAR(f / expected.frequencies_hz[point], 1, 1e-12);
+    std::vector<Complex> s;
+    for (double re, im; fields >> re >> im;) s.emplace_back(re, im);
+    ASSERT_EQ(s.size(), size_t(ports * ports));
+    const auto at = [&](int to, int from) { return s[size_t((to - 1) * ports + from - 1)]; };
+    for (const auto& [to, from] : {std::pair{2, 1}, {3, 1}, {1, 1}}) {
+      EXPECT_NEAR(MagnitudeDb(at(to, from)), MagnitudeDb(expected.s[point](to, from)), 0.01)
+          << "S" << to << from << " at " << f << " Hz";
+    }
+  }
+  EXPECT_EQ(point, 200u);
+  fs::remove_all(dir);
+}
+
+INSTANTIATE_TEST_SUITE_P(, SpiceTest, testing::ValuesIn(kAllTopologies),
+                         [](const testing::TestParamInfo<Topology>& info) {
+                           return std::string(TextsOf(info.param).file_stem);
+                         });
+
+TEST(SpiceNetlist, HasTheDeviceAndPortSourcesButNotTheTermination) {
+  const std::string netlist = SpiceNetlist(ComputeDesign(Topology::kNarrowQuad, {12.1f, 50}));
+  EXPECT_NE(netlist.find("\nL1 4 3 4.65109634829804E-07\n"), std::string::npos);
+  EXPECT_NE(netlist.find("\nC4 2 0 6.3515371732358E-10\n"), std::string::npos);
+  EXPECT_NE(netlist.find("\nV4 4 0 dc 0 ac 1 portnum 4 z0 50\n"), std::string::npos);
+  EXPECT_EQ(netlist.find("\nR1 "), std::string::npos);
+  const std::string splitter = SpiceNetlist(ComputeDesign(Topology::kNarrowSplitter, {12.1f, 50}));
+  EXPECT_NE(splitter.find("\nR1 2 3 100\n"), std::string::npos);
+  EXPECT_EQ(splitter.find("portnum 4"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace rfsplitter
