@@ -1,4 +1,4 @@
-#include <cstdio>
+#include <charconv>
 
 #include "engine/number_text.h"
 #include "engine/topologies.h"
@@ -8,10 +8,11 @@
 namespace rfsplitter {
 namespace {
 
+// The shortest text that reads back as the same double.
 std::string Real(double value) {
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.15g", value);
-  return buffer;
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
 }
 
 }  // namespace
