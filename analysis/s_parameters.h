@@ -29,7 +29,9 @@ class SMatrix {
   Complex operator()(int to, int from) const { return s_[Index(to, from)]; }
 
  private:
-  size_t Index(int to, int from) const { return size_t(to - 1) * size_t(ports_) + size_t(from - 1); }
+  size_t Index(int to, int from) const {
+    return size_t(to - 1) * size_t(ports_) + size_t(from - 1);
+  }
   int ports_;
   std::vector<Complex> s_;
 };

@@ -95,8 +95,10 @@ std::string SummaryText(const Design& design, const DesignSummary& summary) {
   const std::string mhz = NumberText(design.inputs.frequency_mhz);
   std::string text = "Response at " + mhz + " MHz, ports referred to " +
                      NumberText(design.inputs.impedance_ohms) + " ohms:\n";
-  text += "  Output to port 2   S21  " + db(summary.s21) + degrees(PhaseDegrees(summary.s21)) + "\n";
-  text += "  Output to port 3   S31  " + db(summary.s31) + degrees(PhaseDegrees(summary.s31)) + "\n";
+  text +=
+      "  Output to port 2   S21  " + db(summary.s21) + degrees(PhaseDegrees(summary.s21)) + "\n";
+  text +=
+      "  Output to port 3   S31  " + db(summary.s31) + degrees(PhaseDegrees(summary.s31)) + "\n";
   text += "  Phase S31 - S21              " + degrees(summary.phase_difference_degrees) + "\n";
   text += "  Input match       |S11| " + db(summary.s11) + "\n";
   text += "  Isolation 3 to 2  |S32| " + db(summary.s32) + "\n";

@@ -27,7 +27,7 @@ struct Band {
 struct DesignSummary {
   double frequency_hz = 0;
   Complex s21, s31, s11, s32;
-  std::optional<Complex> s41;  // the hybrids' isolated port
+  std::optional<Complex> s41;           // the hybrids' isolated port
   double phase_difference_degrees = 0;  // arg S31 - arg S21, in (-180, 180]
   std::optional<Band> band;             // empty when not usable at the design frequency
 };

@@ -71,8 +71,9 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::string& 
       return options;
     }
     if (arg == "--analyze" || arg == "--touchstone" || arg == "--spice") {
-      (arg == "--analyze" ? options.analyze : arg == "--touchstone" ? options.touchstone
-                                                                     : options.spice) = true;
+      (arg == "--analyze"      ? options.analyze
+       : arg == "--touchstone" ? options.touchstone
+                               : options.spice) = true;
       continue;
     }
     std::string name = arg;
@@ -246,7 +247,8 @@ int AnalyzeAndExport(const Options& options, const Design& design, std::ostream&
   bool ok = true;
   if (options.spice) {
     ok = WriteTextFile(InDirectory(options.directory, SpiceFileName(design)), SpiceNetlist(design),
-                       err) && ok;
+                       err) &&
+         ok;
   }
   if (options.touchstone || !options.plot.empty()) {
     const SweepResponse response = AnalyzeSweep(design, error);
@@ -256,9 +258,11 @@ int AnalyzeAndExport(const Options& options, const Design& design, std::ostream&
     }
     if (options.touchstone) {
       ok = WriteTextFile(InDirectory(options.directory, TouchstoneFileName(design)),
-                         TouchstoneText(design, response), err) && ok;
+                         TouchstoneText(design, response), err) &&
+           ok;
     }
-    if (!options.plot.empty()) ok = WriteTextFile(options.plot, SvgPlot(design, response), err) && ok;
+    if (!options.plot.empty())
+      ok = WriteTextFile(options.plot, SvgPlot(design, response), err) && ok;
   }
   return ok ? kExitOk : kExitFileFailure;
 }

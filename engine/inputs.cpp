@@ -88,8 +88,8 @@ std::optional<ParsedNumber> ParseNumber(std::string_view text, char decimal_sepa
   if (i != n) return std::nullopt;
 
   float value = 0;
-  const auto [end, error] =
-      std::from_chars(normal.data(), normal.data() + normal.size(), value, std::chars_format::general);
+  const auto [end, error] = std::from_chars(normal.data(), normal.data() + normal.size(), value,
+                                            std::chars_format::general);
   if (error == std::errc::result_out_of_range || end != normal.data() + normal.size()) {
     return ParsedNumber{0, false};
   }

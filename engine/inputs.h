@@ -12,8 +12,10 @@
 
 namespace rfsplitter {
 
-inline constexpr std::string_view kFrequencyWarning = "frequency range outside recommended range.  ";
-inline constexpr std::string_view kImpedanceWarning = "Impedance range outside recommended limits.  ";
+inline constexpr std::string_view kFrequencyWarning =
+    "frequency range outside recommended range.  ";
+inline constexpr std::string_view kImpedanceWarning =
+    "Impedance range outside recommended limits.  ";
 
 inline constexpr float kDefaultFrequencyMhz = 12.1f;
 inline constexpr float kDefaultImpedanceOhms = 50.0f;

@@ -13,9 +13,7 @@ void RunDesign(DesignWindow& window, DesignFileSink& file) {
 
   window.ClearListing();
   const Topology topology = window.SelectedTopology();
-  const auto failed = [&] {
-    window.ReportFileFailure(file.FileName(), file.FailureReason());
-  };
+  const auto failed = [&] { window.ReportFileFailure(file.FileName(), file.FailureReason()); };
   if (!file.Create(topology, inputs.frequency_mhz) ||
       !file.WriteHeader(topology, inputs.frequency_mhz, inputs.impedance_ohms)) {
     return failed();

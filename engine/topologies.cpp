@@ -35,8 +35,7 @@ constexpr CircuitElement kSplitterElements[] = {
     {K::kCapacitor, "C3", 2, 0, "C", "Cap C3 2 0 C2"},
 };
 constexpr Circuit kSplitterCircuit = {
-    kSplitterVariables, kSplitterElements,
-    {K::kResistor, "R1", 2, 3, "R", "Res R1 2 3"}, false, 3};
+    kSplitterVariables, kSplitterElements, {K::kResistor, "R1", 2, 3, "R", "Res R1 2 3"}, false, 3};
 
 // Branch-line hybrid: through arms 1-2 and 4-3, branch arms 1-4 and 2-3.
 constexpr VariableEntry kNarrowQuadVariables[] = {{"L1", "Lt"}, {"L3", "Lb"}, {"C1", "Cnode"}};
@@ -50,9 +49,11 @@ constexpr CircuitElement kNarrowQuadElements[] = {
     {K::kCapacitor, "C3", 1, 0, "Cnode", "Cap C3 1 0 C1"},
     {K::kCapacitor, "C4", 2, 0, "Cnode", "Cap C4 2 0 C1"},
 };
-constexpr Circuit kNarrowQuadCircuit = {
-    kNarrowQuadVariables, kNarrowQuadElements,
-    {K::kResistor, "R1", 4, 0, "Rterm", "Res R1 4 0", true}, true, 4};
+constexpr Circuit kNarrowQuadCircuit = {kNarrowQuadVariables,
+                                        kNarrowQuadElements,
+                                        {K::kResistor, "R1", 4, 0, "Rterm", "Res R1 4 0", true},
+                                        true,
+                                        4};
 
 // Two-section hybrid: inner nodes 20 (between ports 1 and 2) and 30 (between
 // ports 4 and 3). The irregular blanks are those of the file.
@@ -73,9 +74,11 @@ constexpr CircuitElement kWideQuadElements[] = {
     {K::kCapacitor, "C5", 20, 0, "Cmid", "Cap C5 20 0  C2"},
     {K::kCapacitor, "C6", 2, 0, "Ccorner", "Cap C6 2  0  C1"},
 };
-constexpr Circuit kWideQuadCircuit = {
-    kWideQuadVariables, kWideQuadElements,
-    {K::kResistor, "R1", 4, 0, "Rterm", "Res R1 4 0", true}, true, 4};
+constexpr Circuit kWideQuadCircuit = {kWideQuadVariables,
+                                      kWideQuadElements,
+                                      {K::kResistor, "R1", 4, 0, "Rterm", "Res R1 4 0", true},
+                                      true,
+                                      4};
 
 size_t IndexOf(Topology topology) { return static_cast<size_t>(topology); }
 
@@ -121,8 +124,10 @@ void NarrowQuad(Design& d, double z0, float z0_single) {
   const double ct = 1 / (k0707 * (z0 * (f * (kPi * 2))));
   const double cb = 1 / (z0 * (f * (kPi * 2)));
   const double c_node = cb + ct;
-  d.quantities = {{"Lt", Number::Double(lt)},      {"Lb", Number::Double(lb)},
-                  {"Ct", Number::Double(ct)},      {"Cb", Number::Double(cb)},
+  d.quantities = {{"Lt", Number::Double(lt)},
+                  {"Lb", Number::Double(lb)},
+                  {"Ct", Number::Double(ct)},
+                  {"Cb", Number::Double(cb)},
                   {"Cnode", Number::Double(c_node)},
                   // The isolated port is terminated in Z0, as a matched load
                   // must be for the sweep to show the hybrid's isolation.
@@ -145,9 +150,12 @@ void WideQuad(Design& d, double z0, float z0_single) {
   const double ce = 1 / (z0 * (k2414 * (f * (kPi * 2))));
   const double c_corner = ce + ct;
   const double c_mid = 3 * ct;
-  d.quantities = {{"Lt", Number::Double(lt)},           {"Le", Number::Double(le)},
-                  {"Ct", Number::Double(ct)},           {"Ce", Number::Double(ce)},
-                  {"Ccorner", Number::Double(c_corner)}, {"Cmid", Number::Double(c_mid)},
+  d.quantities = {{"Lt", Number::Double(lt)},
+                  {"Le", Number::Double(le)},
+                  {"Ct", Number::Double(ct)},
+                  {"Ce", Number::Double(ce)},
+                  {"Ccorner", Number::Double(c_corner)},
+                  {"Cmid", Number::Double(c_mid)},
                   {"Rterm", Number::Single(z0_single)}};
   Label(d, {{"L1", "Lt"},
             {"L2", "Lt"},

@@ -28,11 +28,20 @@ std::string Escape(const std::string& text) {
   std::string out;
   for (const char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -116,8 +125,9 @@ std::string SvgPlot(const Design& design, const SweepResponse& response) {
   const std::string f0 = Fixed(axes.X(design.frequency_hz));
   svg += "<line x1=\"" + f0 + "\" y1=\"" + Fixed(kTop) + "\" x2=\"" + f0 + "\" y2=\"" +
          Fixed(plot_bottom) + "\" stroke=\"#555\" stroke-dasharray=\"5 4\"/>\n";
-  svg += "<text x=\"" + f0 + "\" y=\"" + Fixed(kTop - 6) + "\" text-anchor=\"middle\">f0 = " +
-         NumberText(design.inputs.frequency_mhz) + " MHz</text>\n";
+  svg += "<text x=\"" + f0 + "\" y=\"" + Fixed(kTop - 6) +
+         "\" text-anchor=\"middle\">f0 = " + NumberText(design.inputs.frequency_mhz) +
+         " MHz</text>\n";
 
   const struct {
     int to, from;
@@ -139,8 +149,8 @@ std::string SvgPlot(const Design& design, const SweepResponse& response) {
     svg += "<polyline clip-path=\"url(#plot)\" fill=\"none\" stroke=\"" +
            std::string(curve.colour) + "\" stroke-width=\"2\" points=\"" + points + "\"/>\n";
     const std::string x = Fixed(plot_right + 14);
-    svg += "<line x1=\"" + x + "\" y1=\"" + Fixed(legend_y) + "\" x2=\"" +
-           Fixed(plot_right + 38) + "\" y2=\"" + Fixed(legend_y) + "\" stroke=\"" + curve.colour +
+    svg += "<line x1=\"" + x + "\" y1=\"" + Fixed(legend_y) + "\" x2=\"" + Fixed(plot_right + 38) +
+           "\" y2=\"" + Fixed(legend_y) + "\" stroke=\"" + curve.colour +
            "\" stroke-width=\"2\"/>\n";
     svg += "<text x=\"" + Fixed(plot_right + 44) + "\" y=\"" + Fixed(legend_y + 4) + "\">" +
            Escape(curve.name) + "</text>\n";

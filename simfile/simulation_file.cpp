@@ -44,7 +44,8 @@ std::string SimulationFileHeader(Topology topology, float frequency_mhz, float i
       << "$ Freq of circuit is " + Num(frequency_mhz) + " MHz."
       << "$ Impedance of circuit is " + Num(impedance_ohms) + " Ohms."
       << "$ written by " + std::string(kMakerName) + "."
-      << "$ " + std::string(kMakerAddress) << "" << "";
+      << "$ " + std::string(kMakerAddress) << ""
+      << "";
   return out.text;
 }
 
@@ -52,8 +53,7 @@ std::string SimulationFileCircuit(const Design& design, float impedance_ohms) {
   const Circuit& circuit = CircuitOf(design.topology);
   Lines out;
   for (const VariableEntry& v : circuit.variables) {
-    out << "AplacVar " + std::string(v.name) + " = " +
-               NumberText(design.Quantity(v.quantity), '.');
+    out << "AplacVar " + std::string(v.name) + " = " + NumberText(design.Quantity(v.quantity), '.');
   }
   out << "";
   for (const CircuitElement& e : circuit.reactive_elements) out << std::string(e.file_text);
@@ -70,21 +70,31 @@ std::string SimulationFileSweep(double frequency_hz) {
   const std::string q = kQuote;
   const std::string x_axis = "+   X Hz " + q + q + Num(lo) + Num(hi);
   Lines out;
-  out << "" << "Sweep 'Filter'" << "+ LOOP 200 FREQ LOG " + Num(lo) + Num(hi) << "+   Window 0"
-      << x_axis << "+   Y dB " + q + "S21" + q + " -15 0 " << "+   Y2 dB " + q + "S31" + q + " -15 0 "
-      << "+   Window 1" << x_axis << "+   Y dB " + q + "S32" + q + " -30 0 " << "+   Window 2"
-      << "+   smith" << "  Display" << "  +  Window 0"
+  out << ""
+      << "Sweep 'Filter'"
+      << "+ LOOP 200 FREQ LOG " + Num(lo) + Num(hi) << "+   Window 0" << x_axis
+      << "+   Y dB " + q + "S21" + q + " -15 0 "
+      << "+   Y2 dB " + q + "S31" + q + " -15 0 "
+      << "+   Window 1" << x_axis << "+   Y dB " + q + "S32" + q + " -30 0 "
+      << "+   Window 2"
+      << "+   smith"
+      << "  Display"
+      << "  +  Window 0"
       << "  +      Y " + q + "Output to Port 2" + q + " MAGDB(S(2, 1)) Marker 1"
       << "  +      Y2 " + q + "Output to Port 3" + q + " MAGDB(S(3, 1)) Marker 2"
-      << "  +  Window 1" << "  +      Y " + q + "Reverse Isolation 3 to 2" + q + " MAGDB(S(3, 2))"
-      << "  +  Window 2" << "  +      MA " + q + " S11" + q + " S(1, 1)" << "EndSweep";
+      << "  +  Window 1"
+      << "  +      Y " + q + "Reverse Isolation 3 to 2" + q + " MAGDB(S(3, 2))"
+      << "  +  Window 2"
+      << "  +      MA " + q + " S11" + q + " S(1, 1)"
+      << "EndSweep";
   return out.text;
 }
 
 std::string SimulationFileText(const Design& design) {
   const DesignInputs& in = design.inputs;
   return SimulationFileHeader(design.topology, in.frequency_mhz, in.impedance_ohms) +
-         SimulationFileCircuit(design, in.impedance_ohms) + SimulationFileSweep(design.frequency_hz);
+         SimulationFileCircuit(design, in.impedance_ohms) +
+         SimulationFileSweep(design.frequency_hz);
 }
 
 SimulationFileWriter::SimulationFileWriter(std::string directory)

@@ -47,7 +47,9 @@ QPushButton* MakeButton(QWidget* parent, const char* name, QRect geometry, const
 }
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
-QString FromStd(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+QString FromStd(std::string_view text) {
+  return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
 
 }  // namespace
 
@@ -67,8 +69,8 @@ void MainWindow::BuildControls() {
   // narrow sans serif.
   QFont dialog_font;
   dialog_font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                           QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
-                           QStringLiteral("Arial")});
+                           QStringLiteral("DejaVu Sans Condensed"),
+                           QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Arial")});
   dialog_font.setPixelSize(11);
   setFont(dialog_font);
 
@@ -97,8 +99,8 @@ void MainWindow::BuildControls() {
     // Shown unscaled from the top-left corner; the last rows and columns of
     // the 300-pixel picture fall outside the box.
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picture->setPixmap(QPixmap(QStringLiteral(":/schematics/%1.png")
-                                   .arg(FromStd(TextsOf(kAllTopologies[i]).picture))));
+    picture->setPixmap(QPixmap(
+        QStringLiteral(":/schematics/%1.png").arg(FromStd(TextsOf(kAllTopologies[i]).picture))));
     picture->setBackgroundRole(QPalette::Base);
     picture->setForegroundRole(QPalette::Text);
     picture->setAutoFillBackground(true);
@@ -125,11 +127,12 @@ void MainWindow::BuildControls() {
   results_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   results_->setTabChangesFocus(true);
 
-  QLabel* description = MakeLabel(this, "label1", {336, 248, 201, 73},
-            QStringLiteral("This software generates the circuit values for the ideal splitter type "
-                           "selected.  It also generates an APLAC simulation (.i) file which can be "
-                           "run and optimised on the student version of the APLAC simulator."),
-            Qt::AlignHCenter);
+  QLabel* description = MakeLabel(
+      this, "label1", {336, 248, 201, 73},
+      QStringLiteral("This software generates the circuit values for the ideal splitter type "
+                     "selected.  It also generates an APLAC simulation (.i) file which can be "
+                     "run and optimised on the student version of the APLAC simulator."),
+      Qt::AlignHCenter);
   // The substitute fonts run wider than the original; one pixel less keeps
   // the description inside its five lines.
   QFont description_font = font();
@@ -152,13 +155,12 @@ void MainWindow::BuildControls() {
 // Only the selected option button is a tab stop; the arrow keys move inside
 // the group.
 void MainWindow::SetTabOrder() {
-  QWidget* order[] = {results_,     frequency_,  options_[0],  options_[1], options_[2],
-                      calculate_,   maker_link_, vendor_link_, impedance_,  results_};
+  QWidget* order[] = {results_,   frequency_,  options_[0],  options_[1], options_[2],
+                      calculate_, maker_link_, vendor_link_, impedance_,  results_};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   for (QRadioButton* option : options_) {
-    connect(option, &QRadioButton::toggled, option, [option](bool on) {
-      option->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
-    });
+    connect(option, &QRadioButton::toggled, option,
+            [option](bool on) { option->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus); });
   }
 }
 

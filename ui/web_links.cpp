@@ -8,8 +8,9 @@ namespace rfsplitter {
 
 void OpenWebAddress(QWidget* parent, const QUrl& address) {
   if (!QDesktopServices::openUrl(address)) {
-    ShowMessage(parent, MessageKind::kError,
-                QStringLiteral("No web browser could be started to show %1").arg(address.toString()));
+    ShowMessage(
+        parent, MessageKind::kError,
+        QStringLiteral("No web browser could be started to show %1").arg(address.toString()));
   }
 }
 

@@ -12,10 +12,10 @@ void WrappingButton::paintEvent(QPaintEvent*) {
   option.text.clear();  // the bevel and focus frame only; the text follows
   painter.drawControl(QStyle::CE_PushButton, option);
 
-  const QRect area = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this)
-                         .adjusted(2, 2, -2, -2);
-  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                 QPalette::ButtonText));
+  const QRect area =
+      style()->subElementRect(QStyle::SE_PushButtonContents, &option, this).adjusted(2, 2, -2, -2);
+  painter.setPen(
+      palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
   painter.drawText(area, Qt::AlignCenter | Qt::TextWordWrap, text());
 }
 

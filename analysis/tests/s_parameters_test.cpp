@@ -23,9 +23,9 @@ std::vector<Case> Spread() {
   const struct {
     const char* name;
     DesignInputs inputs;
-  } inputs[] = {{"Default", {12.1f, 50}},     {"LowestCorner", {0.001f, 1}},
+  } inputs[] = {{"Default", {12.1f, 50}},        {"LowestCorner", {0.001f, 1}},
                 {"HighestCorner", {50000, 500}}, {"LowHigh", {0.001f, 500}},
-                {"HighLow", {50000, 1}},       {"Odd", {433.92f, 75}},
+                {"HighLow", {50000, 1}},         {"Odd", {433.92f, 75}},
                 {"Seventy", {1.8f, 37.5f}}};
   const char* topologies[] = {"NarrowSplitter", "NarrowQuad", "WideQuad"};
   for (int t = 0; t < 3; ++t) {

@@ -41,10 +41,10 @@ TEST(SummaryText, ReportsEveryQuantity) {
   const Design d = ComputeDesign(Topology::kNarrowQuad, {12.1f, 50});
   std::string error;
   const std::string text = SummaryText(d, *Summarize(d, error));
-  for (const char* part : {"Response at 12.1 MHz, ports referred to 50 ohms", "S21    -3.01",
-                           "S31    -3.00", "Phase S31 - S21                -90.00 deg",
-                           "|S11|  -71.6", "|S32|  -71.6", "|S41|  -71.6", "Usable band",
-                           "% of 12.1 MHz)"}) {
+  for (const char* part :
+       {"Response at 12.1 MHz, ports referred to 50 ohms", "S21    -3.01", "S31    -3.00",
+        "Phase S31 - S21                -90.00 deg", "|S11|  -71.6", "|S32|  -71.6", "|S41|  -71.6",
+        "Usable band", "% of 12.1 MHz)"}) {
     EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
   }
   const Design splitter = ComputeDesign(Topology::kNarrowSplitter, {12.1f, 50});

@@ -16,8 +16,9 @@ class CliTest : public testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("rfsplitter-cli-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
-            "-" + std::to_string(::getpid()));
+           ("rfsplitter-cli-" +
+            std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+            std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -58,14 +59,16 @@ TEST_F(CliTest, WarningsAndSilentRepairsGoToStandardError) {
   EXPECT_EQ(err_.str(),
             "warning: frequency range outside recommended range.  \n"
             "note: impedance \"abc\" is not a number; using 50\n"
-            "wrote " + (dir_ / "NarrowQuad12.1.i").string() + "\n");
+            "wrote " +
+                (dir_ / "NarrowQuad12.1.i").string() + "\n");
   EXPECT_EQ(Run({"--topology", "narrow-quad", "--frequency", "", "--impedance", "0.5",
                  "--directory", dir_.string()}),
             kExitOk);
   EXPECT_EQ(err_.str(),
             "note: frequency \"\" is empty; using 12.1\n"
             "warning: Impedance range outside recommended limits.  \n"
-            "wrote " + (dir_ / "NarrowQuad12.1.i").string() + "\n");
+            "wrote " +
+                (dir_ / "NarrowQuad12.1.i").string() + "\n");
 }
 
 TEST_F(CliTest, UnwritableDirectoryExitsOneWithTheReason) {
@@ -94,15 +97,16 @@ TEST_P(CliUsageTest, ExitsTwoWithUsage) {
 
 INSTANTIATE_TEST_SUITE_P(
     , CliUsageTest,
-    testing::Values(UsageCase{"NoArguments", {}, "--topology is required"},
-                    UsageCase{"UnknownTopology", {"--topology", "triplexer"}, "unknown topology"},
-                    UsageCase{"MissingValue", {"--topology"}, "needs a value"},
-                    UsageCase{"UnknownOption", {"--topology", "wide-quad", "--fast"},
-                              "unknown option '--fast'"},
-                    UsageCase{"PlotWithoutFile", {"--topology", "wide-quad", "--plot"},
-                              "needs a value"},
-                    UsageCase{"PlotWithEmptyFile", {"--topology", "wide-quad", "--plot="},
-                              "--plot needs a file name"}),
+    testing::Values(
+        UsageCase{"NoArguments", {}, "--topology is required"},
+        UsageCase{"UnknownTopology", {"--topology", "triplexer"}, "unknown topology"},
+        UsageCase{"MissingValue", {"--topology"}, "needs a value"},
+        UsageCase{
+            "UnknownOption", {"--topology", "wide-quad", "--fast"}, "unknown option '--fast'"},
+        UsageCase{"PlotWithoutFile", {"--topology", "wide-quad", "--plot"}, "needs a value"},
+        UsageCase{"PlotWithEmptyFile",
+                  {"--topology", "wide-quad", "--plot="},
+                  "--plot needs a file name"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CliTest, AnalyzeAndExportsComeAfterTheNormalRun) {

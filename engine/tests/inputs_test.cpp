@@ -29,35 +29,30 @@ TEST_P(ParseNumberTest, AcceptsOnlyPlainNumbers) {
 
 INSTANTIATE_TEST_SUITE_P(
     , ParseNumberTest,
-    testing::Values(ParseCase{"Plain", "12.1", true, 12.1f},
-                    ParseCase{"TrailingZeroTyped", "12.10", true, 12.1f},
-                    ParseCase{"Blanks", " \t 50 \t", true, 50.0f},
-                    ParseCase{"PlusSign", "+7", true, 7.0f},
-                    ParseCase{"MinusSign", "-7", true, -7.0f},
-                    ParseCase{"LeadingPoint", ".5", true, 0.5f},
-                    ParseCase{"TrailingPoint", "5.", true, 5.0f},
-                    ParseCase{"Exponent", "1e3", true, 1000.0f},
-                    ParseCase{"SignedExponent", "2.5E-1", true, 0.25f},
-                    ParseCase{"RoundsToNearestSingle", "50000.001", true, 50000.0f},
-                    ParseCase{"Empty", "", false, 0},
-                    ParseCase{"OnlyBlanks", "   ", false, 0},
-                    ParseCase{"Letters", "abc", false, 0},
-                    ParseCase{"LoneSign", "-", false, 0},
-                    ParseCase{"LonePoint", ".", false, 0},
-                    ParseCase{"ExponentWithoutDigits", "1e", false, 0},
-                    ParseCase{"ExponentSignWithoutDigits", "1e+", false, 0},
-                    ParseCase{"TwoPoints", "1.2.3", false, 0},
-                    ParseCase{"TwoSigns", "+-1", false, 0},
-                    ParseCase{"BlankInside", "1 2", false, 0},
-                    ParseCase{"Infinity", "inf", false, 0},
-                    ParseCase{"NotANumber", "nan", false, 0},
-                    ParseCase{"Hexadecimal", "0x10", false, 0},
-                    ParseCase{"ThousandsSeparator", "1,000", false, 0},
-                    ParseCase{"Currency", "$5", false, 0},
-                    ParseCase{"Unit", "12MHz", false, 0},
-                    ParseCase{"EmbeddedNul", std::string("12\0" "5", 4), false, 0},
-                    ParseCase{"ArabicIndicDigits", "\xD9\xA1\xD9\xA2", false, 0},
-                    ParseCase{"FullwidthDigit", "\xEF\xBC\x95", false, 0}),
+    testing::Values(
+        ParseCase{"Plain", "12.1", true, 12.1f},
+        ParseCase{"TrailingZeroTyped", "12.10", true, 12.1f},
+        ParseCase{"Blanks", " \t 50 \t", true, 50.0f}, ParseCase{"PlusSign", "+7", true, 7.0f},
+        ParseCase{"MinusSign", "-7", true, -7.0f}, ParseCase{"LeadingPoint", ".5", true, 0.5f},
+        ParseCase{"TrailingPoint", "5.", true, 5.0f}, ParseCase{"Exponent", "1e3", true, 1000.0f},
+        ParseCase{"SignedExponent", "2.5E-1", true, 0.25f},
+        ParseCase{"RoundsToNearestSingle", "50000.001", true, 50000.0f},
+        ParseCase{"Empty", "", false, 0}, ParseCase{"OnlyBlanks", "   ", false, 0},
+        ParseCase{"Letters", "abc", false, 0}, ParseCase{"LoneSign", "-", false, 0},
+        ParseCase{"LonePoint", ".", false, 0}, ParseCase{"ExponentWithoutDigits", "1e", false, 0},
+        ParseCase{"ExponentSignWithoutDigits", "1e+", false, 0},
+        ParseCase{"TwoPoints", "1.2.3", false, 0}, ParseCase{"TwoSigns", "+-1", false, 0},
+        ParseCase{"BlankInside", "1 2", false, 0}, ParseCase{"Infinity", "inf", false, 0},
+        ParseCase{"NotANumber", "nan", false, 0}, ParseCase{"Hexadecimal", "0x10", false, 0},
+        ParseCase{"ThousandsSeparator", "1,000", false, 0}, ParseCase{"Currency", "$5", false, 0},
+        ParseCase{"Unit", "12MHz", false, 0},
+        ParseCase{"EmbeddedNul",
+                  std::string("12\0"
+                              "5",
+                              4),
+                  false, 0},
+        ParseCase{"ArabicIndicDigits", "\xD9\xA1\xD9\xA2", false, 0},
+        ParseCase{"FullwidthDigit", "\xEF\xBC\x95", false, 0}),
     [](const testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.name); });
 
 TEST(ParseNumber, MarksValuesBeyondSinglePrecision) {
@@ -94,11 +89,10 @@ TEST(ReadInputs, WarnsAboutOutOfRangeNumbersAndPutsTheDefaultBack) {
   MemoryWindow window("60000", "0.5");
   EXPECT_EQ(ReadFrequency(window), 12.1f);
   EXPECT_EQ(ReadImpedance(window), 50.0f);
-  EXPECT_EQ(window.events, (std::vector<std::string>{
-                               "warn frequency range outside recommended range.  ",
-                               "set frequency 12.1",
-                               "warn Impedance range outside recommended limits.  ",
-                               "set impedance 50"}));
+  EXPECT_EQ(window.events,
+            (std::vector<std::string>{
+                "warn frequency range outside recommended range.  ", "set frequency 12.1",
+                "warn Impedance range outside recommended limits.  ", "set impedance 50"}));
 }
 
 TEST(ReadInputs, BoundsAreInclusive) {

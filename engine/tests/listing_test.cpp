@@ -24,23 +24,17 @@ TEST_P(PrefixTest, ChoosesPrefixAndCutsMantissa) {
 
 INSTANTIATE_TEST_SUITE_P(
     , PrefixTest,
-    testing::Values(Case{"MillionHasNoPrefix", 1000000, "", ""},
-                    Case{"AboveMillion", 3e9, "", ""},
-                    Case{"JustBelowMillion", 999999, "999.", "k"},
-                    Case{"ThousandIsKilo", 1000, "1", "k"},
-                    Case{"JustBelowThousand", 999.999, "999.", " "},
-                    Case{"OneIsPlain", 1, "1", " "},
-                    Case{"HundredOhms", 100, "100", " "},
-                    Case{"JustBelowOne", 0.9999, "999.", "m"},
-                    Case{"MilliBoundary", 0.001, "1", "m"},
-                    Case{"MicroBoundary", 0.000001, "1", "u"},
-                    Case{"NanoBoundary", 0.000000001, "1", "n"},
-                    Case{"JustBelowNano", 9.99e-10, "999", "p"},
-                    Case{"CutNotRounded", 1.58760336708951e-06, "1.58", "u"},
-                    Case{"CutKeepsPoint", 9.30219269659608e-07, "930.", "n"},
-                    Case{"Femtofarads", 4.5e-15, "0.00", "p"},
-                    Case{"ZeroIsPico", 0, "0", "p"},
-                    Case{"NegativeIsPico", -1e-12, "-1", "p"}),
+    testing::Values(
+        Case{"MillionHasNoPrefix", 1000000, "", ""}, Case{"AboveMillion", 3e9, "", ""},
+        Case{"JustBelowMillion", 999999, "999.", "k"}, Case{"ThousandIsKilo", 1000, "1", "k"},
+        Case{"JustBelowThousand", 999.999, "999.", " "}, Case{"OneIsPlain", 1, "1", " "},
+        Case{"HundredOhms", 100, "100", " "}, Case{"JustBelowOne", 0.9999, "999.", "m"},
+        Case{"MilliBoundary", 0.001, "1", "m"}, Case{"MicroBoundary", 0.000001, "1", "u"},
+        Case{"NanoBoundary", 0.000000001, "1", "n"}, Case{"JustBelowNano", 9.99e-10, "999", "p"},
+        Case{"CutNotRounded", 1.58760336708951e-06, "1.58", "u"},
+        Case{"CutKeepsPoint", 9.30219269659608e-07, "930.", "n"},
+        Case{"Femtofarads", 4.5e-15, "0.00", "p"}, Case{"ZeroIsPico", 0, "0", "p"},
+        Case{"NegativeIsPico", -1e-12, "-1", "p"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 TEST(ComponentLine, HasLabelBlanksPrefixAndCrLf) {

@@ -13,19 +13,17 @@ struct Case {
 
 class NumberTextTest : public testing::TestWithParam<Case> {};
 
-TEST_P(NumberTextTest, Formats) {
-  EXPECT_EQ(NumberText(GetParam().number), GetParam().text);
-}
+TEST_P(NumberTextTest, Formats) { EXPECT_EQ(NumberText(GetParam().number), GetParam().text); }
 
 INSTANTIATE_TEST_SUITE_P(
     , NumberTextTest,
     testing::Values(
-        Case{"Zero", Number::Double(0), "0"},
-        Case{"Whole", Number::Double(100), "100"},
+        Case{"Zero", Number::Double(0), "0"}, Case{"Whole", Number::Double(100), "100"},
         Case{"HalfHasLeadingZero", Number::Double(0.5), "0.5"},
         Case{"Negative", Number::Double(-2.5), "-2.5"},
         Case{"NegativeExponent", Number::Double(-9.30219269659608e-07), "-9.30219269659608E-07"},
-        Case{"InductorInExponentForm", Number::Double(9.30219269659608e-07), "9.30219269659608E-07"},
+        Case{"InductorInExponentForm", Number::Double(9.30219269659608e-07),
+             "9.30219269659608E-07"},
         Case{"MicroInductor", Number::Double(1.58760336708951e-06), "1.58760336708951E-06"},
         Case{"FifteenDigitsCut", Number::Double(1210000.0381469727), "1210000.03814697"},
         Case{"RoundsUpAtFifteenth", Number::Double(2.0 / 3.0), "0.666666666666667"},

@@ -20,9 +20,9 @@ class SpiceTest : public testing::TestWithParam<Topology> {};
 
 TEST_P(SpiceTest, NgspiceAgreesWithTheAnalysis) {
   const Design d = ComputeDesign(GetParam(), {12.1f, 50});
-  const fs::path dir = fs::temp_directory_path() /
-                       ("rfsplitter-spice-" + std::to_string(getpid()) + "-" +
-                        std::string(TextsOf(GetParam()).file_stem));
+  const fs::path dir =
+      fs::temp_directory_path() / ("rfsplitter-spice-" + std::to_string(getpid()) + "-" +
+                                   std::string(TextsOf(GetParam()).file_stem));
   fs::create_directories(dir);
   std::ofstream(dir / SpiceFileName(d)) << SpiceNetlist(d);
 

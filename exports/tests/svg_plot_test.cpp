@@ -1,5 +1,6 @@
-#include <QXmlStreamReader>
 #include <gtest/gtest.h>
+
+#include <QXmlStreamReader>
 
 #include "engine/topologies.h"
 #include "exports/exports.h"

@@ -48,8 +48,9 @@ class FileTest : public testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("rfsplitter-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) +
-            "-" + std::to_string(::getpid()));
+           ("rfsplitter-" +
+            std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+            std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -119,8 +120,7 @@ TEST(SimulationFileText, SweepLimitsOfAnExactFrequency) {
 }
 
 TEST(SimulationFileText, LowFrequencyHighImpedanceSplitter) {
-  const std::vector<std::string> lines =
-      Lines(FileOf(Topology::kNarrowSplitter, {0.001f, 500.0f}));
+  const std::vector<std::string> lines = Lines(FileOf(Topology::kNarrowSplitter, {0.001f, 500.0f}));
   EXPECT_EQ(lines[1], "$ Freq of circuit is  0.001  MHz.");
   EXPECT_EQ(lines[2], "$ Impedance of circuit is  500  Ohms.");
   EXPECT_EQ(lines[7], "AplacVar L1 = 0.112556529831169");

@@ -35,9 +35,7 @@ class Schematic {
   void Line(int x1, int y1, int x2, int y2) { painter_.drawLine(x1, y1, x2, y2); }
 
   // A small square terminal centred on a point.
-  void Terminal(int x, int y) {
-    painter_.fillRect(x - 2, y - 2, 5, 5, Qt::black);
-  }
+  void Terminal(int x, int y) { painter_.fillRect(x - 2, y - 2, 5, 5, Qt::black); }
 
   // A port: a line from its node to the terminal and its number beyond it.
   void Port(int node_x, int y, int number) {
@@ -49,7 +47,8 @@ class Schematic {
     font.setBold(true);
     font.setStyleStrategy(QFont::NoAntialias);
     painter_.setFont(font);
-    const QRect box = end == kLeftPort ? QRect(end - 24, y - 10, 16, 20) : QRect(end + 8, y - 10, 16, 20);
+    const QRect box =
+        end == kLeftPort ? QRect(end - 24, y - 10, 16, 20) : QRect(end + 8, y - 10, 16, 20);
     painter_.drawText(box, Qt::AlignCenter, QString::number(number));
   }
 

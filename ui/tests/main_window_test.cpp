@@ -126,9 +126,12 @@ class MainWindowTest : public QObject {
   void tabOrder_data() {
     QTest::addColumn<QString>("selected");
     QTest::addColumn<QString>("group_stop");
-    QTest::newRow("splitter") << "opt1" << "opt1";
-    QTest::newRow("narrow_quad") << "opt3" << "opt3";
-    QTest::newRow("wide_quad") << "opt4" << "opt4";
+    QTest::newRow("splitter") << "opt1"
+                              << "opt1";
+    QTest::newRow("narrow_quad") << "opt3"
+                                 << "opt3";
+    QTest::newRow("wide_quad") << "opt4"
+                               << "opt4";
   }
   void tabOrder() {
     QFETCH(QString, selected);
@@ -164,11 +167,17 @@ class MainWindowTest : public QObject {
     QTest::addColumn<int>("topology");
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("listing_start");
-    QTest::newRow("splitter_defaults") << "opt1" << "12.1" << "50" << 0 << "NarrowSplitter12.1.i"
+    QTest::newRow("splitter_defaults") << "opt1"
+                                       << "12.1"
+                                       << "50" << 0 << "NarrowSplitter12.1.i"
                                        << "L1 =  930. n  \nL2 =  930. n  \nC1 =  372. p  \n";
-    QTest::newRow("narrow_quad_100") << "opt3" << "100" << "50" << 1 << "NarrowQuad100.i"
+    QTest::newRow("narrow_quad_100") << "opt3"
+                                     << "100"
+                                     << "50" << 1 << "NarrowQuad100.i"
                                      << "L1 =  56.2 n  \n";
-    QTest::newRow("wide_quad_typed_12.10") << "opt4" << "12.10" << "75" << 2 << "WideQuad12.1.i"
+    QTest::newRow("wide_quad_typed_12.10") << "opt4"
+                                           << "12.10"
+                                           << "75" << 2 << "WideQuad12.1.i"
                                            << "L1 =  697. n  \n";
   }
   void generateWritesListingAndFile() {
@@ -187,8 +196,8 @@ class MainWindowTest : public QObject {
     const Design design =
         ComputeDesign(kAllTopologies[topology], {frequency.toFloat(), impedance.toFloat()});
     QCOMPARE(Listing().count(QLatin1Char('\n')), qsizetype(design.listing.size()));
-    QCOMPARE(ReadFile(file), Expected(kAllTopologies[topology], frequency.toFloat(),
-                                      impedance.toFloat()));
+    QCOMPARE(ReadFile(file),
+             Expected(kAllTopologies[topology], frequency.toFloat(), impedance.toFloat()));
     QCOMPARE(Find<QLineEdit>("txtFrequency")->text(), frequency);  // typed text stays
   }
 

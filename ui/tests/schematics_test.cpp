@@ -9,7 +9,9 @@ class SchematicsTest : public QObject {
   Q_OBJECT
 
  private:
-  static bool IsBlack(QRgb pixel) { return qRed(pixel) < 64 && qGreen(pixel) < 64 && qBlue(pixel) < 64; }
+  static bool IsBlack(QRgb pixel) {
+    return qRed(pixel) < 64 && qGreen(pixel) < 64 && qBlue(pixel) < 64;
+  }
 
  private slots:
   void sizeAndBackground_data() {

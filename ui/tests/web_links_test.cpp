@@ -36,8 +36,7 @@ class WebLinksTest : public QObject {
   void init() {
     recorder_.opened.clear();
     messages_.clear();
-    SetMessageHandler(
-        [this](QWidget*, MessageKind, const QString& text) { messages_ << text; });
+    SetMessageHandler([this](QWidget*, MessageKind, const QString& text) { messages_ << text; });
   }
   void cleanup() {
     QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
