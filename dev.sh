@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev libgl-dev ngspice)
+          qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra ngspice)
 
 install_missing() {
   local missing=()

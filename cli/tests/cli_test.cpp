@@ -1,11 +1,12 @@
 #include "cli/cli.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "engine/tests/scratch_directory.h"
 
 namespace rfsplitter {
 namespace {
@@ -14,23 +15,14 @@ namespace fs = std::filesystem;
 
 class CliTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("rfsplitter-cli-" +
-            std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-            std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   int Run(std::vector<std::string> args) {
     out_.str("");
     err_.str("");
     return RunCli(args, out_, err_);
   }
 
-  fs::path dir_;
+  ScratchDirectory scratch_;
+  const fs::path& dir_ = scratch_.path();
   std::ostringstream out_;
   std::ostringstream err_;
 };

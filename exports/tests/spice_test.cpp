@@ -1,13 +1,13 @@
 // The exported netlist run by the real ngspice agrees with the built-in
 // analysis across the sweep.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "engine/tests/scratch_directory.h"
 #include "engine/topologies.h"
 #include "exports/exports.h"
 
@@ -28,7 +28,11 @@ TEST_P(SpiceTest, NgspiceAgreesWithTheAnalysis) {
 
   const std::string command = "cd '" + dir.string() + "' && '" RFSPLITTER_NGSPICE "' -b " +
                               SpiceFileName(d) + " > ngspice.log 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0) << "see " << (dir / "ngspice.log");
+  if (std::system(command.c_str()) != 0) {
+    std::ostringstream log;
+    log << std::ifstream(dir / "ngspice.log").rdbuf();
+    FAIL() << "ngspice failed:\n" << log.str();
+  }
 
   std::string error;
   const SweepResponse expected = AnalyzeSweep(d, error);
@@ -51,7 +55,6 @@ TEST_P(SpiceTest, NgspiceAgreesWithTheAnalysis) {
     }
   }
   EXPECT_EQ(point, 200u);
-  fs::remove_all(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(, SpiceTest, testing::ValuesIn(kAllTopologies),

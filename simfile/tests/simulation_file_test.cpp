@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -11,6 +10,7 @@
 #include <sstream>
 
 #include "engine/tests/memory_window.h"
+#include "engine/tests/scratch_directory.h"
 #include "engine/topologies.h"
 
 namespace rfsplitter {
@@ -46,16 +46,6 @@ std::string FileOf(Topology topology, DesignInputs inputs) {
 // A fresh directory per test, removed afterwards.
 class FileTest : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("rfsplitter-" +
-            std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-            std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   void Run(MemoryWindow& window) {
     SimulationFileWriter writer(dir_.string());
     RunDesign(window, writer);
@@ -69,7 +59,8 @@ class FileTest : public testing::Test {
     return names;
   }
 
-  fs::path dir_;
+  ScratchDirectory scratch_;
+  const fs::path& dir_ = scratch_.path();
 };
 
 struct GoldenCase {
