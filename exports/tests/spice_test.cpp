@@ -20,10 +20,8 @@ class SpiceTest : public testing::TestWithParam<Topology> {};
 
 TEST_P(SpiceTest, NgspiceAgreesWithTheAnalysis) {
   const Design d = ComputeDesign(GetParam(), {12.1f, 50});
-  const fs::path dir =
-      fs::temp_directory_path() / ("rfsplitter-spice-" + std::to_string(getpid()) + "-" +
-                                   std::string(TextsOf(GetParam()).file_stem));
-  fs::create_directories(dir);
+  const ScratchDirectory scratch;
+  const fs::path& dir = scratch.path();
   std::ofstream(dir / SpiceFileName(d)) << SpiceNetlist(d);
 
   const std::string command = "cd '" + dir.string() + "' && '" RFSPLITTER_NGSPICE "' -b " +
