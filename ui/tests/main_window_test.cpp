@@ -262,6 +262,25 @@ class MainWindowTest : public QObject {
     QCOMPARE(ReadFile("NarrowSplitter12.1.i"), Expected(Topology::kNarrowSplitter, 12.1f, 50));
   }
 
+  // Boxes and listing follow the user's decimal separator; the file keeps
+  // the point the simulator reads.
+  void followsTheUsersDecimalSeparator() {
+    const QLocale old_locale;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    MainWindow window;
+    QLocale::setDefault(old_locale);
+    window.show();
+    auto* frequency = window.findChild<QLineEdit*>("txtFrequency");
+    QCOMPARE(frequency->text(), QStringLiteral("12,1"));
+    frequency->clear();
+    QTest::keyClicks(frequency, "100,5");
+    QTest::mouseClick(window.findChild<QPushButton*>("cmdCalculate"), Qt::LeftButton);
+    QVERIFY(messages_.empty());
+    const QString listing = window.findChild<QPlainTextEdit*>("txtResults")->toPlainText();
+    QVERIFY2(listing.startsWith(QStringLiteral("L1 =  111, n")), qPrintable(listing));
+    QCOMPARE(ReadFile("NarrowSplitter100.5.i"), Expected(Topology::kNarrowSplitter, 100.5f, 50));
+  }
+
   void geometry_data() {
     QTest::addColumn<QString>("parent");
     QTest::addColumn<QRect>("local");
