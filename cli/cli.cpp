@@ -1,6 +1,5 @@
 #include "cli/cli.h"
 
-#include <algorithm>
 #include <fstream>
 #include <optional>
 #include <ostream>
@@ -105,6 +104,10 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::string& 
       }
       value = args[++i];
     }
+    if (value->empty() && (name == "--plot" || name == "--directory")) {
+      error = "option '" + name + "' needs a non-empty value";
+      return std::nullopt;
+    }
     *target = *value;
     if (name == "--topology") {
       const std::optional<Topology> topology = TopologyNamed(topology_name);
@@ -118,10 +121,6 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::string& 
   }
   if (!have_topology) {
     error = "--topology is required";
-    return std::nullopt;
-  }
-  if (options.plot.empty() && std::find(args.begin(), args.end(), "--plot=") != args.end()) {
-    error = "--plot needs a file name";
     return std::nullopt;
   }
   return options;

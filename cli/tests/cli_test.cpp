@@ -98,7 +98,10 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"PlotWithoutFile", {"--topology", "wide-quad", "--plot"}, "needs a value"},
         UsageCase{"PlotWithEmptyFile",
                   {"--topology", "wide-quad", "--plot="},
-                  "--plot needs a file name"}),
+                  "'--plot' needs a non-empty value"},
+        UsageCase{"EmptyDirectory",
+                  {"--topology", "wide-quad", "--directory", ""},
+                  "'--directory' needs a non-empty value"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CliTest, AnalyzeAndExportsComeAfterTheNormalRun) {
