@@ -110,9 +110,9 @@ bool SimulationFileWriter::Create(Topology topology, float frequency_mhz) {
   path_ = directory_ + SimulationFileName(topology, frequency_mhz);
   // "x" refuses an existing file, so a stray file of that name is never
   // overwritten; another random suffix is tried instead.
-  std::random_device random;
+  std::random_device entropy;
   for (int attempt = 0; attempt < 16 && file_ == nullptr; ++attempt) {
-    temporary_path_ = path_ + ".tmp" + std::to_string(random() % 1000000);
+    temporary_path_ = path_ + ".tmp" + std::to_string(entropy() % 1000000);
     errno = 0;
     file_ = std::fopen(temporary_path_.c_str(), "wbx");
     if (file_ == nullptr && errno != EEXIST) break;
