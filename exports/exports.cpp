@@ -1,5 +1,6 @@
 #include "exports/exports.h"
 
+#include "engine/number_text.h"
 #include "engine/topologies.h"
 #include "simfile/simulation_file.h"
 
@@ -26,6 +27,12 @@ SweepResponse AnalyzeSweep(const Design& design, std::string& error) {
     response.s.push_back(std::move(*result.s));
   }
   return response;
+}
+
+std::string DesignTitle(const Design& design) {
+  return std::string(TextsOf(design.topology).caption) + " at " +
+         NumberText(design.inputs.frequency_mhz) + " MHz, Z0 " +
+         NumberText(design.inputs.impedance_ohms) + " ohms";
 }
 
 std::string TouchstoneFileName(const Design& design) {

@@ -22,6 +22,9 @@ struct SweepResponse {
 // Empty frequencies, with `error` set, when the analysis fails.
 SweepResponse AnalyzeSweep(const Design& design, std::string& error);
 
+// "90 Deg Wide-Band at 12.1 MHz, Z0 50 ohms": the first line of every export.
+std::string DesignTitle(const Design& design);
+
 // Version 1.1 Touchstone text: "# Hz S MA R <Z0>", each frequency's matrix
 // row by row with at most four value pairs a line.
 std::string TouchstoneText(const Design& design, const SweepResponse& response);

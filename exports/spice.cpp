@@ -12,8 +12,7 @@ std::string SpiceNetlist(const Design& design) {
   const std::string z0 = NumberText(design.inputs.impedance_ohms);
   const std::string result = SpiceResultFileName(design);
   std::string text;
-  text += "* " + std::string(TextsOf(design.topology).caption) + " at " +
-          NumberText(design.inputs.frequency_mhz) + " MHz, Z0 " + z0 + " ohms: the circuit of " +
+  text += "* " + DesignTitle(design) + ": the circuit of " +
           SimulationFileName(design.topology, design.inputs.frequency_mhz) + "\n";
   text += "* Run with: ngspice -b " + SpiceFileName(design) + "\n";
   text += "* Writes " + result + ": per frequency, the real and imaginary parts of\n";

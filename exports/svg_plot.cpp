@@ -77,9 +77,7 @@ std::string SvgPlot(const Design& design, const SweepResponse& response) {
          Fixed(kHeight) + "\" viewBox=\"0 0 " + Fixed(kWidth) + " " + Fixed(kHeight) +
          "\" font-family=\"sans-serif\" font-size=\"12\">\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-  const std::string title = std::string(TextsOf(design.topology).caption) + " at " +
-                            NumberText(design.inputs.frequency_mhz) + " MHz, Z0 " +
-                            NumberText(design.inputs.impedance_ohms) + " ohms";
+  const std::string title = DesignTitle(design);
   svg += "<text x=\"" + Fixed((kLeft + plot_right) / 2) +
          "\" y=\"28\" text-anchor=\"middle\" font-size=\"15\">" + Escape(title) + "</text>\n";
   svg += "<defs><clipPath id=\"plot\"><rect x=\"" + Fixed(kLeft) + "\" y=\"" + Fixed(kTop) +

@@ -20,9 +20,7 @@ std::string Real(double value) {
 std::string TouchstoneText(const Design& design, const SweepResponse& response) {
   const int ports = CircuitOf(design.topology).device_ports;
   std::string text;
-  text += "! " + std::string(TextsOf(design.topology).caption) + " at " +
-          NumberText(design.inputs.frequency_mhz) + " MHz, Z0 " +
-          NumberText(design.inputs.impedance_ohms) + " ohms\n";
+  text += "! " + DesignTitle(design) + "\n";
   text += "! S-parameters of the ideal lumped-element circuit of " +
           SimulationFileName(design.topology, design.inputs.frequency_mhz) + ", ports 1 to " +
           std::to_string(ports) + "\n";

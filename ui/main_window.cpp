@@ -159,6 +159,7 @@ void MainWindow::SetTabOrder() {
                       calculate_, maker_link_, vendor_link_, impedance_,  results_};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   for (QRadioButton* option : options_) {
+    option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
     connect(option, &QRadioButton::toggled, option,
             [option](bool on) { option->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus); });
   }
@@ -169,8 +170,6 @@ void MainWindow::LoadStartUpState() {
   pictures_[1]->hide();
   pictures_[0]->show();
   options_[0]->setChecked(true);
-  options_[1]->setFocusPolicy(Qt::ClickFocus);
-  options_[2]->setFocusPolicy(Qt::ClickFocus);
   frequency_->setText(FromStd(DefaultFrequencyText(DecimalSeparator())));
   impedance_->setText(FromStd(DefaultImpedanceText()));
   results_->clear();
