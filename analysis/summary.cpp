@@ -1,7 +1,6 @@
 #include "analysis/summary.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "engine/number_text.h"
 
@@ -47,11 +46,6 @@ double Edge(const Design& design, double start, double limit, bool& open) {
   return good;
 }
 
-std::string Format(const char* format, double value) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, format, value);
-  return buffer;
-}
 
 }  // namespace
 
@@ -90,8 +84,8 @@ std::optional<DesignSummary> Summarize(const Design& design, std::string& error)
 }
 
 std::string SummaryText(const Design& design, const DesignSummary& summary) {
-  const auto db = [](Complex v) { return Format("%8.3f dB", MagnitudeDb(v)); };
-  const auto degrees = [](double v) { return Format("%8.2f deg", v); };
+  const auto db = [](Complex v) { return RightAligned(FixedText(MagnitudeDb(v), 3), 8) + " dB"; };
+  const auto degrees = [](double v) { return RightAligned(FixedText(v, 2), 8) + " deg"; };
   const std::string mhz = NumberText(design.inputs.frequency_mhz);
   std::string text = "Response at " + mhz + " MHz, ports referred to " +
                      NumberText(design.inputs.impedance_ohms) + " ohms:\n";
@@ -110,11 +104,11 @@ std::string SummaryText(const Design& design, const DesignSummary& summary) {
   }
   const Band& band = *summary.band;
   const double f0 = summary.frequency_hz;
-  text += "  " + std::string(band.low_open ? "below " : "") + Format("%.6g", band.low_hz / 1e6) +
+  text += "  " + std::string(band.low_open ? "below " : "") + GeneralText(band.low_hz / 1e6, 6) +
           " to " + std::string(band.high_open ? "above " : "") +
-          Format("%.6g", band.high_hz / 1e6) + " MHz, " +
-          Format("%.6g", (band.high_hz - band.low_hz) / 1e6) + " MHz wide (" +
-          Format("%.1f", 100 * (band.high_hz - band.low_hz) / f0) + " % of " + mhz + " MHz)\n";
+          GeneralText(band.high_hz / 1e6, 6) + " MHz, " +
+          GeneralText((band.high_hz - band.low_hz) / 1e6, 6) + " MHz wide (" +
+          FixedText(100 * (band.high_hz - band.low_hz) / f0, 1) + " % of " + mhz + " MHz)\n";
   return text;
 }
 

@@ -1,55 +1,49 @@
 #include "cli/cli.h"
 
-#include <fstream>
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <map>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 
 #include "analysis/summary.h"
 #include "engine/design.h"
 #include "engine/inputs.h"
+#include "engine/number_text.h"
+#include "engine/quoted.h"
 #include "engine/run.h"
+#include "engine/topologies.h"
+#include "engine/version.h"
 #include "exports/exports.h"
+#include "files/atomic_file.h"
 #include "simfile/simulation_file.h"
 
 namespace rfsplitter {
 namespace {
 
-constexpr char kUsage[] =
-    "Usage: rfsplitter-cli --topology narrow-splitter|narrow-quad|wide-quad\n"
-    "                      [--frequency TEXT] [--impedance TEXT] [--directory DIR]\n"
-    "                      [--analyze] [--touchstone] [--spice] [--plot FILE.svg]\n"
-    "\n"
+namespace fs = std::filesystem;
+
+constexpr char kFooter[] =
     "Computes the lumped-element values of the selected circuit, prints the\n"
     "component listing and writes the simulation file (.i) into DIR, or into the\n"
-    "current directory.\n"
+    "current directory. Numbers are read and written with a decimal point,\n"
+    "whatever the locale.\n"
     "\n"
-    "  --topology NAME    narrow-splitter: 3 dB narrow-band in-phase splitter\n"
-    "                     narrow-quad: narrow-band 90-degree hybrid\n"
-    "                     wide-quad: wide-band two-section 90-degree hybrid\n"
-    "  --frequency TEXT   design frequency in MHz, 0.001 to 50000 (default 12.1)\n"
-    "  --impedance TEXT   characteristic impedance in ohms, 1 to 500 (default 50)\n"
-    "  --directory DIR    where the simulation file goes\n"
-    "  --analyze          print the response at the design frequency and the usable\n"
-    "                     band (|S11| <= -15 dB, outputs within 0.5 dB of -3.01 dB)\n"
-    "  --touchstone       write the S-parameters over the file's sweep beside it\n"
-    "                     (Touchstone 1.1, .s3p or .s4p)\n"
-    "  --spice            write an ngspice netlist (.cir) with an S-parameter\n"
-    "                     analysis over the same sweep beside it\n"
-    "  --plot FILE.svg    draw |S21|, |S31|, |S32| and |S11| over the sweep\n"
-    "  --help             this text\n"
-    "\n"
-    "Exit status: 0 done, 1 the file could not be written, 2 usage error.\n";
+    "Exit status: 0 done, 1 a file or standard output could not be written,\n"
+    "2 usage error (or, with --strict, an input that had to be repaired),\n"
+    "3 the circuit could not be analysed.";
 
 struct Options {
   Topology topology = Topology::kNarrowSplitter;
   std::string frequency = DefaultFrequencyText();
   std::string impedance = DefaultImpedanceText();
-  std::string directory;
-  bool help = false;
+  fs::path directory;
+  bool strict = false;
   bool analyze = false;
   bool touchstone = false;
   bool spice = false;
-  std::string plot;
+  fs::path plot;
 };
 
 std::optional<Topology> TopologyNamed(const std::string& name) {
@@ -59,71 +53,97 @@ std::optional<Topology> TopologyNamed(const std::string& name) {
   return std::nullopt;
 }
 
-// Returns the options, or an error text for a usage error.
-std::optional<Options> Parse(const std::vector<std::string>& args, std::string& error) {
+struct UsageError {
+  std::string message;
+};
+
+// CLI11 reports its own errors; anything this program adds is a UsageError.
+std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream& out,
+                             std::ostream& err, int& status) {
   Options options;
-  bool have_topology = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-      return options;
-    }
-    if (arg == "--analyze" || arg == "--touchstone" || arg == "--spice") {
-      (arg == "--analyze"      ? options.analyze
-       : arg == "--touchstone" ? options.touchstone
-                               : options.spice) = true;
-      continue;
-    }
-    std::string name = arg;
-    std::optional<std::string> value;
-    if (const size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-      name = arg.substr(0, eq);
-      value = arg.substr(eq + 1);
-    }
-    std::string* target = nullptr;
-    std::string topology_name;
-    if (name == "--topology") {
-      target = &topology_name;
-    } else if (name == "--frequency") {
-      target = &options.frequency;
-    } else if (name == "--impedance") {
-      target = &options.impedance;
-    } else if (name == "--directory") {
-      target = &options.directory;
-    } else if (name == "--plot") {
-      target = &options.plot;
-    } else {
-      error = "unknown option '" + arg + "'";
-      return std::nullopt;
-    }
-    if (!value) {
-      if (i + 1 >= args.size()) {
-        error = "option '" + name + "' needs a value";
-        return std::nullopt;
-      }
-      value = args[++i];
-    }
-    if (value->empty() && (name == "--plot" || name == "--directory")) {
-      error = "option '" + name + "' needs a non-empty value";
-      return std::nullopt;
-    }
-    *target = *value;
-    if (name == "--topology") {
-      const std::optional<Topology> topology = TopologyNamed(topology_name);
-      if (!topology) {
-        error = "unknown topology '" + topology_name + "'";
-        return std::nullopt;
-      }
-      options.topology = *topology;
-      have_topology = true;
-    }
-  }
-  if (!have_topology) {
-    error = "--topology is required";
+  CLI::App app("", "rfsplitter-cli");
+  app.footer(kFooter);
+  app.set_version_flag("--version", std::string(kVersion));
+  app.get_formatter()->column_width(24);
+
+  const auto non_empty = CLI::Validator(
+      [](std::string& value) { return value.empty() ? std::string("needs a non-empty value") : ""; },
+      "", "non-empty");
+  const auto topology = CLI::Validator(
+      [](std::string& name) {
+        return TopologyNamed(name) ? std::string() : "unknown topology " + Quoted(name);
+      },
+      "", "topology");
+  std::string topology_name;
+  app.add_option("--topology", topology_name,
+                 "narrow-splitter: 3 dB narrow-band in-phase splitter\n"
+                 "narrow-quad: narrow-band 90-degree hybrid\n"
+                 "wide-quad: wide-band two-section 90-degree hybrid")
+      ->required()
+      ->check(topology)
+      ->option_text("NAME");
+  app.add_option("--frequency", options.frequency,
+                 "design frequency in MHz, 0.001 to 50000 (default 12.1)")
+      ->option_text("TEXT");
+  app.add_option("--impedance", options.impedance,
+                 "characteristic impedance in ohms, 1 to 500 (default 50)")
+      ->option_text("TEXT");
+  app.add_option("--directory", options.directory, "where the simulation file and the exports go")
+      ->check(non_empty)
+      ->option_text("DIR");
+  app.add_flag("--strict", options.strict,
+               "an empty, non-numeric or out-of-range input is a usage error\n"
+               "instead of being replaced by the default");
+  app.add_flag("--analyze", options.analyze,
+               "print the response at the design frequency and the usable\n"
+               "band (|S11| <= -15 dB, outputs within 0.5 dB of -3.01 dB)");
+  app.add_flag("--touchstone", options.touchstone,
+               "write the S-parameters over the file's sweep beside it\n"
+               "(Touchstone 1.1, .s3p or .s4p)");
+  app.add_flag("--spice", options.spice,
+               "write an ngspice netlist (.cir) with an S-parameter\n"
+               "analysis over the same sweep beside it");
+  app.add_option("--plot", options.plot, "draw |S21|, |S31|, |S32| and |S11| over the sweep")
+      ->check(non_empty)
+      ->option_text("FILE.svg");
+
+  try {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    app.parse(reversed);
+  } catch (const CLI::Success& e) {
+    // --help or --version
+    status = app.exit(e, out, err);
+    return std::nullopt;
+  } catch (const CLI::ParseError& e) {
+    err << "rfsplitter-cli: " << EscapeControls(e.what()) << "\n\n" << app.help();
+    status = kExitUsage;
     return std::nullopt;
   }
+  options.topology = *TopologyNamed(topology_name);
   return options;
+}
+
+// With --strict, an input the run would repair is refused before anything
+// is written.
+std::optional<UsageError> CheckStrictly(const Options& options) {
+  const struct {
+    const char* name;
+    const std::string& text;
+    double lowest, highest;
+    const char* unit;
+  } inputs[] = {{"--frequency", options.frequency, kLowestFrequencyMhz, kHighestFrequencyMhz, "MHz"},
+                {"--impedance", options.impedance, kLowestImpedanceOhms, kHighestImpedanceOhms,
+                 "ohms"}};
+  for (const auto& input : inputs) {
+    const std::optional<ParsedNumber> number = ParseNumber(input.text);
+    const std::string what = std::string(input.name) + " " + Quoted(input.text);
+    if (!number) return UsageError{what + " is not a number"};
+    if (!number->representable || number->value < input.lowest || number->value > input.highest) {
+      return UsageError{what + " is outside " + NumberText(input.lowest) + " to " +
+                        NumberText(input.highest) + " " + input.unit};
+    }
+  }
+  return std::nullopt;
 }
 
 // A DesignWindow on the console. Texts the run repairs without a warning
@@ -162,7 +182,7 @@ class ConsoleWindow : public DesignWindow {
     warned_ = true;
   }
   void ReportFileFailure(const std::string& file_name, const std::string& reason) override {
-    err_ << "rfsplitter-cli: could not write " << file_name << ": " << reason << '\n';
+    err_ << "rfsplitter-cli: could not write " << Quoted(file_name) << ": " << reason << '\n';
     failed_ = true;
   }
 
@@ -174,7 +194,7 @@ class ConsoleWindow : public DesignWindow {
       warned_ = false;  // the warning said it already
       return;
     }
-    err_ << "note: " << what << " \"" << old_text << "\" is "
+    err_ << "note: " << what << " " << Quoted(old_text) << " is "
          << (old_text.empty() ? "empty" : "not a number") << "; using " << new_text << '\n';
   }
 
@@ -211,21 +231,71 @@ class DesignKeepingSink : public DesignFileSink {
   std::optional<Design> design_;
 };
 
-std::string InDirectory(const std::string& directory, const std::string& name) {
-  if (directory.empty()) return name;
-  return directory.back() == '/' ? directory + name : directory + "/" + name;
+// Reads the inputs as a run will, without telling anyone: the names of the
+// run's files depend on the values it settles on.
+class SilentWindow : public DesignWindow {
+ public:
+  explicit SilentWindow(const Options& options)
+      : frequency_(options.frequency), impedance_(options.impedance) {}
+  std::string FrequencyText() const override { return frequency_; }
+  void SetFrequencyText(const std::string& text) override { frequency_ = text; }
+  std::string ImpedanceText() const override { return impedance_; }
+  void SetImpedanceText(const std::string& text) override { impedance_ = text; }
+  Topology SelectedTopology() const override { return Topology::kNarrowSplitter; }
+  void ClearListing() override {}
+  void AppendToListing(const std::string&) override {}
+  void Warn(const std::string&) override {}
+  void ReportFileFailure(const std::string&, const std::string&) override {}
+
+ private:
+  std::string frequency_;
+  std::string impedance_;
+};
+
+// The files a run will write, named before anything is written, so that two
+// of them can never land on the same path.
+std::vector<std::pair<std::string, fs::path>> OutputsOf(const Options& options) {
+  SilentWindow window(options);
+  DesignInputs inputs;
+  inputs.frequency_mhz = ReadFrequency(window);
+  inputs.impedance_ohms = ReadImpedance(window);
+  const Design design = ComputeDesign(options.topology, inputs);
+  std::vector<std::pair<std::string, fs::path>> outputs = {
+      {"simulation file", options.directory / SimulationFileName(design.topology, inputs.frequency_mhz)}};
+  if (options.touchstone) {
+    outputs.emplace_back("Touchstone file", options.directory / TouchstoneFileName(design));
+  }
+  if (options.spice) outputs.emplace_back("ngspice netlist", options.directory / SpiceFileName(design));
+  if (!options.plot.empty()) outputs.emplace_back("--plot", options.plot);
+  return outputs;
 }
 
-bool WriteTextFile(const std::string& path, const std::string& text, std::ostream& err) {
-  {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (file) file << text;
-    if (file && file.flush()) {
-      err << "wrote " << path << '\n';
-      return true;
+// The same file, as far as can be told before it exists.
+std::string Identity(const fs::path& path) {
+  std::error_code ignored;
+  return fs::weakly_canonical(fs::absolute(path), ignored).lexically_normal().string();
+}
+
+std::optional<UsageError> CheckDistinct(const Options& options) {
+  const auto outputs = OutputsOf(options);
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    for (size_t j = 0; j < i; ++j) {
+      if (Identity(outputs[i].second) == Identity(outputs[j].second)) {
+        return UsageError{outputs[i].first + " " + Quoted(outputs[i].second.string()) +
+                          " is the same file as the " + outputs[j].first + " of this run"};
+      }
     }
   }
-  err << "rfsplitter-cli: could not write " << path << '\n';
+  return std::nullopt;
+}
+
+bool WriteOutput(const fs::path& path, const std::string& text, std::ostream& err) {
+  const std::string failure = WriteFileAtomically(path, text);
+  if (failure.empty()) {
+    err << "wrote " << Quoted(path.string()) << '\n';
+    return true;
+  }
+  err << "rfsplitter-cli: could not write " << Quoted(path.string()) << ": " << failure << '\n';
   return false;
 }
 
@@ -237,57 +307,60 @@ int AnalyzeAndExport(const Options& options, const Design& design, std::ostream&
     const std::optional<DesignSummary> summary = Summarize(design, error);
     if (!summary) {
       err << "rfsplitter-cli: analysis failed: " << error << '\n';
-      return kExitFileFailure;
+      return kExitAnalysisFailure;
     }
     out << '\n' << SummaryText(design, *summary);
   }
-  if (!options.touchstone && !options.spice && options.plot.empty()) return kExitOk;
-
   bool ok = true;
   if (options.spice) {
-    ok = WriteTextFile(InDirectory(options.directory, SpiceFileName(design)), SpiceNetlist(design),
-                       err) &&
-         ok;
+    ok = WriteOutput(options.directory / SpiceFileName(design), SpiceNetlist(design), err) && ok;
   }
   if (options.touchstone || !options.plot.empty()) {
     const SweepResponse response = AnalyzeSweep(design, error);
     if (response.frequencies_hz.empty()) {
       err << "rfsplitter-cli: analysis failed: " << error << '\n';
-      return kExitFileFailure;
+      return kExitAnalysisFailure;
     }
     if (options.touchstone) {
-      ok = WriteTextFile(InDirectory(options.directory, TouchstoneFileName(design)),
-                         TouchstoneText(design, response), err) &&
+      ok = WriteOutput(options.directory / TouchstoneFileName(design),
+                       TouchstoneText(design, response), err) &&
            ok;
     }
-    if (!options.plot.empty())
-      ok = WriteTextFile(options.plot, SvgPlot(design, response), err) && ok;
+    if (!options.plot.empty()) ok = WriteOutput(options.plot, SvgPlot(design, response), err) && ok;
   }
   return ok ? kExitOk : kExitFileFailure;
+}
+
+int Run(const Options& options, std::ostream& out, std::ostream& err) {
+  ConsoleWindow window(options, out, err);
+  SimulationFileWriter writer(options.directory);
+  DesignKeepingSink sink(writer);
+  RunDesign(window, sink);
+  if (window.failed() || !sink.design()) return kExitFileFailure;
+  err << "wrote " << Quoted(writer.FileName()) << '\n';
+  return AnalyzeAndExport(options, *sink.design(), out, err);
 }
 
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  std::string error;
-  const std::optional<Options> options = Parse(args, error);
-  if (!options) {
-    err << "rfsplitter-cli: " << error << "\n\n" << kUsage;
+  int status = kExitOk;
+  const std::optional<Options> options = Parse(args, out, err, status);
+  if (!options) return status;
+  std::optional<UsageError> usage = options->strict ? CheckStrictly(*options) : std::nullopt;
+  if (!usage) usage = CheckDistinct(*options);
+  if (usage) {
+    err << "rfsplitter-cli: " << usage->message << '\n';
     return kExitUsage;
   }
-  if (options->help) {
-    out << kUsage;
-    return kExitOk;
+  status = Run(*options, out, err);
+  // A listing lost on a full disk must not pass for success.
+  if (!out.flush()) {
+    err << "rfsplitter-cli: could not write to standard output\n";
+    status = kExitFileFailure;
   }
-
-  ConsoleWindow window(*options, out, err);
-  SimulationFileWriter writer(options->directory);
-  DesignKeepingSink sink(writer);
-  RunDesign(window, sink);
-  out.flush();
-  if (window.failed() || !sink.design()) return kExitFileFailure;
-  err << "wrote " << writer.FileName() << '\n';
-  return AnalyzeAndExport(*options, *sink.design(), out, err);
+  if (!err.flush()) status = kExitFileFailure;
+  return status;
 }
 
 }  // namespace rfsplitter

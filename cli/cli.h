@@ -11,8 +11,11 @@
 namespace rfsplitter {
 
 inline constexpr int kExitOk = 0;
+// A file, standard output or standard error could not be written.
 inline constexpr int kExitFileFailure = 1;
 inline constexpr int kExitUsage = 2;
+// The circuit could not be analysed (its node matrix is singular).
+inline constexpr int kExitAnalysisFailure = 3;
 
 // `args` excludes the program name. Returns the exit status.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

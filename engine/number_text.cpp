@@ -1,10 +1,24 @@
 #include "engine/number_text.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 namespace rfsplitter {
+namespace {
+
+// Large enough for any double in any of the forms used here (a fixed form
+// of 1e308 with a few decimals is about 320 characters).
+constexpr size_t kBufferSize = 400;
+
+template <typename... Format>
+std::string_view ToChars(char (&buffer)[kBufferSize], double value, Format... format) {
+  const auto result = std::to_chars(buffer, buffer + kBufferSize, value, format...);
+  return {buffer, static_cast<size_t>(result.ptr - buffer)};
+}
+
+}  // namespace
 
 std::string NumberText(Number number, char decimal_separator) {
   const double v = number.value;
@@ -16,14 +30,18 @@ std::string NumberText(Number number, char decimal_separator) {
   const int digits = single ? 7 : 15;
   // Round once to the significant digits; the exponent of the rounded value
   // decides the form, so 9.99999999999999949E+14 becomes 1E+15.
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*e", digits - 1, std::fabs(v));
+  char buffer[kBufferSize];
+  const std::string_view rounded =
+      ToChars(buffer, std::fabs(v), std::chars_format::scientific, digits - 1);
+  const size_t e = rounded.find('e');
   std::string mantissa;  // the significant digits without the point
-  const char* p = buffer;
-  for (; *p != 'e'; ++p) {
-    if (*p != '.') mantissa += *p;
+  for (const char c : rounded.substr(0, e)) {
+    if (c != '.') mantissa += c;
   }
-  const int exponent = std::atoi(p + 1);
+  int exponent = 0;
+  const std::string_view exponent_text = rounded.substr(e + 1);
+  const char* first = exponent_text.data() + (exponent_text.front() == '+' ? 1 : 0);
+  std::from_chars(first, exponent_text.data() + exponent_text.size(), exponent);
   while (mantissa.size() > 1 && mantissa.back() == '0') mantissa.pop_back();
 
   std::string text = v < 0 ? "-" : "";
@@ -53,10 +71,44 @@ std::string NumberText(Number number, char decimal_separator) {
     text += decimal_separator;
     text += mantissa.substr(1);
   }
-  char exponent_text[16];
-  std::snprintf(exponent_text, sizeof exponent_text, "E%c%02d", exponent < 0 ? '-' : '+',
-                std::abs(exponent));
-  return text + exponent_text;
+  text += 'E';
+  text += exponent < 0 ? '-' : '+';
+  const int magnitude = std::abs(exponent);
+  if (magnitude < 10) text += '0';
+  text += std::to_string(magnitude);
+  return text;
+}
+
+std::string FixedText(double value, int decimals) {
+  std::string text;
+  AppendFixed(text, value, decimals);
+  return text;
+}
+
+std::string GeneralText(double value, int significant) {
+  char buffer[kBufferSize];
+  return std::string(ToChars(buffer, value, std::chars_format::general, significant));
+}
+
+std::string ShortestText(double value) {
+  std::string text;
+  AppendShortest(text, value);
+  return text;
+}
+
+std::string RightAligned(std::string text, size_t width) {
+  if (text.size() < width) text.insert(0, width - text.size(), ' ');
+  return text;
+}
+
+void AppendFixed(std::string& out, double value, int decimals) {
+  char buffer[kBufferSize];
+  out += ToChars(buffer, value, std::chars_format::fixed, decimals);
+}
+
+void AppendShortest(std::string& out, double value) {
+  char buffer[kBufferSize];
+  out += ToChars(buffer, value);
 }
 
 }  // namespace rfsplitter

@@ -1,4 +1,3 @@
-#include <cstdio>
 
 #include "engine/number_text.h"
 #include "engine/topologies.h"
@@ -37,17 +36,14 @@ std::string SpiceNetlist(const Design& design) {
   // One analysis per sweep frequency, so that the points are exactly those
   // of the simulation file's 200-point log sweep, both ends included.
   const std::vector<double> frequencies = SweepFrequencies(design.frequency_hz);
-  char first[40];
-  std::snprintf(first, sizeof first, "%.17g", frequencies.front());
+  const std::string first = GeneralText(frequencies.front(), 17);
   // The circuit is linear: no operating point is needed, and its inductor
   // loops would make the DC matrix singular.
   text += ".control\noption noopac\nset wr_singlescale\nset numdgt=15\nunset appendwrite\n";
-  text += "sp lin 1 " + std::string(first) + " " + first + "\n";
+  text += "sp lin 1 " + first + " " + first + "\n";
   text += "wrdata " + result + vectors + "\ndestroy\nset appendwrite\nforeach f";
   for (size_t i = 1; i < frequencies.size(); ++i) {
-    char f[40];
-    std::snprintf(f, sizeof f, " %.17g", frequencies[i]);
-    text += f;
+    text += " " + GeneralText(frequencies[i], 17);
   }
   text += "\n  sp lin 1 $f $f\n  wrdata " + result + vectors + "\n  destroy\nend\n";
   // Batch ngspice reports failure for a netlist without a top-level

@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "engine/number_text.h"
 #include "engine/topologies.h"
@@ -18,11 +17,7 @@ constexpr double kBottom = 60;
 constexpr double kTopDb = 0;
 constexpr double kBottomDb = -60;  // lower values are clipped at the frame
 
-std::string Fixed(double value) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.2f", value);
-  return buffer;
-}
+std::string Fixed(double value) { return FixedText(value, 2); }
 
 std::string Escape(const std::string& text) {
   std::string out;
@@ -59,11 +54,7 @@ struct Axes {
 };
 
 // Text for a tick in MHz: the number's own digits, no exponent.
-std::string MhzText(double mhz) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%.6g", mhz);
-  return buffer;
-}
+std::string MhzText(double mhz) { return GeneralText(mhz, 6); }
 
 }  // namespace
 

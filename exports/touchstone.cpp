@@ -8,12 +8,7 @@
 namespace rfsplitter {
 namespace {
 
-// The shortest text that reads back as the same double.
-std::string Real(double value) {
-  char buffer[40];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
-}
+std::string Real(double value) { return ShortestText(value); }
 
 }  // namespace
 

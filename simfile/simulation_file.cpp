@@ -1,9 +1,5 @@
 #include "simfile/simulation_file.h"
 
-#include <cerrno>
-#include <cstring>
-#include <random>
-
 #include "engine/number_text.h"
 #include "engine/product.h"
 #include "engine/topologies.h"
@@ -97,87 +93,25 @@ std::string SimulationFileText(const Design& design) {
          SimulationFileSweep(design.frequency_hz);
 }
 
-SimulationFileWriter::SimulationFileWriter(std::string directory)
-    : directory_(std::move(directory)) {
-  if (!directory_.empty() && directory_.back() != '/') directory_ += '/';
-}
-
-SimulationFileWriter::~SimulationFileWriter() { Discard(); }
+SimulationFileWriter::SimulationFileWriter(std::filesystem::path directory)
+    : directory_(std::move(directory)) {}
 
 bool SimulationFileWriter::Create(Topology topology, float frequency_mhz) {
-  Discard();
-  failure_.clear();
-  path_ = directory_ + SimulationFileName(topology, frequency_mhz);
-  // "x" refuses an existing file, so a stray file of that name is never
-  // overwritten; another random suffix is tried instead.
-  std::random_device entropy;
-  for (int attempt = 0; attempt < 16 && file_ == nullptr; ++attempt) {
-    temporary_path_ = path_ + ".tmp" + std::to_string(entropy() % 1000000);
-    errno = 0;
-    file_ = std::fopen(temporary_path_.c_str(), "wbx");
-    if (file_ == nullptr && errno != EEXIST) break;
-  }
-  if (file_ == nullptr) {
-    temporary_path_.clear();
-    return Fail("cannot create the file");
-  }
-  return true;
+  path_ = directory_ / SimulationFileName(topology, frequency_mhz);
+  return file_.Open(path_);
 }
 
 bool SimulationFileWriter::WriteHeader(Topology topology, float frequency_mhz,
                                        float impedance_ohms) {
-  return Write(SimulationFileHeader(topology, frequency_mhz, impedance_ohms));
+  return file_.Write(SimulationFileHeader(topology, frequency_mhz, impedance_ohms));
 }
 
 bool SimulationFileWriter::WriteCircuit(const Design& design, float impedance_ohms) {
-  return Write(SimulationFileCircuit(design, impedance_ohms));
+  return file_.Write(SimulationFileCircuit(design, impedance_ohms));
 }
 
 bool SimulationFileWriter::WriteSweepAndClose(double frequency_hz) {
-  if (!Write(SimulationFileSweep(frequency_hz))) return false;
-  errno = 0;
-  const bool flushed = std::fflush(file_) == 0;
-  const int flush_error = errno;
-  const bool closed = std::fclose(file_) == 0;
-  file_ = nullptr;
-  if (!flushed || !closed) {
-    errno = flushed ? errno : flush_error;
-    return Fail("cannot write the file");
-  }
-  errno = 0;
-  if (std::rename(temporary_path_.c_str(), path_.c_str()) != 0) {
-    return Fail("cannot replace the file");
-  }
-  temporary_path_.clear();
-  return true;
-}
-
-bool SimulationFileWriter::Write(const std::string& text) {
-  if (file_ == nullptr) return false;
-  errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
-    return Fail("cannot write the file");
-  }
-  return true;
-}
-
-bool SimulationFileWriter::Fail(const std::string& what) {
-  const int error = errno;
-  failure_ = what;
-  if (error != 0) failure_ += std::string(": ") + std::strerror(error);
-  Discard();
-  return false;
-}
-
-void SimulationFileWriter::Discard() {
-  if (file_ != nullptr) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
-  if (!temporary_path_.empty()) {
-    std::remove(temporary_path_.c_str());
-    temporary_path_.clear();
-  }
+  return file_.Write(SimulationFileSweep(frequency_hz)) && file_.Commit();
 }
 
 }  // namespace rfsplitter

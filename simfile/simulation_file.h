@@ -7,11 +7,12 @@
 #ifndef RFSPLITTER_SIMFILE_SIMULATION_FILE_H_
 #define RFSPLITTER_SIMFILE_SIMULATION_FILE_H_
 
-#include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "engine/design.h"
 #include "engine/run.h"
+#include "files/atomic_file.h"
 
 namespace rfsplitter {
 
@@ -25,14 +26,13 @@ std::string SimulationFileSweep(double frequency_hz);
 // The whole file of a design.
 std::string SimulationFileText(const Design& design);
 
-// Writes the file of one run into `directory` (empty: the current one). The
-// text goes to a temporary file beside the target, which replaces the target
-// only when the whole file is written, so a failed run never leaves a broken
-// file in place of a good one.
+// Writes the file of one run into `directory` (empty: the current one) as an
+// AtomicFile, so a failed run never leaves a broken file in place of a good
+// one.
 class SimulationFileWriter : public DesignFileSink {
  public:
-  explicit SimulationFileWriter(std::string directory = {});
-  ~SimulationFileWriter() override;
+  explicit SimulationFileWriter(std::filesystem::path directory = {});
+  ~SimulationFileWriter() override = default;
   SimulationFileWriter(const SimulationFileWriter&) = delete;
   SimulationFileWriter& operator=(const SimulationFileWriter&) = delete;
 
@@ -40,19 +40,13 @@ class SimulationFileWriter : public DesignFileSink {
   bool WriteHeader(Topology topology, float frequency_mhz, float impedance_ohms) override;
   bool WriteCircuit(const Design& design, float impedance_ohms) override;
   bool WriteSweepAndClose(double frequency_hz) override;
-  std::string FileName() const override { return path_; }
-  std::string FailureReason() const override { return failure_; }
+  std::string FileName() const override { return path_.string(); }
+  std::string FailureReason() const override { return file_.FailureReason(); }
 
  private:
-  bool Write(const std::string& text);
-  bool Fail(const std::string& what);
-  void Discard();
-
-  std::string directory_;
-  std::string path_;
-  std::string temporary_path_;
-  std::FILE* file_ = nullptr;
-  std::string failure_;
+  std::filesystem::path directory_;
+  std::filesystem::path path_;
+  AtomicFile file_;
 };
 
 }  // namespace rfsplitter

@@ -1,19 +1,23 @@
 // The program's one window: the circuit selector with its schematic picture,
 // the two input boxes, the Generate button and the listing, the labels and
-// the two web-link buttons. Generate hands the window, as the engine's
+// the two web-link buttons. The controls, their places and the tab order
+// come from main_window.ui. Generate hands the window, as the engine's
 // DesignWindow, to RunDesign; the window itself computes nothing.
 #ifndef RFSPLITTER_UI_MAIN_WINDOW_H_
 #define RFSPLITTER_UI_MAIN_WINDOW_H_
 
 #include <QWidget>
+#include <memory>
 
 #include "engine/design.h"
 
+class QButtonGroup;
 class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
 class QRadioButton;
+
+namespace Ui {
+class MainWindow;
+}
 
 namespace rfsplitter {
 
@@ -22,6 +26,7 @@ class MainWindow : public QWidget, public DesignWindow {
 
  public:
   explicit MainWindow(QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   // DesignWindow
   std::string FrequencyText() const override;
@@ -35,21 +40,19 @@ class MainWindow : public QWidget, public DesignWindow {
   void ReportFileFailure(const std::string& file_name, const std::string& reason) override;
   char DecimalSeparator() const override;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
-  void BuildControls();
-  void SetTabOrder();
+  void SetUpControls();
+  void SetUpOptionGroup();
   void LoadStartUpState();
-  void ShowPictureOf(QRadioButton* option);
+  void ShowPictureOf(int option);
   void Generate();
 
-  QLineEdit* frequency_ = nullptr;
-  QLineEdit* impedance_ = nullptr;
-  QPlainTextEdit* results_ = nullptr;
-  QRadioButton* options_[3] = {};  // opt1, opt3, opt4: one per Topology
-  QLabel* pictures_[3] = {};       // picDesign1, picDesign3, picDesign4
-  QPushButton* calculate_ = nullptr;
-  QPushButton* maker_link_ = nullptr;
-  QPushButton* vendor_link_ = nullptr;
+  std::unique_ptr<Ui::MainWindow> ui_;
+  QButtonGroup* options_ = nullptr;  // ids 0, 1, 2: opt1, opt3, opt4, one per Topology
+  QLabel* pictures_[3] = {};         // picDesign1, picDesign3, picDesign4
 };
 
 }  // namespace rfsplitter

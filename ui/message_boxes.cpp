@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "engine/product.h"
+
 namespace rfsplitter {
 namespace {
 
@@ -16,7 +18,7 @@ MessageHandler& Handler() {
 void ShowMessage(QWidget* parent, MessageKind kind, const QString& text) {
   if (Handler()) return Handler()(parent, kind, text);
   QMessageBox box(kind == MessageKind::kWarning ? QMessageBox::Warning : QMessageBox::Critical,
-                  QApplication::applicationDisplayName(), text, QMessageBox::Ok, parent);
+                  QString::fromUtf8(kApplicationName.data(), qsizetype(kApplicationName.size())), text, QMessageBox::Ok, parent);
   box.exec();
 }
 

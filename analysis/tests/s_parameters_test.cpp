@@ -10,7 +10,7 @@ namespace rfsplitter {
 namespace {
 
 struct Case {
-  const char* name;
+  std::string name;
   Topology topology;
   DesignInputs inputs;
 };
@@ -30,9 +30,7 @@ std::vector<Case> Spread() {
   const char* topologies[] = {"NarrowSplitter", "NarrowQuad", "WideQuad"};
   for (int t = 0; t < 3; ++t) {
     for (const auto& in : inputs) {
-      static std::vector<std::string> names;  // keeps the names alive for the table
-      names.push_back(std::string(topologies[t]) + "_" + in.name);
-      cases.push_back({names.back().c_str(), kAllTopologies[t], in.inputs});
+      cases.push_back({std::string(topologies[t]) + "_" + in.name, kAllTopologies[t], in.inputs});
     }
   }
   return cases;

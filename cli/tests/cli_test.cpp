@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "engine/tests/scratch_directory.h"
+#include "engine/version.h"
 
 namespace rfsplitter {
 namespace {
@@ -32,7 +34,7 @@ TEST_F(CliTest, DefaultsAreTheWindowsStartUpTexts) {
   EXPECT_EQ(out_.str(),
             "L1 =  930. n  \nL2 =  930. n  \nC1 =  372. p  \nC2 =  186. p  \nC3 =  186. p  \n"
             "R =  100    \n");
-  EXPECT_EQ(err_.str(), "wrote " + (dir_ / "NarrowSplitter12.1.i").string() + "\n");
+  EXPECT_EQ(err_.str(), "wrote \"" + (dir_ / "NarrowSplitter12.1.i").string() + "\"\n");
   EXPECT_TRUE(fs::exists(dir_ / "NarrowSplitter12.1.i"));
 }
 
@@ -51,23 +53,24 @@ TEST_F(CliTest, WarningsAndSilentRepairsGoToStandardError) {
   EXPECT_EQ(err_.str(),
             "warning: frequency range outside recommended range.  \n"
             "note: impedance \"abc\" is not a number; using 50\n"
-            "wrote " +
-                (dir_ / "NarrowQuad12.1.i").string() + "\n");
+            "wrote \"" +
+                (dir_ / "NarrowQuad12.1.i").string() + "\"\n");
   EXPECT_EQ(Run({"--topology", "narrow-quad", "--frequency", "", "--impedance", "0.5",
                  "--directory", dir_.string()}),
             kExitOk);
   EXPECT_EQ(err_.str(),
             "note: frequency \"\" is empty; using 12.1\n"
             "warning: Impedance range outside recommended limits.  \n"
-            "wrote " +
-                (dir_ / "NarrowQuad12.1.i").string() + "\n");
+            "wrote \"" +
+                (dir_ / "NarrowQuad12.1.i").string() + "\"\n");
 }
 
 TEST_F(CliTest, UnwritableDirectoryExitsOneWithTheReason) {
   EXPECT_EQ(Run({"--topology", "wide-quad", "--directory", (dir_ / "missing").string()}),
             kExitFileFailure);
-  EXPECT_NE(err_.str().find("could not write " + (dir_ / "missing" / "WideQuad12.1.i").string() +
-                            ": cannot create the file: No such file or directory"),
+  EXPECT_NE(err_.str().find("could not write \"" +
+                            (dir_ / "missing" / "WideQuad12.1.i").string() +
+                            "\": cannot create the file: No such file or directory"),
             std::string::npos);
 }
 
@@ -77,12 +80,21 @@ struct UsageCase {
   const char* message;
 };
 
-class CliUsageTest : public CliTest, public testing::WithParamInterface<UsageCase> {};
+// Runs in the scratch directory, so that a file a usage error failed to
+// prevent, named relative to the current directory, would be seen.
+class CliUsageTest : public CliTest, public testing::WithParamInterface<UsageCase> {
+ protected:
+  void SetUp() override { fs::current_path(dir_); }
+  void TearDown() override { fs::current_path(old_directory_); }
+
+ private:
+  fs::path old_directory_ = fs::current_path();
+};
 
 TEST_P(CliUsageTest, ExitsTwoWithUsage) {
   EXPECT_EQ(Run(GetParam().args), kExitUsage);
   EXPECT_NE(err_.str().find(GetParam().message), std::string::npos) << err_.str();
-  EXPECT_NE(err_.str().find("Usage: rfsplitter-cli"), std::string::npos);
+  EXPECT_EQ(err_.str().rfind("rfsplitter-cli: ", 0), 0u);
   EXPECT_EQ(out_.str(), "");
   EXPECT_TRUE(fs::is_empty(dir_));
 }
@@ -91,17 +103,33 @@ INSTANTIATE_TEST_SUITE_P(
     , CliUsageTest,
     testing::Values(
         UsageCase{"NoArguments", {}, "--topology is required"},
-        UsageCase{"UnknownTopology", {"--topology", "triplexer"}, "unknown topology"},
-        UsageCase{"MissingValue", {"--topology"}, "needs a value"},
-        UsageCase{
-            "UnknownOption", {"--topology", "wide-quad", "--fast"}, "unknown option '--fast'"},
-        UsageCase{"PlotWithoutFile", {"--topology", "wide-quad", "--plot"}, "needs a value"},
-        UsageCase{"PlotWithEmptyFile",
-                  {"--topology", "wide-quad", "--plot="},
-                  "'--plot' needs a non-empty value"},
+        UsageCase{"UnknownTopology", {"--topology", "triplexer"}, "unknown topology \"triplexer\""},
+        UsageCase{"MissingValue", {"--topology"}, "--topology: 1 required"},
+        UsageCase{"UnknownOption", {"--topology", "wide-quad", "--fast"}, "not expected: --fast"},
+        UsageCase{"PlotWithoutFile", {"--topology", "wide-quad", "--plot"}, "--plot: 1 required"},
+        UsageCase{"PlotWithEmptyFile", {"--topology", "wide-quad", "--plot="}, "--plot: 1 required"},
         UsageCase{"EmptyDirectory",
                   {"--topology", "wide-quad", "--directory", ""},
-                  "'--directory' needs a non-empty value"}),
+                  "--directory: needs a non-empty value"},
+        UsageCase{"ControlBytesAreEscaped",
+                  {"--topology", "wide\nquad\x1b[2J"},
+                  "unknown topology \"wide\\nquad\\x1b[2J\""},
+        UsageCase{"StrictRefusesEmptyFrequency",
+                  {"--topology", "wide-quad", "--strict", "--frequency", ""},
+                  "--frequency \"\" is not a number"},
+        UsageCase{"StrictRefusesOutOfRange",
+                  {"--topology", "wide-quad", "--strict", "--impedance", "0.5"},
+                  "--impedance \"0.5\" is outside 1 to 500 ohms"},
+        UsageCase{"StrictRefusesUnrepresentable",
+                  {"--topology", "wide-quad", "--strict", "--frequency", "1e39"},
+                  "outside 0.001 to 50000 MHz"},
+        UsageCase{"PlotOverTheSimulationFile",
+                  {"--topology", "wide-quad", "--plot", "WideQuad12.1.i"},
+                  "--plot \"WideQuad12.1.i\" is the same file as the simulation file"},
+        UsageCase{"PlotOverTheNetlistOfARepairedFrequency",
+                  {"--topology", "wide-quad", "--frequency", "abc", "--spice", "--plot",
+                   "./WideQuad12.1.cir"},
+                  "is the same file as the ngspice netlist"}),
     [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
 
 TEST_F(CliTest, AnalyzeAndExportsComeAfterTheNormalRun) {
@@ -115,7 +143,7 @@ TEST_F(CliTest, AnalyzeAndExportsComeAfterTheNormalRun) {
   EXPECT_NE(out_.str().find("% of 12.1 MHz)"), std::string::npos);
   for (const char* name : {"WideQuad12.1.i", "WideQuad12.1.s4p", "WideQuad12.1.cir", "chart.svg"}) {
     EXPECT_TRUE(fs::exists(dir_ / name)) << name;
-    EXPECT_NE(err_.str().find(std::string(name) + "\n"), std::string::npos) << err_.str();
+    EXPECT_NE(err_.str().find(std::string(name) + "\"\n"), std::string::npos) << err_.str();
   }
 }
 
@@ -131,14 +159,51 @@ TEST_F(CliTest, UnwritablePlotExitsOneAfterTheSimulationFile) {
                  (dir_ / "missing" / "chart.svg").string()}),
             kExitFileFailure);
   EXPECT_TRUE(fs::exists(dir_ / "NarrowQuad12.1.i"));
-  EXPECT_NE(err_.str().find("could not write " + (dir_ / "missing" / "chart.svg").string()),
+  EXPECT_NE(err_.str().find("could not write \"" + (dir_ / "missing" / "chart.svg").string() +
+                            "\": cannot create the file: No such file or directory"),
             std::string::npos);
 }
 
-TEST_F(CliTest, HelpPrintsUsageAndSucceeds) {
+TEST_F(CliTest, HelpAndVersionSucceed) {
   EXPECT_EQ(Run({"--help"}), kExitOk);
   EXPECT_EQ(out_.str().rfind("Usage: rfsplitter-cli", 0), 0u);
+  EXPECT_NE(out_.str().find("decimal point"), std::string::npos);
   EXPECT_EQ(err_.str(), "");
+  EXPECT_EQ(Run({"--version"}), kExitOk);
+  EXPECT_EQ(out_.str(), std::string(kVersion) + "\n");
+}
+
+TEST_F(CliTest, StrictAcceptsInputsThatNeedNoRepair) {
+  EXPECT_EQ(Run({"--topology", "narrow-quad", "--strict", "--frequency", "50000", "--impedance",
+                 "1", "--directory", dir_.string()}),
+            kExitOk);
+  EXPECT_TRUE(fs::exists(dir_ / "NarrowQuad50000.i"));
+}
+
+// A typed newline must not let a frequency text forge a "wrote" line.
+TEST_F(CliTest, RepairNotesQuoteTheTypedText) {
+  EXPECT_EQ(Run({"--topology", "narrow-quad", "--frequency", "x\nwrote /home/user/x.i\x1b[31m",
+                 "--directory", dir_.string()}),
+            kExitOk);
+  EXPECT_NE(err_.str().find("note: frequency \"x\\nwrote /home/user/x.i\\x1b[31m\" is not a "
+                            "number; using 12.1\n"),
+            std::string::npos)
+      << err_.str();
+  EXPECT_EQ(err_.str().find('\x1b'), std::string::npos);
+}
+
+TEST_F(CliTest, RunsUnderACommaLocaleWriteTheSameBytes) {
+  ASSERT_EQ(Run({"--topology", "wide-quad", "--directory", dir_.string(), "--analyze"}), kExitOk);
+  const std::string listing = out_.str();
+  std::ifstream golden(dir_ / "WideQuad12.1.i", std::ios::binary);
+  const std::string english((std::istreambuf_iterator<char>(golden)), {});
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE.UTF-8 locale";
+  const int status = Run({"--topology", "wide-quad", "--directory", dir_.string(), "--analyze"});
+  std::setlocale(LC_ALL, "C");
+  ASSERT_EQ(status, kExitOk);
+  EXPECT_EQ(out_.str(), listing);
+  std::ifstream again(dir_ / "WideQuad12.1.i", std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), {}), english);
 }
 
 }  // namespace
