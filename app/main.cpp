@@ -1,22 +1,77 @@
 // The desktop program: one window, the event loop, nothing saved.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTimer>
+#include <cstdio>
 
 #include "engine/product.h"
+#include "engine/version.h"
 #include "ui/main_window.h"
 
+namespace {
+
+QString FromStd(std::string_view text) {
+  return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// --generate-and-quit: press Generate once after start-up, print what the
+// boxes and the listing then show, and quit; for tests that drive the real
+// program under a real locale.
+void GenerateAndQuit(rfsplitter::MainWindow& window) {
+  const auto* frequency = window.findChild<QLineEdit*>(QStringLiteral("txtFrequency"));
+  const auto* impedance = window.findChild<QLineEdit*>(QStringLiteral("txtImpedance"));
+  const QString before = QStringLiteral("txtFrequency=%1\ntxtImpedance=%2\n")
+                             .arg(frequency->text(), impedance->text());
+  window.findChild<QPushButton*>(QStringLiteral("cmdCalculate"))->click();
+  const QString listing =
+      window.findChild<QPlainTextEdit*>(QStringLiteral("txtResults"))->toPlainText();
+  const QByteArray report = (before + QStringLiteral("txtResults=\n") + listing).toUtf8();
+  std::fwrite(report.data(), 1, size_t(report.size()), stdout);
+  std::fflush(stdout);
+  QApplication::quit();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  QCoreApplication::setApplicationName(QStringLiteral("rfsplitter"));
+  QCoreApplication::setApplicationVersion(FromStd(rfsplitter::kVersion));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      FromStd(rfsplitter::kApplicationName) +
+      QStringLiteral(": the lumped-element values of RF splitters and hybrids."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  // Start, show the window, handle the first events and quit; for the
+  // start-up test and start-up time measurements.
+  QCommandLineOption smoke_test(QStringLiteral("smoke-test"));
+  smoke_test.setFlags(QCommandLineOption::HiddenFromHelp);
+  parser.addOption(smoke_test);
+  QCommandLineOption generate_and_quit(QStringLiteral("generate-and-quit"));
+  generate_and_quit.setFlags(QCommandLineOption::HiddenFromHelp);
+  parser.addOption(generate_and_quit);
+
+  // --help and --version answer without a display: a plain application
+  // object serves them before the window system is reached.
+  {
+    QCoreApplication probe(argc, argv);
+    parser.parse(QCoreApplication::arguments());
+    if (parser.isSet(QStringLiteral("help"))) parser.showHelp();
+    if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+  }
+
   QApplication app(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("rfsplitter"));
-  QApplication::setApplicationDisplayName(
-      QString::fromUtf8(rfsplitter::kApplicationName.data(), rfsplitter::kApplicationName.size()));
+  parser.process(app);
 
   rfsplitter::MainWindow window;
   window.show();
-  // --smoke-test: start, show the window, handle the first events and quit;
-  // for the start-up test and start-up time measurements.
-  if (app.arguments().contains(QStringLiteral("--smoke-test"))) {
-    QTimer::singleShot(0, &app, &QApplication::quit);
+  if (parser.isSet(smoke_test)) QTimer::singleShot(0, &app, &QApplication::quit);
+  if (parser.isSet(generate_and_quit)) {
+    QTimer::singleShot(0, &window, [&window] { GenerateAndQuit(window); });
   }
   return app.exec();
 }

@@ -2,6 +2,7 @@
 
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextDocument>
 #include <algorithm>
 
 namespace rfsplitter {
@@ -10,10 +11,13 @@ ListingBox::ListingBox(QWidget* parent) : QPlainTextEdit(parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setTabChangesFocus(true);
-  // The scroll bar is hidden but still drives the view: its value is the
-  // first line shown.
+  // Moving the cursor out of view scrolls the text without a word from the
+  // (hidden) scroll bar; every scroll asks for a repaint, though, and the
+  // scroll bar's value, once set, moves the view back.
+  connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect&, int dy) {
+    if (dy != 0) KeepTextInView();
+  });
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ListingBox::KeepTextInView);
-  connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, &ListingBox::KeepTextInView);
 }
 
 void ListingBox::KeepTextInView() {
@@ -26,10 +30,15 @@ void ListingBox::KeepTextInView() {
     lines += std::max(1, b.lineCount());
     if (b == last) break;
   }
-  const int fitting = std::max(1, viewport()->height() / fontMetrics().lineSpacing());
+  const int margins = 2 * static_cast<int>(document()->documentMargin());
+  const int fitting = std::max(1, (viewport()->height() - margins) / fontMetrics().lineSpacing());
   const int highest_first_line = std::max(0, lines - fitting);
-  if (verticalScrollBar()->value() > highest_first_line) {
-    verticalScrollBar()->setValue(highest_first_line);
+  QScrollBar* bar = verticalScrollBar();
+  if (firstVisibleBlock().firstLineNumber() > highest_first_line ||
+      bar->value() > highest_first_line) {
+    // Setting the value the bar already has would not move the view.
+    if (bar->value() == highest_first_line) bar->setValue(highest_first_line + 1);
+    bar->setValue(highest_first_line);
   }
 }
 

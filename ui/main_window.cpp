@@ -26,9 +26,9 @@ QString FromStd(std::string_view text) {
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::MainWindow>()) {
   ui_->setupUi(this);
-  // An empty title bar, whatever the desktop would compose from the
-  // program's name (see app/main.cpp).
-  setWindowTitle(QString());
+  // The title bar stays empty. An empty title would not do: the platform
+  // then shows the program's name instead; a blank is shown as it is.
+  setWindowTitle(QStringLiteral(" "));
   SetUpControls();
   SetUpOptionGroup();
   LoadStartUpState();

@@ -197,7 +197,7 @@ TEST_F(CliTest, RunsUnderACommaLocaleWriteTheSameBytes) {
   const std::string listing = out_.str();
   std::ifstream golden(dir_ / "WideQuad12.1.i", std::ios::binary);
   const std::string english((std::istreambuf_iterator<char>(golden)), {});
-  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE.UTF-8 locale";
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "no de_DE.UTF-8 locale";
   const int status = Run({"--topology", "wide-quad", "--directory", dir_.string(), "--analyze"});
   std::setlocale(LC_ALL, "C");
   ASSERT_EQ(status, kExitOk);

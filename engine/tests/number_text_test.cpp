@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 namespace rfsplitter {
 namespace {
 
@@ -52,6 +55,43 @@ TEST(NumberText, UsesTheGivenDecimalSeparator) {
   EXPECT_EQ(NumberText(12.1f, ','), "12,1");
   EXPECT_EQ(NumberText(9.30219269659608e-07, ','), "9,30219269659608E-07");
   EXPECT_EQ(NumberText(50.0f, ','), "50");
+}
+
+// The fixed and general forms that the analysis table, the plot and the
+// netlist use, against the texts printf writes in the C locale.
+TEST(NumberText, FixedAndGeneralFormsMatchTheCLocalesPrintf) {
+  EXPECT_EQ(FixedText(-3.0103, 3), "-3.010");
+  EXPECT_EQ(FixedText(0.005, 2), "0.01");  // 0.005 is a little above, as a double
+  EXPECT_EQ(FixedText(-0.0001, 2), "-0.00");
+  EXPECT_EQ(GeneralText(10.5126123, 6), "10.5126");
+  EXPECT_EQ(GeneralText(0.00001, 6), "1e-05");
+  EXPECT_EQ(GeneralText(1210000, 17), "1210000");
+  EXPECT_EQ(GeneralText(1.1, 17), "1.1000000000000001");
+  EXPECT_EQ(ShortestText(0.1), "0.1");
+  EXPECT_EQ(RightAligned("-3.010", 8), "  -3.010");
+  EXPECT_EQ(RightAligned("123456789", 8), "123456789");
+}
+
+// Qt sets the C library's locale from the user's: under a comma locale the
+// texts must not change. The locale comes from the build's own copy
+// (LOCPATH); without it the test would prove nothing, so it fails.
+TEST(NumberText, IgnoresTheCLibrarysNumericLocale) {
+  const std::vector<double> values = {12.1, 9.30219269659608e-07, 1.5e100, -2.5, 1e15, 0.0001};
+  std::vector<std::string> in_c;
+  for (const double v : values) {
+    in_c.push_back(NumberText(v) + "|" + FixedText(v, 3) + "|" + GeneralText(v, 6) + "|" +
+                   ShortestText(v));
+  }
+  ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr) << "no de_DE.UTF-8 locale";
+  ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
+  std::vector<std::string> in_german;
+  for (const double v : values) {
+    in_german.push_back(NumberText(v) + "|" + FixedText(v, 3) + "|" + GeneralText(v, 6) + "|" +
+                        ShortestText(v));
+  }
+  std::setlocale(LC_NUMERIC, "C");
+  EXPECT_EQ(in_german, in_c);
+  EXPECT_EQ(in_c[0], "12.1|12.100|12.1|12.1");
 }
 
 }  // namespace

@@ -8,11 +8,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
 
 #include "engine/topologies.h"
 #include "simfile/simulation_file.h"
+#include "ui/caption_frame.h"
 #include "ui/message_boxes.h"
 
 namespace rfsplitter {
@@ -88,7 +93,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(Find<QLineEdit>("txtImpedance")->text(), QStringLiteral("50"));
     QCOMPARE(Listing(), QString());
     QCOMPARE(window_->focusWidget(), Find("txtResults"));
-    QVERIFY(window_->windowTitle().isEmpty());
+    QVERIFY(window_->windowTitle().trimmed().isEmpty());
   }
 
   void pictureSwitch_data() {
@@ -113,14 +118,24 @@ class MainWindowTest : public QObject {
     }
   }
 
-  void arrowKeysMoveTheSelectionAndThePicture() {
-    auto* opt1 = Find<QRadioButton>("opt1");
-    opt1->setFocus();
-    QTest::keyClick(opt1, Qt::Key_Right);
-    QVERIFY(!opt1->isChecked());
-    const QStringList visible = VisiblePictures();
-    QCOMPARE(visible.size(), 1);
-    QVERIFY(visible[0] != QStringLiteral("picDesign1"));
+  // Up/Left and Down/Right step through opt1, opt3, opt4 in that order,
+  // wrapping, whatever the buttons' places on screen.
+  void arrowKeysCycleThroughTheGroupInOrder() {
+    const QMap<QString, QString> picture_of = {
+        {"opt1", "picDesign1"}, {"opt3", "picDesign3"}, {"opt4", "picDesign4"}};
+    const struct {
+      Qt::Key key;
+      const char* lands_on;
+    } steps[] = {{Qt::Key_Down, "opt3"},  {Qt::Key_Right, "opt4"}, {Qt::Key_Down, "opt1"},
+                 {Qt::Key_Up, "opt4"},    {Qt::Key_Left, "opt3"},  {Qt::Key_Left, "opt1"},
+                 {Qt::Key_Right, "opt3"}, {Qt::Key_Up, "opt1"}};
+    Find("opt1")->setFocus();
+    for (const auto& step : steps) {
+      QTest::keyClick(QApplication::focusWidget(), step.key);
+      QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(step.lands_on));
+      QVERIFY(Find<QRadioButton>(step.lands_on)->isChecked());
+      QCOMPARE(VisiblePictures(), QStringList{picture_of[step.lands_on]});
+    }
   }
 
   void tabOrder_data() {
@@ -158,6 +173,60 @@ class MainWindowTest : public QObject {
     QCOMPARE(Listing(), QString());
     QVERIFY(QDir(work_dir_->path()).isEmpty());
     QVERIFY(messages_.empty());
+  }
+
+  void returnOnTheFocusedButtonPressesIt() {
+    auto* generate = Find<QPushButton>("cmdCalculate");
+    generate->setFocus();
+    QTest::keyClick(generate, Qt::Key_Return);
+    QTRY_VERIFY(!ReadFile("NarrowSplitter12.1.i").isEmpty());
+    QCOMPARE(Listing().count(QLatin1Char('\n')), 6);
+    QVERIFY(QFile::remove(work_dir_->filePath("NarrowSplitter12.1.i")));
+    QTest::keyClick(generate, Qt::Key_Enter);
+    QTRY_VERIFY(!ReadFile("NarrowSplitter12.1.i").isEmpty());
+  }
+
+  // After the longest listing no key or click can scroll line 1 away.
+  void theListingsFirstLineStaysInView() {
+    QTest::mouseClick(Find<QRadioButton>("opt4"), Qt::LeftButton);
+    Generate();
+    auto* results = Find<QPlainTextEdit>("txtResults");
+    QCOMPARE(results->blockCount(), 14);  // 13 lines and the empty one after them
+    const auto first_line_visible = [results] {
+      const QRect line = results->cursorRect(QTextCursor(results->document()->firstBlock()));
+      return results->verticalScrollBar()->value() == 0 && line.top() >= 0;
+    };
+    results->setFocus();
+    QTest::keyClick(results, Qt::Key_End, Qt::ControlModifier);
+    QVERIFY(first_line_visible());
+    for (int i = 0; i < 3; ++i) QTest::keyClick(results, Qt::Key_Down);
+    QVERIFY(first_line_visible());
+    QTest::keyClick(results, Qt::Key_PageDown);
+    QVERIFY(first_line_visible());
+    QTest::mouseClick(results->viewport(), Qt::LeftButton, {},
+                      QPoint(20, results->viewport()->height() - 2));
+    QVERIFY(first_line_visible());
+    // Typing still works, at the cursor.
+    QTest::keyClicks(results, "x");
+    QVERIFY(results->toPlainText().contains(QLatin1Char('x')));
+  }
+
+  // The border runs along the stored rectangle, the caption sits in its top
+  // line, and the text boxes lie inside.
+  void framesDrawTheirBorderAtTheStoredRectangle() {
+    for (const char* name : {"fraSchematic", "fraSelect"}) {
+      auto* frame = Find<CaptionFrame>(name);
+      QCOMPARE(frame->BorderRect(), frame->rect());
+    }
+    for (const auto& [frame_name, box_name] :
+         {std::pair{"fraFrequency", "txtFrequency"}, std::pair{"fraImpedance", "txtImpedance"}}) {
+      auto* frame = Find<CaptionFrame>(frame_name);
+      const QRect border = frame->BorderRect();
+      const int caption_height = frame->fontMetrics().height();
+      QCOMPARE(border.top(), caption_height / 2);
+      QCOMPARE(border.bottom(), frame->rect().bottom());
+      QVERIFY(border.contains(Find(box_name)->geometry()));
+    }
   }
 
   void generateWritesListingAndFile_data() {
@@ -250,7 +319,11 @@ class MainWindowTest : public QObject {
     Generate();
     QCOMPARE(messages_.size(), size_t{1});
     QCOMPARE(messages_[0].kind, MessageKind::kError);
-    QVERIFY2(messages_[0].text.contains("NarrowSplitter12.1.i"), qPrintable(messages_[0].text));
+    QCOMPARE(messages_[0].text,
+             QStringLiteral("The simulation file NarrowSplitter12.1.i could not be written (the "
+                            "name is not a regular file). No values were listed. The earlier file "
+                            "of that name, if there is one, is unchanged; you can press Generate "
+                            "again."));
     QVERIFY(window_->isVisible());
     QCOMPARE(QDir(work_dir_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{"NarrowSplitter12.1.i"});
@@ -260,6 +333,32 @@ class MainWindowTest : public QObject {
     Generate();
     QVERIFY(messages_.empty());
     QCOMPARE(ReadFile("NarrowSplitter12.1.i"), Expected(Topology::kNarrowSplitter, 12.1f, 50));
+  }
+
+  // A write that fails after the listing: the message says that the listing
+  // is new and the earlier file is not.
+  void aFailureAfterTheListingSaysSo() {
+    Generate();
+    const QByteArray good = ReadFile("NarrowSplitter12.1.i");
+    Type("txtFrequency", "12.1");
+    Type("txtImpedance", "75");
+    rlimit old_limit{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old_limit;
+    small.rlim_cur = 300;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    Generate();
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+    QCOMPARE(messages_.size(), size_t{1});
+    QVERIFY2(messages_[0].text.contains(
+                 QStringLiteral("(cannot write the file: File too large). The listing shows the "
+                                "new values. The earlier file of that name, if there is one, is "
+                                "unchanged")),
+             qPrintable(messages_[0].text));
+    QVERIFY(Listing().startsWith(QStringLiteral("L1 =  1.39 u")));
+    QCOMPARE(ReadFile("NarrowSplitter12.1.i"), good);
   }
 
   // Boxes and listing follow the user's decimal separator; the file keeps
