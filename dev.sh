@@ -3,13 +3,17 @@
 # installing whatever Debian packages are missing first.
 #
 #   ./dev.sh run [ARGS...]   build, then start the window (ARGS go to it)
-#   ./dev.sh test            build, then run all tests with CTest
+#   ./dev.sh test            build, then run all tests with CTest; then build
+#                            the libraries and the command line again with
+#                            the address and undefined-behaviour sanitizers
+#                            (build-asan/) and run their tests there
 #   ./dev.sh build           build only
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra ngspice)
+          libcli11-dev nlohmann-json3-dev qt6-base-dev libgl-dev
+          fonts-dejavu-core fonts-dejavu-extra ngspice locales)
 
 install_missing() {
   local missing=()
@@ -38,8 +42,15 @@ case "${1:-}" in
     ;;
   test)
     build
-    cd build
-    exec ctest --output-on-failure -j "$(nproc)"
+    (cd build && ctest --output-on-failure -j "$(nproc)")
+    # The window stays out of the sanitizer build: the tests of everything
+    # below it run there.
+    cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DRFSPLITTER_SANITIZE=ON \
+          -DRFSPLITTER_BUILD_GUI=OFF -DRFSPLITTER_BUILD_BENCHMARKS=OFF
+    cmake --build build-asan -j "$(nproc)"
+    cd build-asan
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+      exec ctest --output-on-failure -j "$(nproc)"
     ;;
   build)
     build
