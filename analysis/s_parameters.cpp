@@ -1,114 +1,130 @@
 #include "analysis/s_parameters.h"
 
-#include <algorithm>
 #include <cmath>
-#include <map>
 #include <numbers>
-
-#include "engine/topologies.h"
+#include <stdexcept>
 
 namespace rfsplitter {
 namespace {
 
-using Matrix = std::vector<std::vector<Complex>>;
+constexpr char kSingular[] = "the circuit's node matrix is singular at this frequency";
 
-// Solves A x = b for every column of b by Gaussian elimination with partial
-// pivoting. Returns false for a singular matrix.
-bool Solve(Matrix a, Matrix& b) {
-  const size_t n = a.size();
-  for (size_t col = 0; col < n; ++col) {
-    size_t pivot = col;
-    for (size_t row = col + 1; row < n; ++row) {
-      if (std::abs(a[row][col]) > std::abs(a[pivot][col])) pivot = row;
+// 1 / z without the library's careful (and slow) complex division; the
+// values here are never near overflow.
+Complex Reciprocal(Complex z) {
+  const double norm = z.real() * z.real() + z.imag() * z.imag();
+  return {z.real() / norm, -z.imag() / norm};
+}
+
+}  // namespace
+
+BoundNetlist::BoundNetlist(const Netlist& netlist) : ports_(netlist.ports), z0_(netlist.z0) {
+  // Ports take the first rows, in order; inner nodes follow.
+  std::array<int, kMaxNodes> node_of_row{};
+  for (int port = 1; port <= ports_; ++port) node_of_row[size_t(port - 1)] = port;
+  nodes_ = ports_;
+  const auto row_of = [&](int node) {
+    if (node == 0) return -1;
+    for (int row = 0; row < nodes_; ++row) {
+      if (node_of_row[size_t(row)] == node) return row;
     }
-    if (!(std::abs(a[pivot][col]) > 0)) return false;
-    std::swap(a[col], a[pivot]);
-    std::swap(b[col], b[pivot]);
-    for (size_t row = col + 1; row < n; ++row) {
-      const Complex factor = a[row][col] / a[col][col];
+    if (nodes_ == kMaxNodes) throw std::length_error("too many nodes for the analysis");
+    node_of_row[size_t(nodes_)] = node;
+    return nodes_++;
+  };
+  if (netlist.elements.size() > branches_.size()) {
+    throw std::length_error("too many elements for the analysis");
+  }
+  for (const NetlistElement& e : netlist.elements) {
+    branches_[size_t(branch_count_++)] = {row_of(e.node_a), row_of(e.node_b), e.kind, e.value,
+                                         e.loss_ohms};
+  }
+}
+
+bool BoundNetlist::Analyze(double frequency_hz, SMatrix& s) const {
+  if (!(frequency_hz > 0) || !std::isfinite(frequency_hz)) return false;
+  const double omega = 2 * std::numbers::pi * frequency_hz;
+  const int n = nodes_;
+  // The node admittance matrix Y and, beside it, one right-hand column per
+  // port: port k driven by an EMF of 1 behind Z0, a Norton current 1/Z0.
+  std::array<std::array<Complex, kMaxNodes + kMaxPorts>, kMaxNodes> m{};
+  const auto stamp = [&](int a, int b, Complex y) {
+    if (a >= 0) m[size_t(a)][size_t(a)] += y;
+    if (b >= 0) m[size_t(b)][size_t(b)] += y;
+    if (a >= 0 && b >= 0) {
+      m[size_t(a)][size_t(b)] -= y;
+      m[size_t(b)][size_t(a)] -= y;
+    }
+  };
+  for (int i = 0; i < branch_count_; ++i) {
+    const Branch& e = branches_[size_t(i)];
+    Complex z;
+    switch (e.kind) {
+      case ElementKind::kInductor:
+        z = {e.loss, omega * e.value};
+        break;
+      case ElementKind::kCapacitor:
+        z = {e.loss, -1 / (omega * e.value)};
+        break;
+      case ElementKind::kResistor:
+        z = {e.value + e.loss, 0};
+        break;
+    }
+    stamp(e.a, e.b, Reciprocal(z));
+  }
+  const double g0 = 1 / z0_;
+  for (int port = 0; port < ports_; ++port) {
+    m[size_t(port)][size_t(port)] += g0;
+    m[size_t(port)][size_t(n + port)] = g0;
+  }
+
+  // Gaussian elimination with partial pivoting on |z|^2, over Y and the
+  // right-hand columns together.
+  const int width = n + ports_;
+  for (int col = 0; col < n; ++col) {
+    int pivot = col;
+    double best = std::norm(m[size_t(col)][size_t(col)]);
+    for (int row = col + 1; row < n; ++row) {
+      const double size = std::norm(m[size_t(row)][size_t(col)]);
+      if (size > best) best = size, pivot = row;
+    }
+    if (!(best > 0) || !std::isfinite(best)) return false;
+    std::swap(m[size_t(col)], m[size_t(pivot)]);
+    const Complex inverse = Reciprocal(m[size_t(col)][size_t(col)]);
+    for (int k = col; k < width; ++k) m[size_t(col)][size_t(k)] *= inverse;
+    for (int row = 0; row < n; ++row) {
+      if (row == col) continue;
+      const Complex factor = m[size_t(row)][size_t(col)];
       if (factor == Complex(0)) continue;
-      for (size_t k = col; k < n; ++k) a[row][k] -= factor * a[col][k];
-      for (size_t k = 0; k < b[row].size(); ++k) b[row][k] -= factor * b[col][k];
+      for (int k = col; k < width; ++k) {
+        m[size_t(row)][size_t(k)] -= factor * m[size_t(col)][size_t(k)];
+      }
     }
   }
-  for (size_t col = n; col-- > 0;) {
-    for (size_t k = 0; k < b[col].size(); ++k) {
-      Complex sum = b[col][k];
-      for (size_t j = col + 1; j < n; ++j) sum -= a[col][j] * b[j][k];
-      b[col][k] = sum / a[col][col];
+  // b_j / a_k = 2 V_j - delta_jk.
+  s = SMatrix(ports_);
+  for (int to = 1; to <= ports_; ++to) {
+    for (int from = 1; from <= ports_; ++from) {
+      const Complex v = m[size_t(to - 1)][size_t(n + from - 1)];
+      const Complex value = 2.0 * v - (to == from ? 1.0 : 0.0);
+      if (!std::isfinite(value.real()) || !std::isfinite(value.imag())) return false;
+      s(to, from) = value;
     }
   }
   return true;
 }
 
-}  // namespace
-
-SResult AnalyzeDesign(const Design& design, double frequency_hz) {
+SResult AnalyzeNetlist(const Netlist& netlist, double frequency_hz) {
   if (!(frequency_hz > 0) || !std::isfinite(frequency_hz)) {
     return {std::nullopt, "the analysis frequency must be a positive number"};
   }
-  const Circuit& circuit = CircuitOf(design.topology);
-  const double z0 = design.inputs.impedance_ohms;
-  const double omega = 2 * std::numbers::pi * frequency_hz;
-  const int ports = circuit.device_ports;
+  SMatrix s(netlist.ports);
+  if (!BoundNetlist(netlist).Analyze(frequency_hz, s)) return {std::nullopt, kSingular};
+  return {s, {}};
+}
 
-  // Ports take the first rows, in order; inner nodes follow.
-  std::map<int, size_t> row_of;
-  for (int port = 1; port <= ports; ++port) row_of[port] = size_t(port - 1);
-  std::vector<CircuitElement> elements(circuit.reactive_elements.begin(),
-                                       circuit.reactive_elements.end());
-  if (!circuit.resistor.port_termination) elements.push_back(circuit.resistor);
-  for (const CircuitElement& e : elements) {
-    for (int node : {e.node_a, e.node_b}) {
-      if (node != 0 && !row_of.contains(node)) row_of[node] = row_of.size();
-    }
-  }
-
-  const size_t n = row_of.size();
-  Matrix y(n, std::vector<Complex>(n));
-  const auto stamp = [&](int a, int b, Complex admittance) {
-    if (a != 0) y[row_of[a]][row_of[a]] += admittance;
-    if (b != 0) y[row_of[b]][row_of[b]] += admittance;
-    if (a != 0 && b != 0) {
-      y[row_of[a]][row_of[b]] -= admittance;
-      y[row_of[b]][row_of[a]] -= admittance;
-    }
-  };
-  for (const CircuitElement& e : elements) {
-    const double value = design.Quantity(e.quantity).value;
-    switch (e.kind) {
-      case ElementKind::kInductor:
-        stamp(e.node_a, e.node_b, 1.0 / Complex(0, omega * value));
-        break;
-      case ElementKind::kCapacitor:
-        stamp(e.node_a, e.node_b, Complex(0, omega * value));
-        break;
-      case ElementKind::kResistor:
-        stamp(e.node_a, e.node_b, 1.0 / value);
-        break;
-    }
-  }
-  // Every port is terminated in Z0. Port k is driven by a source of EMF 1
-  // behind Z0, a Norton current 1/Z0; then b_j / a_k = 2 V_j - delta_jk.
-  Matrix rhs(n, std::vector<Complex>(size_t(ports)));
-  for (int port = 0; port < ports; ++port) {
-    y[size_t(port)][size_t(port)] += 1.0 / z0;
-    rhs[size_t(port)][size_t(port)] = 1.0 / z0;
-  }
-  if (!Solve(y, rhs)) {
-    return {std::nullopt, "the circuit's node matrix is singular at this frequency"};
-  }
-  SMatrix s(ports);
-  for (int to = 1; to <= ports; ++to) {
-    for (int from = 1; from <= ports; ++from) {
-      const Complex value = 2.0 * rhs[size_t(to - 1)][size_t(from - 1)] - (to == from ? 1.0 : 0.0);
-      if (!std::isfinite(value.real()) || !std::isfinite(value.imag())) {
-        return {std::nullopt, "the circuit's node matrix is singular at this frequency"};
-      }
-      s(to, from) = value;
-    }
-  }
-  return {std::move(s), {}};
+SResult AnalyzeDesign(const Design& design, double frequency_hz) {
+  return AnalyzeNetlist(IdealNetlist(design), frequency_hz);
 }
 
 std::vector<double> SweepFrequencies(double design_frequency_hz) {
@@ -121,6 +137,20 @@ std::vector<double> SweepFrequencies(double design_frequency_hz) {
   frequencies.front() = lo;
   frequencies.back() = hi;
   return frequencies;
+}
+
+SweepResponse AnalyzeSweep(const Netlist& netlist, std::string& error) {
+  SweepResponse response;
+  response.frequencies_hz = SweepFrequencies(netlist.frequency_hz);
+  response.s.assign(response.frequencies_hz.size(), SMatrix(netlist.ports));
+  const BoundNetlist bound(netlist);
+  for (size_t i = 0; i < response.frequencies_hz.size(); ++i) {
+    if (!bound.Analyze(response.frequencies_hz[i], response.s[i])) {
+      error = kSingular;
+      return {};
+    }
+  }
+  return response;
 }
 
 double MagnitudeDb(Complex value) { return 20 * std::log10(std::abs(value)); }

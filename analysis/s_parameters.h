@@ -1,39 +1,40 @@
-// Response analysis of a designed circuit: its complex S-parameters at any
-// frequency, by nodal analysis of the ideal inductors, capacitors and
-// resistors of the topology's circuit table.
+// Response analysis of a circuit with values: its complex S-parameters at
+// any frequency, by nodal analysis of the Netlist's inductors, capacitors and
+// resistors, each with its series loss.
 //
-// The device's ports are the nodes 1..N of the table (3 for the splitter, 4
-// for the hybrids), each referred to the design impedance Z0. The resistor
-// that terminates port 4 in the simulation file is simulator set-up, not part
-// of the device, and is left out.
+// The device's ports are the nodes 1..N (3 for the splitter, 4 for the
+// hybrids), each referred to Z0.
 #ifndef RFSPLITTER_ANALYSIS_S_PARAMETERS_H_
 #define RFSPLITTER_ANALYSIS_S_PARAMETERS_H_
 
+#include <array>
 #include <complex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/design.h"
+#include "engine/netlist.h"
 
 namespace rfsplitter {
 
 using Complex = std::complex<double>;
 
-// An N x N scattering matrix; ports count from 1 as in the netlist.
+inline constexpr int kMaxPorts = 4;
+
+// An N x N scattering matrix, N at most kMaxPorts; ports count from 1 as in
+// the netlist. A plain value: no allocation.
 class SMatrix {
  public:
-  explicit SMatrix(int ports) : ports_(ports), s_(size_t(ports) * size_t(ports)) {}
+  explicit SMatrix(int ports = kMaxPorts) : ports_(ports) {}
   int ports() const { return ports_; }
   Complex& operator()(int to, int from) { return s_[Index(to, from)]; }
   Complex operator()(int to, int from) const { return s_[Index(to, from)]; }
 
  private:
-  size_t Index(int to, int from) const {
-    return size_t(to - 1) * size_t(ports_) + size_t(from - 1);
-  }
+  static size_t Index(int to, int from) { return size_t(to - 1) * kMaxPorts + size_t(from - 1); }
   int ports_;
-  std::vector<Complex> s_;
+  std::array<Complex, kMaxPorts * kMaxPorts> s_{};
 };
 
 struct SResult {
@@ -41,7 +42,37 @@ struct SResult {
   std::string error;         // why, when it failed
 };
 
-// The S-parameters of the design's device at `frequency_hz` (> 0).
+// A Netlist prepared for many analyses: node rows resolved once, the
+// elements reduced to what the node matrix needs. Analyze allocates nothing.
+class BoundNetlist {
+ public:
+  explicit BoundNetlist(const Netlist& netlist);
+
+  // The S-parameters at `frequency_hz` (> 0). False when the node matrix is
+  // singular there or the frequency is not a positive number.
+  bool Analyze(double frequency_hz, SMatrix& s) const;
+
+  int ports() const { return ports_; }
+
+ private:
+  static constexpr int kMaxNodes = 8;
+  static constexpr int kMaxElements = 24;
+  struct Branch {
+    int a, b;  // matrix rows; -1 for ground
+    ElementKind kind;
+    double value;
+    double loss;
+  };
+  std::array<Branch, kMaxElements> branches_{};
+  int branch_count_ = 0;
+  int nodes_ = 0;
+  int ports_ = 0;
+  double z0_ = 50;
+};
+
+// The S-parameters of a circuit at `frequency_hz` (> 0).
+SResult AnalyzeNetlist(const Netlist& netlist, double frequency_hz);
+// The same for a design's ideal circuit.
 SResult AnalyzeDesign(const Design& design, double frequency_hz);
 
 // The simulation file's sweep: 200 logarithmically spaced points from 0.1 to
@@ -49,6 +80,15 @@ SResult AnalyzeDesign(const Design& design, double frequency_hz);
 std::vector<double> SweepFrequencies(double design_frequency_hz);
 
 inline constexpr int kSweepPoints = 200;
+
+// The response over the simulation file's sweep.
+struct SweepResponse {
+  std::vector<double> frequencies_hz;
+  std::vector<SMatrix> s;
+};
+
+// Empty frequencies, with `error` set, when the analysis fails.
+SweepResponse AnalyzeSweep(const Netlist& netlist, std::string& error);
 
 double MagnitudeDb(Complex value);
 double PhaseDegrees(Complex value);

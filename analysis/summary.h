@@ -29,14 +29,28 @@ struct DesignSummary {
   Complex s21, s31, s11, s32;
   std::optional<Complex> s41;           // the hybrids' isolated port
   double phase_difference_degrees = 0;  // arg S31 - arg S21, in (-180, 180]
+  double insertion_loss_db = 0;         // -10 log10(|S21|^2 + |S31|^2)
+  double best_match_hz = 0;             // least |S11| within the sweep's range
   std::optional<Band> band;             // empty when not usable at the design frequency
 };
 
-// Empty, with `error` set, when the analysis fails.
-std::optional<DesignSummary> Summarize(const Design& design, std::string& error);
+// arg S31 - arg S21 in (-180, 180].
+double PhaseDifferenceDegrees(const SMatrix& s);
+// -10 log10(|S21|^2 + |S31|^2): what the circuit loses beyond the split.
+double InsertionLossDb(const SMatrix& s);
 
-// The table the command line prints.
-std::string SummaryText(const Design& design, const DesignSummary& summary);
+// Empty, with `error` set, when the analysis fails.
+std::optional<DesignSummary> Summarize(const Netlist& netlist, std::string& error);
+
+// The table the command line prints for one circuit.
+std::string SummaryText(const Netlist& netlist, const DesignSummary& summary);
+
+// The ideal and the built circuit side by side.
+std::string ComparisonText(const Netlist& ideal, const DesignSummary& ideal_summary,
+                           const DesignSummary& built_summary);
+
+// "10.5126 to 13.2507", with "below" or "above" at an open end.
+std::string BandText(const Band& band);
 
 }  // namespace rfsplitter
 

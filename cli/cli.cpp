@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <fstream>
+#include <nlohmann/json.hpp>
 #include <map>
 #include <filesystem>
 #include <optional>
@@ -17,6 +19,8 @@
 #include "engine/version.h"
 #include "exports/exports.h"
 #include "files/atomic_file.h"
+#include "parts/bom.h"
+#include "parts/fit.h"
 #include "simfile/simulation_file.h"
 
 namespace rfsplitter {
@@ -44,13 +48,31 @@ struct Options {
   bool touchstone = false;
   bool spice = false;
   fs::path plot;
+  // Parts: a standard series name or a parts file, for every kind or per kind.
+  std::string parts, inductors, capacitors, resistors;
+  FitMethod fit = FitMethod::kBest;
+  double q_inductor = 0;
+  double q_capacitor = 0;
+  fs::path bom;
+  fs::path json;
+
+  bool BuildsFromParts() const {
+    return !parts.empty() || !inductors.empty() || !capacitors.empty() || !resistors.empty();
+  }
+  bool Built() const { return BuildsFromParts() || q_inductor > 0 || q_capacitor > 0; }
 };
 
+constexpr std::string_view kTopologyOptions[] = {"narrow-splitter", "narrow-quad", "wide-quad"};
+
 std::optional<Topology> TopologyNamed(const std::string& name) {
-  if (name == "narrow-splitter") return Topology::kNarrowSplitter;
-  if (name == "narrow-quad") return Topology::kNarrowQuad;
-  if (name == "wide-quad") return Topology::kWideQuad;
+  for (size_t i = 0; i < std::size(kTopologyOptions); ++i) {
+    if (name == kTopologyOptions[i]) return kAllTopologies[i];
+  }
   return std::nullopt;
+}
+
+std::string_view TopologyOption(Topology topology) {
+  return kTopologyOptions[static_cast<size_t>(topology)];
 }
 
 struct UsageError {
@@ -106,6 +128,43 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
   app.add_option("--plot", options.plot, "draw |S21|, |S31|, |S32| and |S11| over the sweep")
       ->check(non_empty)
       ->option_text("FILE.svg");
+  const std::string parts_help =
+      " from a standard series (E6, E12, E24, E48,\n"
+      "E96, E192) or a parts file (one value a line: 18n, 18 nH, 0.1 pF, 82)";
+  app.add_option("--parts", options.parts, "build every part" + parts_help)
+      ->check(non_empty)
+      ->option_text("SERIES|FILE");
+  app.add_option("--inductors", options.inductors, "the inductors only (a kind left out stays ideal)")
+      ->check(non_empty)
+      ->option_text("SERIES|FILE");
+  app.add_option("--capacitors", options.capacitors, "the capacitors only")
+      ->check(non_empty)
+      ->option_text("SERIES|FILE");
+  app.add_option("--resistors", options.resistors, "the resistor only")
+      ->check(non_empty)
+      ->option_text("SERIES|FILE");
+  const std::map<std::string, FitMethod> fits = {{"nearest", FitMethod::kNearest},
+                                                 {"retune", FitMethod::kRetune},
+                                                 {"best", FitMethod::kBest}};
+  app.add_option("--fit", options.fit,
+                 "nearest: every value to its nearest standard value\n"
+                 "retune: inductors nearest, capacitors recomputed for them\n"
+                 "best: the combination closest to the ideal response (default)")
+      ->transform(CLI::CheckedTransformer(fits).description(""))
+      ->option_text("METHOD");
+  app.add_option("--q-inductor", options.q_inductor,
+                 "inductor quality factor at the design frequency (default: lossless)")
+      ->check(CLI::PositiveNumber.description(""))
+      ->option_text("Q");
+  app.add_option("--q-capacitor", options.q_capacitor, "capacitor quality factor (default: lossless)")
+      ->check(CLI::PositiveNumber.description(""))
+      ->option_text("Q");
+  app.add_option("--bom", options.bom, "write the parts list as CSV")
+      ->check(non_empty)
+      ->option_text("FILE.csv");
+  app.add_option("--json", options.json, "write the whole run as JSON, for scripts")
+      ->check(non_empty)
+      ->option_text("FILE.json");
 
   try {
     std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -262,11 +321,16 @@ std::vector<std::pair<std::string, fs::path>> OutputsOf(const Options& options) 
   const Design design = ComputeDesign(options.topology, inputs);
   std::vector<std::pair<std::string, fs::path>> outputs = {
       {"simulation file", options.directory / SimulationFileName(design.topology, inputs.frequency_mhz)}};
+  const Netlist netlist = IdealNetlist(design);
   if (options.touchstone) {
-    outputs.emplace_back("Touchstone file", options.directory / TouchstoneFileName(design));
+    outputs.emplace_back("Touchstone file", options.directory / TouchstoneFileName(netlist));
   }
-  if (options.spice) outputs.emplace_back("ngspice netlist", options.directory / SpiceFileName(design));
+  if (options.spice) {
+    outputs.emplace_back("ngspice netlist", options.directory / SpiceFileName(netlist));
+  }
   if (!options.plot.empty()) outputs.emplace_back("--plot", options.plot);
+  if (!options.bom.empty()) outputs.emplace_back("--bom", options.bom);
+  if (!options.json.empty()) outputs.emplace_back("--json", options.json);
   return outputs;
 }
 
@@ -299,46 +363,157 @@ bool WriteOutput(const fs::path& path, const std::string& text, std::ostream& er
   return false;
 }
 
+// Reads the parts options into series; a bad name or parts file is a usage
+// error, found before anything is written.
+std::optional<PartsChoice> ReadParts(const Options& options, std::string& error) {
+  PartsChoice choice;
+  choice.method = options.fit;
+  choice.q_inductor = options.q_inductor;
+  choice.q_capacitor = options.q_capacitor;
+  const struct {
+    ElementKind kind;
+    const std::string& own;
+    std::optional<PartSeries>& series;
+  } kinds[] = {{ElementKind::kInductor, options.inductors, choice.inductors},
+               {ElementKind::kCapacitor, options.capacitors, choice.capacitors},
+               {ElementKind::kResistor, options.resistors, choice.resistors}};
+  for (const auto& k : kinds) {
+    const std::string& source = k.own.empty() ? options.parts : k.own;
+    if (source.empty()) continue;
+    if (std::optional<PartSeries> standard = PartSeries::Standard(source)) {
+      k.series = std::move(standard);
+      continue;
+    }
+    std::ifstream file(source, std::ios::binary);
+    if (!file) {
+      error = Quoted(source) + " is neither a standard series (E6 to E192) nor a readable file";
+      return std::nullopt;
+    }
+    const std::string text((std::istreambuf_iterator<char>(file)), {});
+    const ElementKind kind[] = {k.kind};
+    std::vector<PartSeries> series = ReadPartsFile(text, source, kind, error);
+    if (series.empty()) {
+      error = EscapeControls(error);
+      return std::nullopt;
+    }
+    k.series = std::move(series.front());
+  }
+  return choice;
+}
+
+nlohmann::ordered_json PartsJson(const Netlist& ideal, const Netlist& circuit,
+                         const PartsChoice* choice) {
+  nlohmann::ordered_json parts = nlohmann::ordered_json::array();
+  for (size_t i = 0; i < circuit.elements.size(); ++i) {
+    const NetlistElement& e = circuit.elements[i];
+    const double ideal_value = ideal.elements[i].value;
+    const PartSeries* series = choice ? choice->SeriesFor(e.kind) : nullptr;
+    parts.push_back({{"name", e.name},
+                     {"kind", KindName(e.kind)},
+                     {"value", e.value},
+                     {"ideal", ideal_value},
+                     {"series", series ? series->name() : "ideal"},
+                     {"error_percent", 100 * (e.value - ideal_value) / ideal_value},
+                     {"loss_ohms", e.loss_ohms}});
+  }
+  return parts;
+}
+
+nlohmann::ordered_json ResponseJson(const DesignSummary& s) {
+  const auto db = [](Complex v) { return MagnitudeDb(v); };
+  nlohmann::ordered_json response = {{"at_mhz", s.frequency_hz / 1e6},
+                             {"s21_db", db(s.s21)},
+                             {"s21_deg", PhaseDegrees(s.s21)},
+                             {"s31_db", db(s.s31)},
+                             {"s31_deg", PhaseDegrees(s.s31)},
+                             {"phase_difference_deg", s.phase_difference_degrees},
+                             {"s11_db", db(s.s11)},
+                             {"s32_db", db(s.s32)}};
+  if (s.s41) response["s41_db"] = db(*s.s41);
+  response["insertion_loss_db"] = s.insertion_loss_db;
+  response["best_match_mhz"] = s.best_match_hz / 1e6;
+  response["band_mhz"] = s.band ? nlohmann::ordered_json::array({s.band->low_hz / 1e6, s.band->high_hz / 1e6})
+                                : nlohmann::ordered_json(nullptr);
+  return response;
+}
+
 // The analysis and export options after a successful run.
-int AnalyzeAndExport(const Options& options, const Design& design, std::ostream& out,
-                     std::ostream& err) {
+int AnalyzeAndExport(const Options& options, const PartsChoice& choice, const Design& design,
+                     std::ostream& out, std::ostream& err) {
+  const Netlist ideal = IdealNetlist(design);
+  std::optional<BuiltCircuit> built;
+  if (options.Built()) built = FitParts(design, choice);
+  const Netlist& circuit = built ? built->netlist : ideal;
+
   std::string error;
-  if (options.analyze) {
-    const std::optional<DesignSummary> summary = Summarize(design, error);
-    if (!summary) {
+  std::optional<DesignSummary> ideal_summary, built_summary;
+  if (options.analyze || !options.json.empty()) {
+    ideal_summary = Summarize(ideal, error);
+    if (ideal_summary && built) built_summary = Summarize(circuit, error);
+    if (!ideal_summary || (built && !built_summary)) {
       err << "rfsplitter-cli: analysis failed: " << error << '\n';
       return kExitAnalysisFailure;
     }
-    out << '\n' << SummaryText(design, *summary);
+  }
+  if (options.analyze) {
+    if (built) {
+      out << '\n' << PartsTableText(ideal, circuit, choice);
+      out << '\n' << ComparisonText(ideal, *ideal_summary, *built_summary);
+    } else {
+      out << '\n' << SummaryText(ideal, *ideal_summary);
+    }
   }
   bool ok = true;
   if (options.spice) {
-    ok = WriteOutput(options.directory / SpiceFileName(design), SpiceNetlist(design), err) && ok;
+    ok = WriteOutput(options.directory / SpiceFileName(circuit), SpiceNetlist(circuit), err) && ok;
   }
   if (options.touchstone || !options.plot.empty()) {
-    const SweepResponse response = AnalyzeSweep(design, error);
-    if (response.frequencies_hz.empty()) {
+    const SweepResponse response = AnalyzeSweep(circuit, error);
+    const SweepResponse ideal_response =
+        built && !options.plot.empty() ? AnalyzeSweep(ideal, error) : SweepResponse{};
+    if (response.frequencies_hz.empty() || (built && !options.plot.empty() &&
+                                            ideal_response.frequencies_hz.empty())) {
       err << "rfsplitter-cli: analysis failed: " << error << '\n';
       return kExitAnalysisFailure;
     }
     if (options.touchstone) {
-      ok = WriteOutput(options.directory / TouchstoneFileName(design),
-                       TouchstoneText(design, response), err) &&
+      ok = WriteOutput(options.directory / TouchstoneFileName(circuit),
+                       TouchstoneText(circuit, response), err) &&
            ok;
     }
-    if (!options.plot.empty()) ok = WriteOutput(options.plot, SvgPlot(design, response), err) && ok;
+    if (!options.plot.empty()) {
+      PlotData data{&response, built ? &ideal_response : nullptr};
+      ok = WriteOutput(options.plot, SvgPlot(circuit, data), err) && ok;
+    }
+  }
+  if (!options.bom.empty()) {
+    ok = WriteOutput(options.bom, BomCsv(ideal, circuit, choice), err) && ok;
+  }
+  if (!options.json.empty()) {
+    nlohmann::ordered_json run = {{"topology", std::string(TopologyOption(design.topology))},
+                          {"frequency_mhz", design.inputs.frequency_mhz},
+                          {"impedance_ohms", design.inputs.impedance_ohms},
+                          {"ideal",
+                           {{"parts", PartsJson(ideal, ideal, nullptr)},
+                            {"response", ResponseJson(*ideal_summary)}}}};
+    if (built) {
+      run["built"] = {{"fit", choice.AnyParts() ? FitName(choice.method) : "ideal"},
+                      {"parts", PartsJson(ideal, circuit, &choice)},
+                      {"response", ResponseJson(*built_summary)}};
+    }
+    ok = WriteOutput(options.json, run.dump(2) + "\n", err) && ok;
   }
   return ok ? kExitOk : kExitFileFailure;
 }
 
-int Run(const Options& options, std::ostream& out, std::ostream& err) {
+int Run(const Options& options, const PartsChoice& choice, std::ostream& out, std::ostream& err) {
   ConsoleWindow window(options, out, err);
   SimulationFileWriter writer(options.directory);
   DesignKeepingSink sink(writer);
   RunDesign(window, sink);
   if (window.failed() || !sink.design()) return kExitFileFailure;
   err << "wrote " << Quoted(writer.FileName()) << '\n';
-  return AnalyzeAndExport(options, *sink.design(), out, err);
+  return AnalyzeAndExport(options, choice, *sink.design(), out, err);
 }
 
 }  // namespace
@@ -349,11 +524,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (!options) return status;
   std::optional<UsageError> usage = options->strict ? CheckStrictly(*options) : std::nullopt;
   if (!usage) usage = CheckDistinct(*options);
+  std::string parts_error;
+  const std::optional<PartsChoice> choice = ReadParts(*options, parts_error);
+  if (!usage && !choice) usage = UsageError{parts_error};
   if (usage) {
     err << "rfsplitter-cli: " << usage->message << '\n';
     return kExitUsage;
   }
-  status = Run(*options, out, err);
+  status = Run(*options, *choice, out, err);
   // A listing lost on a full disk must not pass for success.
   if (!out.flush()) {
     err << "rfsplitter-cli: could not write to standard output\n";

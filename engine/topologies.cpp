@@ -89,10 +89,16 @@ Number FindIn(const std::vector<NamedValue>& values, std::string_view name) {
   throw std::out_of_range("no value named " + std::string(name));
 }
 
-// Fills the listing and the variables from the quantities.
-void Label(Design& design, std::initializer_list<std::pair<const char*, const char*>> listing) {
-  for (const auto& [label, quantity] : listing) {
-    design.listing.push_back({label, design.Quantity(quantity)});
+// Fills the listing and the variables from the quantities. The listing is
+// the circuit's parts in table order, then the resistor when it is a part of
+// the device (labelled plain "R"); a hybrid's port-4 termination is not.
+void Label(Design& design) {
+  const Circuit& circuit = CircuitOf(design.topology);
+  for (const CircuitElement& e : circuit.reactive_elements) {
+    design.listing.push_back({std::string(e.name), design.Quantity(e.quantity)});
+  }
+  if (!circuit.resistor.port_termination) {
+    design.listing.push_back({"R", design.Quantity(circuit.resistor.quantity)});
   }
   for (const VariableEntry& v : CircuitOf(design.topology).variables) {
     design.variables.push_back({std::string(v.name), design.Quantity(v.quantity)});
@@ -114,7 +120,7 @@ void NarrowSplitter(Design& d, double z0, float z0_single) {
                   {"C", Number::Double(c)},
                   {"Cin", Number::Double(c_in)},
                   {"R", Number::Single(r)}};
-  Label(d, {{"L1", "L"}, {"L2", "L"}, {"C1", "Cin"}, {"C2", "C"}, {"C3", "C"}, {"R", "R"}});
+  Label(d);
 }
 
 void NarrowQuad(Design& d, double z0, float z0_single) {
@@ -132,14 +138,7 @@ void NarrowQuad(Design& d, double z0, float z0_single) {
                   // The isolated port is terminated in Z0, as a matched load
                   // must be for the sweep to show the hybrid's isolation.
                   {"Rterm", Number::Single(z0_single)}};
-  Label(d, {{"L1", "Lt"},
-            {"L2", "Lt"},
-            {"L3", "Lb"},
-            {"L4", "Lb"},
-            {"C1", "Cnode"},
-            {"C2", "Cnode"},
-            {"C3", "Cnode"},
-            {"C4", "Cnode"}});
+  Label(d);
 }
 
 void WideQuad(Design& d, double z0, float z0_single) {
@@ -157,19 +156,7 @@ void WideQuad(Design& d, double z0, float z0_single) {
                   {"Ccorner", Number::Double(c_corner)},
                   {"Cmid", Number::Double(c_mid)},
                   {"Rterm", Number::Single(z0_single)}};
-  Label(d, {{"L1", "Lt"},
-            {"L2", "Lt"},
-            {"L3", "Lt"},
-            {"L4", "Lt"},
-            {"L5", "Le"},
-            {"L6", "Lt"},
-            {"L7", "Le"},
-            {"C1", "Ccorner"},
-            {"C2", "Cmid"},
-            {"C3", "Ccorner"},
-            {"C4", "Ccorner"},
-            {"C5", "Cmid"},
-            {"C6", "Ccorner"}});
+  Label(d);
 }
 
 }  // namespace

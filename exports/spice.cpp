@@ -1,35 +1,41 @@
 
 #include "engine/number_text.h"
-#include "engine/topologies.h"
 #include "exports/exports.h"
-#include "simfile/simulation_file.h"
 
 namespace rfsplitter {
 
-std::string SpiceNetlist(const Design& design) {
-  const Circuit& circuit = CircuitOf(design.topology);
+std::string SpiceNetlist(const Netlist& design) {
   const std::string z0 = NumberText(design.inputs.impedance_ohms);
   const std::string result = SpiceResultFileName(design);
+  const std::string stem = FileStem(design.topology, design.inputs.frequency_mhz);
   std::string text;
-  text += "* " + DesignTitle(design) + ": the circuit of " +
-          SimulationFileName(design.topology, design.inputs.frequency_mhz) + "\n";
+  text += "* " + DesignTitle(design.topology, design.inputs) + ": " +
+          (design.description == Netlist().description ? "the circuit"
+                                                        : design.description) +
+          " of " + stem + ".i\n";
   text += "* Run with: ngspice -b " + SpiceFileName(design) + "\n";
   text += "* Writes " + result + ": per frequency, the real and imaginary parts of\n";
   text += "* S11, S12, ... row by row.\n";
-  const auto element = [&](const CircuitElement& e) {
-    text += std::string(e.name) + " " + std::to_string(e.node_a) + " " + std::to_string(e.node_b) +
-            " " + NumberText(design.Quantity(e.quantity)) + "\n";
-  };
-  for (const CircuitElement& e : circuit.reactive_elements) element(e);
-  if (!circuit.resistor.port_termination) element(circuit.resistor);
-  for (int port = 1; port <= circuit.device_ports; ++port) {
+  // A lossy element goes to a node of its own (1001, 1002, ...), from which
+  // its loss resistor RLOSS_<name> continues to the element's second node.
+  int next_node = 1001;
+  for (const NetlistElement& e : design.elements) {
+    const std::string a = std::to_string(e.node_a);
+    const std::string b = e.loss_ohms > 0 ? std::to_string(next_node++) : std::to_string(e.node_b);
+    text += std::string(e.name) + " " + a + " " + b + " " + NumberText(e.value) + "\n";
+    if (e.loss_ohms > 0) {
+      text += "RLOSS_" + std::string(e.name) + " " + b + " " + std::to_string(e.node_b) + " " +
+              NumberText(e.loss_ohms) + "\n";
+    }
+  }
+  for (int port = 1; port <= design.ports; ++port) {
     const std::string n = std::to_string(port);
     text += "V" + n + " " + n + " 0 dc 0 ac 1 portnum " + n + " z0 " + z0 + "\n";
   }
 
   std::string vectors;
-  for (int row = 1; row <= circuit.device_ports; ++row) {
-    for (int column = 1; column <= circuit.device_ports; ++column) {
+  for (int row = 1; row <= design.ports; ++row) {
+    for (int column = 1; column <= design.ports; ++column) {
       vectors += " s_" + std::to_string(row) + "_" + std::to_string(column);
     }
   }

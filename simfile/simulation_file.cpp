@@ -1,5 +1,6 @@
 #include "simfile/simulation_file.h"
 
+#include "engine/netlist.h"
 #include "engine/number_text.h"
 #include "engine/product.h"
 #include "engine/topologies.h"
@@ -31,7 +32,7 @@ struct Lines {
 }  // namespace
 
 std::string SimulationFileName(Topology topology, float frequency_mhz) {
-  return std::string(TextsOf(topology).file_stem) + NumberText(frequency_mhz, '.') + ".i";
+  return FileStem(topology, frequency_mhz) + ".i";
 }
 
 std::string SimulationFileHeader(Topology topology, float frequency_mhz, float impedance_ohms) {

@@ -11,7 +11,7 @@ TEST(Summarize, BandEdgesAreWhereTheLimitsAreCrossed) {
   for (const Topology t : kAllTopologies) {
     const Design d = ComputeDesign(t, {12.1f, 50});
     std::string error;
-    const std::optional<DesignSummary> summary = Summarize(d, error);
+    const std::optional<DesignSummary> summary = Summarize(IdealNetlist(d), error);
     ASSERT_TRUE(summary) << error;
     ASSERT_TRUE(summary->band);
     const Band& band = *summary->band;
@@ -31,7 +31,7 @@ TEST(Summarize, TheTwoSectionHybridIsTheWiderBand) {
   std::string error;
   const auto width = [&](Topology t) {
     const Design d = ComputeDesign(t, {100, 50});
-    const Band band = *Summarize(d, error)->band;
+    const Band band = *Summarize(IdealNetlist(d), error)->band;
     return (band.high_hz - band.low_hz) / d.frequency_hz;
   };
   EXPECT_GT(width(Topology::kWideQuad), width(Topology::kNarrowQuad));
@@ -40,7 +40,7 @@ TEST(Summarize, TheTwoSectionHybridIsTheWiderBand) {
 TEST(SummaryText, ReportsEveryQuantity) {
   const Design d = ComputeDesign(Topology::kNarrowQuad, {12.1f, 50});
   std::string error;
-  const std::string text = SummaryText(d, *Summarize(d, error));
+  const std::string text = SummaryText(IdealNetlist(d), *Summarize(IdealNetlist(d), error));
   for (const char* part :
        {"Response at 12.1 MHz, ports referred to 50 ohms", "S21    -3.01", "S31    -3.00",
         "Phase S31 - S21                -90.00 deg", "|S11|  -71.6", "|S32|  -71.6", "|S41|  -71.6",
@@ -48,7 +48,7 @@ TEST(SummaryText, ReportsEveryQuantity) {
     EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
   }
   const Design splitter = ComputeDesign(Topology::kNarrowSplitter, {12.1f, 50});
-  EXPECT_EQ(SummaryText(splitter, *Summarize(splitter, error)).find("S41"), std::string::npos);
+  EXPECT_EQ(SummaryText(IdealNetlist(splitter), *Summarize(IdealNetlist(splitter), error)).find("S41"), std::string::npos);
 }
 
 }  // namespace

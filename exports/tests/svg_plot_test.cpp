@@ -31,7 +31,7 @@ Chart Read(const std::string& svg, std::string& error) {
 }
 
 TEST(SvgPlot, IsWellFormedWithAxesLegendAndMarker) {
-  const Design d = ComputeDesign(Topology::kWideQuad, {12.1f, 50});
+  const Netlist d = IdealNetlist(ComputeDesign(Topology::kWideQuad, {12.1f, 50}));
   std::string error;
   const std::string svg = SvgPlot(d, AnalyzeSweep(d, error));
   const Chart chart = Read(svg, error);
@@ -48,7 +48,7 @@ TEST(SvgPlot, IsWellFormedWithAxesLegendAndMarker) {
 
 TEST(SvgPlot, TicksFollowTheSweep) {
   std::string error;
-  const Design low = ComputeDesign(Topology::kNarrowSplitter, {0.001f, 50});
+  const Netlist low = IdealNetlist(ComputeDesign(Topology::kNarrowSplitter, {0.001f, 50}));
   const Chart chart = Read(SvgPlot(low, AnalyzeSweep(low, error)), error);
   ASSERT_TRUE(error.empty()) << error;
   EXPECT_TRUE(chart.texts.contains("0.0002"));

@@ -57,7 +57,7 @@ ParsedTouchstone Parse(const std::string& text, int ports) {
 class TouchstoneTest : public testing::TestWithParam<Topology> {};
 
 TEST_P(TouchstoneTest, ParsesBackToTheAnalysis) {
-  const Design d = ComputeDesign(GetParam(), {12.1f, 75});
+  const Netlist d = IdealNetlist(ComputeDesign(GetParam(), {12.1f, 75}));
   std::string error;
   const SweepResponse response = AnalyzeSweep(d, error);
   ASSERT_EQ(response.frequencies_hz.size(), 200u) << error;
@@ -80,7 +80,7 @@ TEST_P(TouchstoneTest, ParsesBackToTheAnalysis) {
 }
 
 TEST_P(TouchstoneTest, EachMatrixRowStartsANewLine) {
-  const Design d = ComputeDesign(GetParam(), {12.1f, 50});
+  const Netlist d = IdealNetlist(ComputeDesign(GetParam(), {12.1f, 50}));
   std::string error;
   const std::string text = TouchstoneText(d, AnalyzeSweep(d, error));
   const int ports = CircuitOf(GetParam()).device_ports;
@@ -98,9 +98,9 @@ INSTANTIATE_TEST_SUITE_P(, TouchstoneTest, testing::ValuesIn(kAllTopologies),
                          });
 
 TEST(TouchstoneFileName, FollowsThePortCount) {
-  EXPECT_EQ(TouchstoneFileName(ComputeDesign(Topology::kNarrowSplitter, {12.1f, 50})),
+  EXPECT_EQ(TouchstoneFileName(IdealNetlist(ComputeDesign(Topology::kNarrowSplitter, {12.1f, 50}))),
             "NarrowSplitter12.1.s3p");
-  EXPECT_EQ(TouchstoneFileName(ComputeDesign(Topology::kWideQuad, {100, 50})), "WideQuad100.s4p");
+  EXPECT_EQ(TouchstoneFileName(IdealNetlist(ComputeDesign(Topology::kWideQuad, {100, 50}))), "WideQuad100.s4p");
 }
 
 }  // namespace

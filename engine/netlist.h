@@ -1,0 +1,54 @@
+// One circuit with values: the topology's device elements with their nodes,
+// kind, value and series loss. The ideal circuit of a design, a circuit built
+// from real parts and a sampled board are all Netlists, and the analysis, the
+// Touchstone and ngspice exports and the plot read nothing else, so every
+// variant is analysed and exported the same way.
+#ifndef RFSPLITTER_ENGINE_NETLIST_H_
+#define RFSPLITTER_ENGINE_NETLIST_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/design.h"
+#include "engine/topologies.h"
+
+namespace rfsplitter {
+
+struct NetlistElement {
+  ElementKind kind = ElementKind::kInductor;
+  std::string_view name;      // "L1", as in the circuit table
+  std::string_view quantity;  // the Design quantity it stands for ("Lt")
+  int node_a = 0;             // node 0 is ground
+  int node_b = 0;
+  double value = 0;       // henries, farads or ohms
+  double loss_ohms = 0;   // a resistance in series with the element
+};
+
+struct Netlist {
+  Topology topology = Topology::kNarrowSplitter;
+  DesignInputs inputs;
+  double frequency_hz = 0;  // the design frequency
+  double z0 = 50;           // every port is referred to it
+  int ports = 3;            // nodes 1..ports
+  // The device only: the resistor that terminates a hybrid's port 4 for the
+  // simulator is not part of it.
+  std::vector<NetlistElement> elements;
+  // What the circuit is, for the exports' comment lines.
+  std::string description = "the ideal lumped-element circuit";
+
+  const NetlistElement* Find(std::string_view name) const;
+};
+
+// The ideal circuit of a design, lossless.
+Netlist IdealNetlist(const Design& design);
+
+// "NarrowSplitter12.1": the name every file of a design starts with.
+std::string FileStem(Topology topology, float frequency_mhz);
+
+// "90 Deg Wide-Band at 12.1 MHz, Z0 50 ohms": the first line of every export.
+std::string DesignTitle(Topology topology, DesignInputs inputs);
+
+}  // namespace rfsplitter
+
+#endif  // RFSPLITTER_ENGINE_NETLIST_H_

@@ -1,0 +1,78 @@
+// Building the circuit from real parts: every distinct quantity of the
+// circuit (parts that share one, like the splitter's L1 and L2, stay equal)
+// gets one purchasable value, and the parts get their losses.
+//
+//   nearest  each quantity to the nearest value of its series (log scale).
+//   retune   inductors to their nearest value; each capacitor recomputed so
+//            that every arm is again a quarter-wave equivalent at the design
+//            frequency with its snapped inductor (a shunt of 1 / (w0^2 L) at
+//            each end of an arm, shunts meeting at a node adding up), then
+//            snapped.
+//   best     the combination, over each inductor's two neighbours, each
+//            capacitor's neighbours of its ideal and of its retuned value and
+//            the resistor's two neighbours, with the least cost (FitCost).
+//
+// A kind without a series keeps its ideal values.
+#ifndef RFSPLITTER_PARTS_FIT_H_
+#define RFSPLITTER_PARTS_FIT_H_
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/design.h"
+#include "engine/netlist.h"
+#include "parts/series.h"
+
+namespace rfsplitter {
+
+enum class FitMethod { kNearest, kRetune, kBest };
+std::string_view FitName(FitMethod method);  // "nearest", "retune", "best"
+
+struct PartsChoice {
+  std::optional<PartSeries> inductors, capacitors, resistors;
+  FitMethod method = FitMethod::kBest;
+  // Quality factors at the design frequency; 0 leaves the parts lossless.
+  double q_inductor = 0;
+  double q_capacitor = 0;
+
+  bool AnyParts() const { return inductors || capacitors || resistors; }
+  const PartSeries* SeriesFor(ElementKind kind) const;
+};
+
+struct QuantityChoice {
+  std::string_view quantity;  // "Lt"
+  ElementKind kind;
+  double ideal;
+  double chosen;
+};
+
+struct BuiltCircuit {
+  Netlist netlist;                       // the circuit to be soldered, with its losses
+  std::vector<QuantityChoice> quantities;  // in the order the circuit first uses them
+  double cost = 0;                       // FitCost against the ideal circuit
+};
+
+// The ideal circuit with every element of a quantity at `values`' value and
+// the losses of `choice` applied.
+Netlist BuildNetlist(const Netlist& ideal, const std::vector<QuantityChoice>& values,
+                     double q_inductor, double q_capacitor);
+
+// The loss model: a fixed series resistance computed at the design
+// frequency, w0 L / Q for an inductor and 1 / (w0 C Q) for a capacitor, so
+// that Q is exact at f0. A resistor keeps no loss of its own.
+void ApplyLosses(Netlist& netlist, double q_inductor, double q_capacitor);
+
+// The largest, over f0 x 0.95, f0 and f0 x 1.05, of the Frobenius norm of
+// S_built(f) - S_ideal(f); infinite when either cannot be analysed.
+double FitCost(const Netlist& ideal, const Netlist& built);
+
+// The capacitor values that make every arm a quarter-wave equivalent at the
+// design frequency with the inductor values given, by quantity.
+std::vector<QuantityChoice> Retuned(const Netlist& ideal, std::vector<QuantityChoice> values);
+
+BuiltCircuit FitParts(const Design& design, const PartsChoice& choice);
+
+}  // namespace rfsplitter
+
+#endif  // RFSPLITTER_PARTS_FIT_H_

@@ -1,0 +1,250 @@
+#include "parts/series.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "engine/number_text.h"
+
+namespace rfsplitter {
+namespace {
+
+// IEC 60063. E12 and E6 are every second value of the series above them, and
+// E96 and E48 likewise of E192; E24 and E192 hold the values that no formula
+// gives (E24's 2.7 to 9.1, E192's 9.20).
+constexpr int kE24[] = {10, 11, 12, 13, 15, 16, 18, 20, 22, 24, 27, 30,
+                        33, 36, 39, 43, 47, 51, 56, 62, 68, 75, 82, 91};
+constexpr int kE192[] = {
+    100, 101, 102, 104, 105, 106, 107, 109, 110, 111, 113, 114, 115, 117, 118, 120, 121, 123, 124,
+    126, 127, 129, 130, 132, 133, 135, 137, 138, 140, 142, 143, 145, 147, 149, 150, 152, 154, 156,
+    158, 160, 162, 164, 165, 167, 169, 172, 174, 176, 178, 180, 182, 184, 187, 189, 191, 193, 196,
+    198, 200, 203, 205, 208, 210, 213, 215, 218, 221, 223, 226, 229, 232, 234, 237, 240, 243, 246,
+    249, 252, 255, 258, 261, 264, 267, 271, 274, 277, 280, 284, 287, 291, 294, 298, 301, 305, 309,
+    312, 316, 320, 324, 328, 332, 336, 340, 344, 348, 352, 357, 361, 365, 370, 374, 379, 383, 388,
+    392, 397, 402, 407, 412, 417, 422, 427, 432, 437, 442, 448, 453, 459, 464, 470, 475, 481, 487,
+    493, 499, 505, 511, 517, 523, 530, 536, 542, 549, 556, 562, 569, 576, 583, 590, 597, 604, 612,
+    619, 626, 634, 642, 649, 657, 665, 673, 681, 690, 698, 706, 715, 723, 732, 741, 750, 759, 768,
+    777, 787, 796, 806, 816, 825, 835, 845, 856, 866, 876, 887, 898, 909, 920, 931, 942, 953, 965,
+    976, 988};
+
+// digits x 10^exponent, rounded once: a power of ten up to 10^22 is exact.
+double Scaled(int digits, int exponent) {
+  const double power = std::pow(10.0, std::abs(exponent));
+  return exponent >= 0 ? digits * power : digits / power;
+}
+
+struct Prefix {
+  std::string_view text;
+  int exponent;
+};
+constexpr Prefix kPrefixes[] = {{"f", -15}, {"p", -12}, {"n", -9}, {"u", -6}, {"\xc2\xb5", -6},
+                                {"m", -3},  {"k", 3},   {"M", 6},  {"G", 9}};
+
+struct Unit {
+  std::string_view text;
+  ElementKind kind;
+};
+constexpr Unit kUnits[] = {{"H", ElementKind::kInductor},  {"F", ElementKind::kCapacitor},
+                           {"ohms", ElementKind::kResistor}, {"ohm", ElementKind::kResistor},
+                           {"Ohms", ElementKind::kResistor}, {"Ohm", ElementKind::kResistor},
+                           {"\xce\xa9", ElementKind::kResistor}};
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+// One value with optional prefix and unit; the error says what is wrong.
+std::optional<PartsFileEntry> ReadValue(std::string_view text, std::string& error) {
+  double number = 0;
+  const auto [end, code] =
+      std::from_chars(text.data(), text.data() + text.size(), number, std::chars_format::general);
+  if (code != std::errc() || end == text.data()) {
+    error = "not a value";
+    return std::nullopt;
+  }
+  std::string_view rest = Trim(std::string_view(end, size_t(text.data() + text.size() - end)));
+  PartsFileEntry entry;
+  for (const Unit& unit : kUnits) {
+    if (rest.size() >= unit.text.size() && rest.substr(rest.size() - unit.text.size()) == unit.text) {
+      // "m" before "F" is milli; a lone "m" or "M" is a prefix, never a unit.
+      entry.kind = unit.kind;
+      rest = Trim(rest.substr(0, rest.size() - unit.text.size()));
+      break;
+    }
+  }
+  int exponent = 0;
+  if (!rest.empty()) {
+    const auto prefix = std::find_if(std::begin(kPrefixes), std::end(kPrefixes),
+                                     [&](const Prefix& p) { return p.text == rest; });
+    if (prefix == std::end(kPrefixes)) {
+      error = "unknown prefix or unit";
+      return std::nullopt;
+    }
+    exponent = prefix->exponent;
+  }
+  entry.value = exponent >= 0 ? number * std::pow(10.0, exponent) : number / std::pow(10.0, -exponent);
+  if (!(entry.value > 0) || !std::isfinite(entry.value)) {
+    error = "a value must be a positive number";
+    return std::nullopt;
+  }
+  return entry;
+}
+
+}  // namespace
+
+std::optional<PartSeries> PartSeries::Standard(std::string_view name) {
+  std::string upper;
+  for (const char c : name) upper += static_cast<char>(c == 'e' ? 'E' : c);
+  const struct {
+    const char* name;
+    const int* table;
+    size_t size;
+    size_t stride;
+    int digit_count;
+  } series[] = {{"E6", kE24, std::size(kE24), 4, 2},     {"E12", kE24, std::size(kE24), 2, 2},
+                {"E24", kE24, std::size(kE24), 1, 2},    {"E48", kE192, std::size(kE192), 4, 3},
+                {"E96", kE192, std::size(kE192), 2, 3},  {"E192", kE192, std::size(kE192), 1, 3}};
+  for (const auto& s : series) {
+    if (upper != s.name) continue;
+    PartSeries result;
+    result.name_ = s.name;
+    result.every_decade_ = true;
+    result.digit_count_ = s.digit_count;
+    for (size_t i = 0; i < s.size; i += s.stride) {
+      result.digits_.push_back(s.table[i]);
+      result.mantissas_.push_back(Scaled(s.table[i], 1 - s.digit_count));
+    }
+    return result;
+  }
+  return std::nullopt;
+}
+
+PartSeries PartSeries::FromValues(std::string name, std::vector<double> values) {
+  PartSeries result;
+  result.name_ = std::move(name);
+  std::sort(values.begin(), values.end());
+  values.erase(std::unique(values.begin(), values.end()), values.end());
+  result.values_ = std::move(values);
+  return result;
+}
+
+PartSeries::Neighbours PartSeries::Around(double value) const {
+  Neighbours n;
+  const auto consider = [&](double candidate) {
+    if (candidate <= value && (!n.below || candidate > *n.below)) n.below = candidate;
+    if (candidate >= value && (!n.above || candidate < *n.above)) n.above = candidate;
+  };
+  if (!every_decade_) {
+    const auto above = std::lower_bound(values_.begin(), values_.end(), value);
+    if (above != values_.end()) consider(*above);
+    if (above != values_.begin()) consider(*std::prev(above));
+    if (above != values_.end() && *above == value) n.below = value;
+    return n;
+  }
+  if (!(value > 0) || !std::isfinite(value)) return n;
+  // The decades around the value's own; the decade above supplies 1 x 10^(d+1)
+  // for a value past the decade's last entry (9.1 -> 10).
+  const int decade = static_cast<int>(std::floor(std::log10(value)));
+  for (int d = decade - 1; d <= decade + 1; ++d) {
+    for (const int digits : digits_) consider(Scaled(digits, d - (digit_count_ - 1)));
+  }
+  return n;
+}
+
+double PartSeries::Nearest(double value) const {
+  const Neighbours n = Around(value);
+  if (!n.below) return n.above.value_or(value);
+  if (!n.above) return *n.below;
+  return std::log(value / *n.below) <= std::log(*n.above / value) ? *n.below : *n.above;
+}
+
+std::vector<PartSeries> ReadPartsFile(std::string_view text, const std::string& name,
+                                      std::span<const ElementKind> kinds, std::string& error) {
+  std::vector<std::vector<double>> values(kinds.size());
+  int line_number = 0;
+  while (!text.empty()) {
+    ++line_number;
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
+    line = Trim(line);
+    if (line.empty()) continue;
+    std::string why;
+    const std::optional<PartsFileEntry> entry = ReadValue(line, why);
+    const std::string where = name + " line " + std::to_string(line_number) + ": ";
+    if (!entry) {
+      error = where + why + " (\"" + std::string(line) + "\")";
+      return {};
+    }
+    bool used = false;
+    for (size_t k = 0; k < kinds.size(); ++k) {
+      if (!entry->kind || *entry->kind == kinds[k]) {
+        values[k].push_back(entry->value);
+        used = true;
+      }
+    }
+    if (!used) {
+      error = where + "\"" + std::string(line) + "\" is a " +
+              std::string(KindName(*entry->kind)) + " value";
+      return {};
+    }
+  }
+  std::vector<PartSeries> series;
+  for (size_t k = 0; k < kinds.size(); ++k) {
+    if (values[k].empty()) {
+      error = name + ": no " + std::string(KindName(kinds[k])) + " values";
+      return {};
+    }
+    series.push_back(PartSeries::FromValues(name, std::move(values[k])));
+  }
+  return series;
+}
+
+std::string_view UnitOf(ElementKind kind) {
+  switch (kind) {
+    case ElementKind::kInductor:
+      return "H";
+    case ElementKind::kCapacitor:
+      return "F";
+    case ElementKind::kResistor:
+      return "ohm";
+  }
+  return "";
+}
+
+std::string_view KindName(ElementKind kind) {
+  switch (kind) {
+    case ElementKind::kInductor:
+      return "inductor";
+    case ElementKind::kCapacitor:
+      return "capacitor";
+    case ElementKind::kResistor:
+      return "resistor";
+  }
+  return "";
+}
+
+std::string ValueWithUnit(double value, ElementKind kind) {
+  constexpr struct {
+    double scale;
+    const char* prefix;
+  } kScales[] = {{1e9, "G"}, {1e6, "M"}, {1e3, "k"}, {1, ""},     {1e-3, "m"},
+                 {1e-6, "u"}, {1e-9, "n"}, {1e-12, "p"}, {1e-15, "f"}};
+  // The largest prefix that leaves at least 1 once rounded to six digits.
+  for (const auto& s : kScales) {
+    const std::string mantissa = GeneralText(value / s.scale, 6);
+    double rounded = 0;
+    std::from_chars(mantissa.data(), mantissa.data() + mantissa.size(), rounded);
+    if (std::abs(rounded) >= 1 || s.scale == 1e-15) {
+      return mantissa + " " + s.prefix + std::string(UnitOf(kind));
+    }
+  }
+  return {};
+}
+
+}  // namespace rfsplitter
