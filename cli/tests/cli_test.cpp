@@ -10,6 +10,8 @@
 #include "engine/tests/scratch_directory.h"
 #include "engine/version.h"
 
+#include <nlohmann/json.hpp>
+
 namespace rfsplitter {
 namespace {
 
@@ -126,6 +128,15 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"PlotOverTheSimulationFile",
                   {"--topology", "wide-quad", "--plot", "WideQuad12.1.i"},
                   "--plot \"WideQuad12.1.i\" is the same file as the simulation file"},
+        UsageCase{"UnknownSeries", {"--topology", "wide-quad", "--parts", "E7"},
+                  "\"E7\" is neither a standard series (E6 to E192) nor a readable file"},
+        UsageCase{"UnknownFit", {"--topology", "wide-quad", "--parts", "E12", "--fit", "closest"},
+                  "--fit: Check closest value in"},
+        UsageCase{"NegativeQ", {"--topology", "wide-quad", "--q-inductor", "-5"}, "--q-inductor"},
+        UsageCase{"ZeroQ", {"--topology", "wide-quad", "--q-capacitor", "0"}, "--q-capacitor"},
+        UsageCase{"BomOverThePlot",
+                  {"--topology", "wide-quad", "--plot", "x.svg", "--bom", "x.svg"},
+                  "--bom \"x.svg\" is the same file as the --plot"},
         UsageCase{"PlotOverTheNetlistOfARepairedFrequency",
                   {"--topology", "wide-quad", "--frequency", "abc", "--spice", "--plot",
                    "./WideQuad12.1.cir"},
@@ -171,6 +182,84 @@ TEST_F(CliTest, HelpAndVersionSucceed) {
   EXPECT_EQ(err_.str(), "");
   EXPECT_EQ(Run({"--version"}), kExitOk);
   EXPECT_EQ(out_.str(), std::string(kVersion) + "\n");
+}
+
+TEST_F(CliTest, ABadPartsFileStopsTheRunBeforeAnythingIsWritten) {
+  const fs::path parts = dir_ / "coils.txt";
+  std::ofstream(parts) << "18n\n22 nH\n27 nF\n";
+  const fs::path out = dir_ / "out";
+  fs::create_directory(out);
+  EXPECT_EQ(Run({"--topology", "wide-quad", "--inductors", parts.string(), "--directory",
+                 out.string(), "--bom", (out / "b.csv").string()}),
+            kExitUsage);
+  EXPECT_NE(err_.str().find("coils.txt line 3: \"27 nF\" is a capacitor value"),
+            std::string::npos)
+      << err_.str();
+  EXPECT_TRUE(fs::is_empty(out));
+  EXPECT_EQ(out_.str(), "");
+}
+
+// With parts, the analysis shows the parts and both circuits side by side,
+// and the exports describe the built circuit.
+TEST_F(CliTest, PartsAnalysisShowsIdealAndBuilt) {
+  EXPECT_EQ(Run({"--topology", "narrow-splitter", "--frequency", "433.92", "--inductors", "E12",
+                 "--capacitors", "E24", "--resistors", "E24", "--q-inductor", "40", "--analyze",
+                 "--spice", "--directory", dir_.string()}),
+            kExitOk);
+  const std::string out = out_.str();
+  EXPECT_NE(out.find("Parts (fit best):\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("  R1    100 ohm        100 ohm        E24        +0.00 %"), std::string::npos)
+      << out;
+  EXPECT_NE(out.find("ideal                 built\n"), std::string::npos);
+  EXPECT_NE(out.find("  Insertion loss (dB)"), std::string::npos);
+  EXPECT_NE(out.find("  Usable band (MHz)"), std::string::npos);
+  std::ifstream netlist(dir_ / "NarrowSplitter433.92.cir");
+  const std::string text((std::istreambuf_iterator<char>(netlist)), {});
+  EXPECT_NE(text.find("RLOSS_L1 "), std::string::npos);
+  EXPECT_NE(text.find("the circuit built from the chosen parts"), std::string::npos);
+}
+
+TEST_F(CliTest, JsonCarriesEveryKey) {
+  const fs::path json = dir_ / "run.json";
+  ASSERT_EQ(Run({"--topology", "narrow-quad", "--parts", "E24", "--fit", "retune", "--json",
+                 json.string(), "--directory", dir_.string()}),
+            kExitOk);
+  std::ifstream file(json);
+  const nlohmann::json run = nlohmann::json::parse(file);
+  EXPECT_EQ(run["topology"], "narrow-quad");
+  EXPECT_FLOAT_EQ(run["frequency_mhz"].get<float>(), 12.1f);
+  EXPECT_EQ(run["impedance_ohms"], 50);
+  EXPECT_EQ(run["built"]["fit"], "retune");
+  for (const char* circuit : {"ideal", "built"}) {
+    const nlohmann::json& c = run[circuit];
+    ASSERT_EQ(c["parts"].size(), 8u) << circuit;  // L1..L4, C1..C4: no termination
+    for (const nlohmann::json& part : c["parts"]) {
+      for (const char* key :
+           {"name", "kind", "value", "ideal", "series", "error_percent", "loss_ohms"}) {
+        EXPECT_TRUE(part.contains(key)) << circuit << " " << key;
+      }
+    }
+    for (const char* key : {"at_mhz", "s21_db", "s21_deg", "s31_db", "s31_deg",
+                            "phase_difference_deg", "s11_db", "s32_db", "s41_db",
+                            "insertion_loss_db", "best_match_mhz", "band_mhz"}) {
+      EXPECT_TRUE(c["response"].contains(key)) << circuit << " " << key;
+    }
+  }
+  EXPECT_EQ(run["built"]["parts"][0]["series"], "E24");
+  EXPECT_EQ(run["ideal"]["parts"][0]["series"], "ideal");
+  EXPECT_TRUE(run["ideal"]["response"]["band_mhz"].is_array());
+}
+
+TEST_F(CliTest, JsonHasNoBuiltCircuitWithoutPartsOrLosses) {
+  const fs::path json = dir_ / "run.json";
+  ASSERT_EQ(Run({"--topology", "narrow-splitter", "--json", json.string(), "--directory",
+                 dir_.string()}),
+            kExitOk);
+  std::ifstream file(json);
+  const nlohmann::json run = nlohmann::json::parse(file);
+  EXPECT_FALSE(run.contains("built"));
+  EXPECT_FALSE(run["ideal"]["response"].contains("s41_db"));
+  EXPECT_EQ(run["ideal"]["parts"].back()["name"], "R1");
 }
 
 TEST_F(CliTest, StrictAcceptsInputsThatNeedNoRepair) {

@@ -10,6 +10,7 @@
 #include "engine/tests/scratch_directory.h"
 #include "engine/topologies.h"
 #include "exports/exports.h"
+#include "parts/fit.h"
 
 namespace rfsplitter {
 namespace {
@@ -18,8 +19,7 @@ namespace fs = std::filesystem;
 
 class SpiceTest : public testing::TestWithParam<Topology> {};
 
-TEST_P(SpiceTest, NgspiceAgreesWithTheAnalysis) {
-  const Netlist d = IdealNetlist(ComputeDesign(GetParam(), {12.1f, 50}));
+void ExpectNgspiceToAgree(const Netlist& d) {
   const ScratchDirectory scratch;
   const fs::path& dir = scratch.path();
   std::ofstream(dir / SpiceFileName(d)) << SpiceNetlist(d);
@@ -34,7 +34,7 @@ TEST_P(SpiceTest, NgspiceAgreesWithTheAnalysis) {
 
   std::string error;
   const SweepResponse expected = AnalyzeSweep(d, error);
-  const int ports = CircuitOf(GetParam()).device_ports;
+  const int ports = d.ports;
   std::ifstream results(dir / SpiceResultFileName(d));
   size_t point = 0;
   for (std::string line; std::getline(results, line); ++point) {
@@ -55,10 +55,38 @@ TEST_P(SpiceTest, NgspiceAgreesWithTheAnalysis) {
   EXPECT_EQ(point, 200u);
 }
 
+TEST_P(SpiceTest, NgspiceAgreesWithTheAnalysis) {
+  ExpectNgspiceToAgree(IdealNetlist(ComputeDesign(GetParam(), {12.1f, 50})));
+}
+
+// The parts' losses travel as series resistors, and a circuit built from
+// standard values is exported with them.
+TEST_P(SpiceTest, NgspiceAgreesOnABuiltCircuitWithLosses) {
+  PartsChoice choice;
+  choice.inductors = PartSeries::Standard("E12");
+  choice.capacitors = PartSeries::Standard("E24");
+  choice.resistors = PartSeries::Standard("E24");
+  choice.q_inductor = 50;
+  choice.q_capacitor = 500;
+  const BuiltCircuit built = FitParts(ComputeDesign(GetParam(), {433.92f, 50}), choice);
+  ASSERT_GT(built.netlist.elements.front().loss_ohms, 0);
+  ExpectNgspiceToAgree(built.netlist);
+}
+
 INSTANTIATE_TEST_SUITE_P(, SpiceTest, testing::ValuesIn(kAllTopologies),
                          [](const testing::TestParamInfo<Topology>& info) {
                            return std::string(TextsOf(info.param).file_stem);
                          });
+
+TEST(SpiceNetlist, PutsEachLossInSeriesOnANodeOfItsOwn) {
+  Netlist n = IdealNetlist(ComputeDesign(Topology::kNarrowSplitter, {12.1f, 50}));
+  n.elements[0].loss_ohms = 1.5;
+  const std::string netlist = SpiceNetlist(n);
+  EXPECT_NE(netlist.find("\nL1 1 1001 9.30219269659608E-07\nRLOSS_L1 1001 3 1.5\n"),
+            std::string::npos)
+      << netlist;
+  EXPECT_NE(netlist.find("\nL2 1 2 9.30219269659608E-07\n"), std::string::npos);
+}
 
 TEST(SpiceNetlist, HasTheDeviceAndPortSourcesButNotTheTermination) {
   const std::string netlist = SpiceNetlist(IdealNetlist(ComputeDesign(Topology::kNarrowQuad, {12.1f, 50})));

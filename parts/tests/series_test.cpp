@@ -1,0 +1,139 @@
+#include "parts/series.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace rfsplitter {
+namespace {
+
+std::vector<double> Decade(const char* name, double scale) {
+  const PartSeries series = *PartSeries::Standard(name);
+  std::vector<double> values;
+  for (const double m : series.mantissas()) values.push_back(std::round(m * scale * 10) / 10);
+  return values;
+}
+
+// The tables as IEC 60063 prints them.
+TEST(StandardSeries, MatchTheStandardsTables) {
+  EXPECT_EQ(Decade("E6", 10), (std::vector<double>{10, 15, 22, 33, 47, 68}));
+  EXPECT_EQ(Decade("E12", 10),
+            (std::vector<double>{10, 12, 15, 18, 22, 27, 33, 39, 47, 56, 68, 82}));
+  EXPECT_EQ(Decade("E24", 10),
+            (std::vector<double>{10, 11, 12, 13, 15, 16, 18, 20, 22, 24, 27, 30,
+                                 33, 36, 39, 43, 47, 51, 56, 62, 68, 75, 82, 91}));
+  const std::vector<double> e48 = {100, 105, 110, 115, 121, 127, 133, 140, 147, 154, 162, 169,
+                                   178, 187, 196, 205, 215, 226, 237, 249, 261, 274, 287, 301,
+                                   316, 332, 348, 365, 383, 402, 422, 442, 464, 487, 511, 536,
+                                   562, 590, 619, 649, 681, 715, 750, 787, 825, 866, 909, 953};
+  std::vector<double> rounded;
+  for (const double v : Decade("E48", 100)) rounded.push_back(std::round(v));
+  EXPECT_EQ(rounded, e48);
+  EXPECT_EQ(PartSeries::Standard("E96")->mantissas().size(), 96u);
+  EXPECT_EQ(PartSeries::Standard("E192")->mantissas().size(), 192u);
+  EXPECT_FALSE(PartSeries::Standard("E7"));
+  EXPECT_TRUE(PartSeries::Standard("e24"));
+}
+
+// The values no formula gives: E24's 2.7 to 9.1 and E192's 9.20 (the
+// formula says 9.19).
+TEST(StandardSeries, KeepTheIrregularValues) {
+  const PartSeries e24 = *PartSeries::Standard("E24");
+  for (const double v : {2.7, 3.0, 3.3, 3.6, 3.9, 4.3, 4.7, 5.1, 5.6, 6.2, 6.8, 7.5, 8.2, 9.1}) {
+    EXPECT_DOUBLE_EQ(e24.Nearest(v * 1e-9), v * 1e-9) << v;
+  }
+  const PartSeries e192 = *PartSeries::Standard("E192");
+  EXPECT_DOUBLE_EQ(e192.Nearest(9.19), 9.20);
+  EXPECT_DOUBLE_EQ(*e192.Around(9.195).below, 9.09);
+}
+
+TEST(StandardSeries, SnapsAtAndBetweenValuesInEveryDecade) {
+  const PartSeries e12 = *PartSeries::Standard("E12");
+  // At a value: both neighbours are the value itself, exactly.
+  const PartSeries::Neighbours at = e12.Around(4.7e-12);
+  EXPECT_EQ(*at.below, 4.7e-12);
+  EXPECT_EQ(*at.above, 4.7e-12);
+  // Between: 930 nH lies between 820 and 1000 nH, nearer 1 uH on a log scale.
+  EXPECT_DOUBLE_EQ(*e12.Around(930e-9).below, 820e-9);
+  EXPECT_DOUBLE_EQ(*e12.Around(930e-9).above, 1e-6);
+  EXPECT_DOUBLE_EQ(e12.Nearest(930e-9), 1e-6);
+  // Log scale: the geometric mean of 8.2 and 10 is 9.055; 9.0 goes down.
+  EXPECT_DOUBLE_EQ(e12.Nearest(9.0), 8.2);
+  EXPECT_DOUBLE_EQ(e12.Nearest(9.1), 10);
+  // Decade edges: 9.1 -> 10 in E24, and 0.95 -> 0.91 / 1.0 across the decade.
+  const PartSeries e24 = *PartSeries::Standard("E24");
+  EXPECT_DOUBLE_EQ(*e24.Around(9.5).above, 10);
+  EXPECT_DOUBLE_EQ(*e24.Around(0.95).below, 0.91);
+  EXPECT_DOUBLE_EQ(*e24.Around(0.95).above, 1.0);
+  // Tiny and huge magnitudes.
+  EXPECT_DOUBLE_EQ(e24.Nearest(3.05e-15), 3.0e-15);
+  EXPECT_DOUBLE_EQ(e24.Nearest(1.55e6), 1.6e6);
+  EXPECT_DOUBLE_EQ(e24.Nearest(1.62e-3), 1.6e-3);
+}
+
+TEST(PartsList, SnapsWithinItsRangeAndStopsAtItsEnds) {
+  const PartSeries list = PartSeries::FromValues("coils.txt", {22e-9, 18e-9, 33e-9, 18e-9});
+  EXPECT_DOUBLE_EQ(list.Nearest(20e-9), 22e-9);
+  EXPECT_FALSE(list.Around(10e-9).below);
+  EXPECT_DOUBLE_EQ(*list.Around(10e-9).above, 18e-9);
+  EXPECT_DOUBLE_EQ(list.Nearest(1e-6), 33e-9);
+  EXPECT_EQ(*list.Around(22e-9).below, 22e-9);
+  EXPECT_EQ(*list.Around(22e-9).above, 22e-9);
+}
+
+TEST(PartsFile, ReadsValuesWithAndWithoutPrefixAndUnit) {
+  const ElementKind inductor[] = {ElementKind::kInductor};
+  std::string error;
+  const std::vector<PartSeries> series = ReadPartsFile(
+      "# a vendor's range\n18n\n  22 nH  \r\n1.2u\n\n3.3e-8 # a comment\n0.1 uH\n", "coils.txt",
+      inductor, error);
+  ASSERT_EQ(series.size(), 1u) << error;
+  EXPECT_DOUBLE_EQ(series[0].Nearest(17e-9), 18e-9);
+  EXPECT_DOUBLE_EQ(series[0].Nearest(21e-9), 22e-9);
+  EXPECT_DOUBLE_EQ(series[0].Nearest(100e-9), 100e-9);
+  EXPECT_DOUBLE_EQ(series[0].Nearest(2e-6), 1.2e-6);
+  EXPECT_DOUBLE_EQ(series[0].Nearest(32e-9), 33e-9);
+
+  // One file for every kind: a unit says which kind a value is for; a plain
+  // number serves them all.
+  const ElementKind all[] = {ElementKind::kInductor, ElementKind::kCapacitor,
+                             ElementKind::kResistor};
+  const std::vector<PartSeries> each = ReadPartsFile("18 nH\n8.2 pF\n100 ohm\n", "all.txt", all, error);
+  ASSERT_EQ(each.size(), 3u) << error;
+  EXPECT_DOUBLE_EQ(each[0].Nearest(1), 18e-9);
+  EXPECT_DOUBLE_EQ(each[1].Nearest(1), 8.2e-12);
+  EXPECT_DOUBLE_EQ(each[2].Nearest(1), 100);
+}
+
+TEST(PartsFile, ReportsTheFirstBadLineWithItsNumber) {
+  const ElementKind capacitor[] = {ElementKind::kCapacitor};
+  const struct {
+    const char* text;
+    const char* error;
+  } cases[] = {
+      {"1p\n2x\n", "caps.txt line 2: unknown prefix or unit (\"2x\")"},
+      {"\n\nten\n", "caps.txt line 3: not a value (\"ten\")"},
+      {"-1p\n", "caps.txt line 1: a value must be a positive number (\"-1p\")"},
+      {"0\n", "caps.txt line 1: a value must be a positive number (\"0\")"},
+      {"1p\n18 nH\n", "caps.txt line 2: \"18 nH\" is a inductor value"},
+      {"# nothing but comments\n", "caps.txt: no capacitor values"},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    EXPECT_TRUE(ReadPartsFile(c.text, "caps.txt", capacitor, error).empty()) << c.text;
+    EXPECT_EQ(error, c.error);
+  }
+}
+
+TEST(ValueWithUnit, ChoosesThePrefixThatKeepsTheMantissaAboveOne) {
+  EXPECT_EQ(ValueWithUnit(930.219269659608e-9, ElementKind::kInductor), "930.219 nH");
+  EXPECT_EQ(ValueWithUnit(1e-6, ElementKind::kInductor), "1 uH");
+  EXPECT_EQ(ValueWithUnit(8.2e-12, ElementKind::kCapacitor), "8.2 pF");
+  EXPECT_EQ(ValueWithUnit(100, ElementKind::kResistor), "100 ohm");
+  EXPECT_EQ(ValueWithUnit(0.81792, ElementKind::kResistor), "817.92 mohm");
+  // 999.9999 nH rounds to 1 uH, not to "1000 nH".
+  EXPECT_EQ(ValueWithUnit(999.99999e-9, ElementKind::kInductor), "1 uH");
+}
+
+}  // namespace
+}  // namespace rfsplitter
