@@ -1,5 +1,6 @@
 #include "analysis/s_parameters.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
@@ -16,21 +17,34 @@ Complex Reciprocal(Complex z) {
   return {z.real() / norm, -z.imag() / norm};
 }
 
+// |z|^2 without the library's std::norm, which goes through a hypot.
+double Norm(Complex z) { return z.real() * z.real() + z.imag() * z.imag(); }
+
 }  // namespace
 
 BoundNetlist::BoundNetlist(const Netlist& netlist) : ports_(netlist.ports), z0_(netlist.z0) {
-  // Ports take the first rows, in order; inner nodes follow.
-  std::array<int, kMaxNodes> node_of_row{};
-  for (int port = 1; port <= ports_; ++port) node_of_row[size_t(port - 1)] = port;
-  nodes_ = ports_;
+  // Inner nodes take the first rows and the ports the last ones, in order:
+  // after forward elimination, back-substitution then needs only the port
+  // rows.
+  std::array<int, kMaxNodes> inner{};
+  int inner_count = 0;
+  const auto is_port = [&](int node) { return node >= 1 && node <= ports_; };
+  for (const NetlistElement& e : netlist.elements) {
+    for (const int node : {e.node_a, e.node_b}) {
+      if (node == 0 || is_port(node)) continue;
+      if (std::find(inner.begin(), inner.begin() + inner_count, node) != inner.begin() + inner_count) {
+        continue;
+      }
+      if (inner_count + ports_ == kMaxNodes) throw std::length_error("too many nodes for the analysis");
+      inner[size_t(inner_count++)] = node;
+    }
+  }
+  inner_ = inner_count;
+  nodes_ = inner_count + ports_;
   const auto row_of = [&](int node) {
     if (node == 0) return -1;
-    for (int row = 0; row < nodes_; ++row) {
-      if (node_of_row[size_t(row)] == node) return row;
-    }
-    if (nodes_ == kMaxNodes) throw std::length_error("too many nodes for the analysis");
-    node_of_row[size_t(nodes_)] = node;
-    return nodes_++;
+    if (is_port(node)) return inner_count + node - 1;
+    return int(std::find(inner.begin(), inner.begin() + inner_count, node) - inner.begin());
   };
   if (netlist.elements.size() > branches_.size()) {
     throw std::length_error("too many elements for the analysis");
@@ -41,77 +55,106 @@ BoundNetlist::BoundNetlist(const Netlist& netlist) : ports_(netlist.ports), z0_(
   }
 }
 
-bool BoundNetlist::Analyze(double frequency_hz, SMatrix& s) const {
-  if (!(frequency_hz > 0) || !std::isfinite(frequency_hz)) return false;
-  const double omega = 2 * std::numbers::pi * frequency_hz;
-  const int n = nodes_;
+// The solve, with the matrix size fixed at compile time for the three
+// circuits (kN = 0: any size), so that the loops unroll.
+template <int kN, int kP>
+bool BoundNetlist::Kernel(double omega, SMatrix& s) const {
+  const int n = kN ? kN : nodes_;
+  const int ports = kP ? kP : ports_;
+  const int first_port = n - ports;
   // The node admittance matrix Y and, beside it, one right-hand column per
   // port: port k driven by an EMF of 1 behind Z0, a Norton current 1/Z0.
-  std::array<std::array<Complex, kMaxNodes + kMaxPorts>, kMaxNodes> m{};
-  const auto stamp = [&](int a, int b, Complex y) {
-    if (a >= 0) m[size_t(a)][size_t(a)] += y;
-    if (b >= 0) m[size_t(b)][size_t(b)] += y;
-    if (a >= 0 && b >= 0) {
-      m[size_t(a)][size_t(b)] -= y;
-      m[size_t(b)][size_t(a)] -= y;
-    }
-  };
+  Complex m[kMaxNodes][kMaxNodes + kMaxPorts] = {};
   for (int i = 0; i < branch_count_; ++i) {
     const Branch& e = branches_[size_t(i)];
-    Complex z;
-    switch (e.kind) {
-      case ElementKind::kInductor:
-        z = {e.loss, omega * e.value};
-        break;
-      case ElementKind::kCapacitor:
-        z = {e.loss, -1 / (omega * e.value)};
-        break;
-      case ElementKind::kResistor:
-        z = {e.value + e.loss, 0};
-        break;
+    Complex y;
+    if (e.loss == 0) {
+      // The common lossless cases need no complex division.
+      switch (e.kind) {
+        case ElementKind::kInductor:
+          y = {0, -1 / (omega * e.value)};
+          break;
+        case ElementKind::kCapacitor:
+          y = {0, omega * e.value};
+          break;
+        case ElementKind::kResistor:
+          y = {1 / e.value, 0};
+          break;
+      }
+    } else {
+      switch (e.kind) {
+        case ElementKind::kInductor:
+          y = Reciprocal({e.loss, omega * e.value});
+          break;
+        case ElementKind::kCapacitor:
+          y = Reciprocal({e.loss, -1 / (omega * e.value)});
+          break;
+        case ElementKind::kResistor:
+          y = {1 / (e.value + e.loss), 0};
+          break;
+      }
     }
-    stamp(e.a, e.b, Reciprocal(z));
+    if (e.a >= 0) m[e.a][e.a] += y;
+    if (e.b >= 0) m[e.b][e.b] += y;
+    if (e.a >= 0 && e.b >= 0) {
+      m[e.a][e.b] -= y;
+      m[e.b][e.a] -= y;
+    }
   }
   const double g0 = 1 / z0_;
-  for (int port = 0; port < ports_; ++port) {
-    m[size_t(port)][size_t(port)] += g0;
-    m[size_t(port)][size_t(n + port)] = g0;
+  for (int port = 0; port < ports; ++port) {
+    m[first_port + port][first_port + port] += g0;
+    m[first_port + port][n + port] = g0;
   }
 
-  // Gaussian elimination with partial pivoting on |z|^2, over Y and the
-  // right-hand columns together.
-  const int width = n + ports_;
+  // Forward elimination with partial pivoting on |z|^2 (no square roots),
+  // dividing by the pivot through its reciprocal.
+  const int width = n + ports;
   for (int col = 0; col < n; ++col) {
     int pivot = col;
-    double best = std::norm(m[size_t(col)][size_t(col)]);
+    double best = Norm(m[col][col]);
     for (int row = col + 1; row < n; ++row) {
-      const double size = std::norm(m[size_t(row)][size_t(col)]);
+      const double size = Norm(m[row][col]);
       if (size > best) best = size, pivot = row;
     }
     if (!(best > 0) || !std::isfinite(best)) return false;
-    std::swap(m[size_t(col)], m[size_t(pivot)]);
-    const Complex inverse = Reciprocal(m[size_t(col)][size_t(col)]);
-    for (int k = col; k < width; ++k) m[size_t(col)][size_t(k)] *= inverse;
-    for (int row = 0; row < n; ++row) {
-      if (row == col) continue;
-      const Complex factor = m[size_t(row)][size_t(col)];
-      if (factor == Complex(0)) continue;
-      for (int k = col; k < width; ++k) {
-        m[size_t(row)][size_t(k)] -= factor * m[size_t(col)][size_t(k)];
-      }
+    if (pivot != col) {
+      for (int k = col; k < width; ++k) std::swap(m[col][k], m[pivot][k]);
+    }
+    const Complex inverse = Reciprocal(m[col][col]);
+    for (int row = col + 1; row < n; ++row) {
+      const Complex factor = m[row][col] * inverse;
+      for (int k = col + 1; k < width; ++k) m[row][k] -= factor * m[col][k];
+    }
+    m[col][col] = inverse;  // kept for the back-substitution
+  }
+  // Back-substitution for the port rows only; b_j / a_k = 2 V_j - delta_jk.
+  s = SMatrix(ports);
+  for (int row = n - 1; row >= first_port; --row) {
+    for (int rhs = 0; rhs < ports; ++rhs) {
+      Complex sum = m[row][n + rhs];
+      for (int k = row + 1; k < n; ++k) sum -= m[row][k] * m[k][n + rhs];
+      m[row][n + rhs] = sum * m[row][row];
     }
   }
-  // b_j / a_k = 2 V_j - delta_jk.
-  s = SMatrix(ports_);
-  for (int to = 1; to <= ports_; ++to) {
-    for (int from = 1; from <= ports_; ++from) {
-      const Complex v = m[size_t(to - 1)][size_t(n + from - 1)];
-      const Complex value = 2.0 * v - (to == from ? 1.0 : 0.0);
+  for (int to = 1; to <= ports; ++to) {
+    for (int from = 1; from <= ports; ++from) {
+      const Complex value =
+          2.0 * m[first_port + to - 1][n + from - 1] - (to == from ? 1.0 : 0.0);
       if (!std::isfinite(value.real()) || !std::isfinite(value.imag())) return false;
       s(to, from) = value;
     }
   }
   return true;
+}
+
+bool BoundNetlist::Analyze(double frequency_hz, SMatrix& s) const {
+  if (!(frequency_hz > 0) || !std::isfinite(frequency_hz)) return false;
+  const double omega = 2 * std::numbers::pi * frequency_hz;
+  if (nodes_ == 3 && ports_ == 3) return Kernel<3, 3>(omega, s);
+  if (nodes_ == 4 && ports_ == 4) return Kernel<4, 4>(omega, s);
+  if (nodes_ == 6 && ports_ == 4) return Kernel<6, 4>(omega, s);
+  return Kernel<0, 0>(omega, s);
 }
 
 SResult AnalyzeNetlist(const Netlist& netlist, double frequency_hz) {

@@ -55,6 +55,9 @@ class BoundNetlist {
   int ports() const { return ports_; }
 
  private:
+  template <int kN, int kP>
+  bool Kernel(double omega, SMatrix& s) const;
+
   static constexpr int kMaxNodes = 8;
   static constexpr int kMaxElements = 24;
   struct Branch {
@@ -65,6 +68,7 @@ class BoundNetlist {
   };
   std::array<Branch, kMaxElements> branches_{};
   int branch_count_ = 0;
+  int inner_ = 0;  // inner nodes, on the first rows
   int nodes_ = 0;
   int ports_ = 0;
   double z0_ = 50;
