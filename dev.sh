@@ -7,13 +7,16 @@
 #                            the libraries and the command line again with
 #                            the address and undefined-behaviour sanitizers
 #                            (build-asan/) and run their tests there
+#   ./dev.sh package         build, then make the Debian package and check it
+#                            (build/rfsplitter_VERSION_ARCH.deb)
 #   ./dev.sh build           build only
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libcli11-dev nlohmann-json3-dev qt6-base-dev libgl-dev
-          fonts-dejavu-core fonts-dejavu-extra ngspice locales)
+          fonts-dejavu-core fonts-dejavu-extra ngspice locales
+          dpkg-dev file lintian appstream desktop-file-utils man-db)
 
 install_missing() {
   local missing=()
@@ -40,9 +43,14 @@ case "${1:-}" in
     build
     exec build/bin/rfsplitter "$@"
     ;;
+  package)
+    build
+    packaging/check_package.sh build
+    ;;
   test)
     build
     (cd build && ctest --output-on-failure -j "$(nproc)")
+    packaging/check_package.sh build
     # The window stays out of the sanitizer build: the tests of everything
     # below it run there.
     cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DRFSPLITTER_SANITIZE=ON \
@@ -56,7 +64,7 @@ case "${1:-}" in
     build
     ;;
   *)
-    echo "usage: $0 run|test|build" >&2
+    echo "usage: $0 run|test|package|build" >&2
     exit 2
     ;;
 esac

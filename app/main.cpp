@@ -1,6 +1,7 @@
 // The desktop program: one window, the event loop, nothing saved.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -65,6 +66,9 @@ int main(int argc, char** argv) {
   }
 
   QApplication app(argc, argv);
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/rfsplitter-256.png")));
+  // Lets the desktop match the window to its menu entry and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("com.talvaine.rfsplitter"));
   parser.process(app);
 
   rfsplitter::MainWindow window;

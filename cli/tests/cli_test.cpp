@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--topology", "wide-quad", "--frequency", "abc", "--spice", "--plot",
                    "./WideQuad12.1.cir"},
                   "is the same file as the ngspice netlist"}),
-    [](const testing::TestParamInfo<UsageCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<UsageCase>& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(CliTest, AnalyzeAndExportsComeAfterTheNormalRun) {
   const std::string plot = (dir_ / "chart.svg").string();

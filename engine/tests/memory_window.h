@@ -12,12 +12,12 @@ namespace rfsplitter {
 
 class MemoryWindow : public DesignWindow {
  public:
-  MemoryWindow(std::string frequency, std::string impedance,
-               Topology topology = Topology::kNarrowSplitter, char separator = '.')
-      : frequency(std::move(frequency)),
-        impedance(std::move(impedance)),
-        topology(topology),
-        separator(separator) {}
+  MemoryWindow(std::string frequency_text, std::string impedance_text,
+               Topology selected = Topology::kNarrowSplitter, char decimal_separator = '.')
+      : frequency(std::move(frequency_text)),
+        impedance(std::move(impedance_text)),
+        topology(selected),
+        separator(decimal_separator) {}
 
   std::string FrequencyText() const override { return frequency; }
   void SetFrequencyText(const std::string& text) override {

@@ -74,8 +74,8 @@ TEST_P(SpiceTest, NgspiceAgreesOnABuiltCircuitWithLosses) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, SpiceTest, testing::ValuesIn(kAllTopologies),
-                         [](const testing::TestParamInfo<Topology>& info) {
-                           return std::string(TextsOf(info.param).file_stem);
+                         [](const testing::TestParamInfo<Topology>& param_info) {
+                           return std::string(TextsOf(param_info.param).file_stem);
                          });
 
 TEST(SpiceNetlist, PutsEachLossInSeriesOnANodeOfItsOwn) {

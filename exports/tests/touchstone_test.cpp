@@ -93,8 +93,8 @@ TEST_P(TouchstoneTest, EachMatrixRowStartsANewLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(, TouchstoneTest, testing::ValuesIn(kAllTopologies),
-                         [](const testing::TestParamInfo<Topology>& info) {
-                           return std::string(TextsOf(info.param).file_stem);
+                         [](const testing::TestParamInfo<Topology>& param_info) {
+                           return std::string(TextsOf(param_info.param).file_stem);
                          });
 
 TEST(TouchstoneFileName, FollowsThePortCount) {

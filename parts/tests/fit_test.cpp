@@ -108,16 +108,18 @@ TEST_P(FitTest, PartsThatShareAQuantityStayEqualAndStandard) {
     for (const NetlistElement& a : built.netlist.elements) {
       EXPECT_DOUBLE_EQ(choice.SeriesFor(a.kind)->Nearest(a.value), a.value) << a.name;
       for (const NetlistElement& b : built.netlist.elements) {
-        if (a.quantity == b.quantity) EXPECT_EQ(a.value, b.value) << a.name << " " << b.name;
+        if (a.quantity == b.quantity) {
+          EXPECT_EQ(a.value, b.value) << a.name << " " << b.name;
+        }
       }
     }
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(, FitTest, testing::ValuesIn(Spread()),
-                         [](const testing::TestParamInfo<Case>& info) {
-                           return std::string(TextsOf(info.param.topology).file_stem) + "_" +
-                                  std::to_string(info.index % 5);
+                         [](const testing::TestParamInfo<Case>& param_info) {
+                           return std::string(TextsOf(param_info.param.topology).file_stem) + "_" +
+                                  std::to_string(param_info.index % 5);
                          });
 
 TEST(Fit, AKindWithoutASeriesStaysIdeal) {

@@ -93,8 +93,8 @@ INSTANTIATE_TEST_SUITE_P(, GoldenFileTest,
                                                     "NarrowSplitter12.1.i", 40},
                                          GoldenCase{Topology::kNarrowQuad, "NarrowQuad12.1.i", 44},
                                          GoldenCase{Topology::kWideQuad, "WideQuad12.1.i", 50}),
-                         [](const testing::TestParamInfo<GoldenCase>& info) {
-                           return std::string(TextsOf(info.param.topology).file_stem);
+                         [](const testing::TestParamInfo<GoldenCase>& param_info) {
+                           return std::string(TextsOf(param_info.param.topology).file_stem);
                          });
 
 TEST(SimulationFileText, NamesCarryTheSingleFrequencyText) {
