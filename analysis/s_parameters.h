@@ -53,6 +53,12 @@ class BoundNetlist {
   bool Analyze(double frequency_hz, SMatrix& s) const;
 
   int ports() const { return ports_; }
+  // Changes one element's value and loss, by its place in the Netlist, as a
+  // sampled board does: no rebinding.
+  void SetElement(int index, double value, double loss_ohms) {
+    branches_[size_t(index)].value = value;
+    branches_[size_t(index)].loss = loss_ohms;
+  }
 
  private:
   template <int kN, int kP>

@@ -21,6 +21,7 @@
 #include "files/atomic_file.h"
 #include "parts/bom.h"
 #include "parts/fit.h"
+#include "tolerance/monte_carlo.h"
 #include "simfile/simulation_file.h"
 
 namespace rfsplitter {
@@ -55,6 +56,12 @@ struct Options {
   double q_capacitor = 0;
   fs::path bom;
   fs::path json;
+  // Tolerances and yield.
+  std::string tolerance_inductor = "0", tolerance_capacitor = "0", tolerance_resistor = "0";
+  int monte_carlo = 0;
+  uint64_t seed = 1;
+  Distribution distribution = Distribution::kUniform;
+  YieldLimits limits;
 
   bool BuildsFromParts() const {
     return !parts.empty() || !inductors.empty() || !capacitors.empty() || !resistors.empty();
@@ -159,6 +166,44 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
   app.add_option("--q-capacitor", options.q_capacitor, "capacitor quality factor (default: lossless)")
       ->check(CLI::PositiveNumber.description(""))
       ->option_text("Q");
+  app.add_option("--tolerance-inductor", options.tolerance_inductor,
+                 "inductor tolerance: 5% or an absolute 0.2n (default 0)")
+      ->option_text("T");
+  app.add_option("--tolerance-capacitor", options.tolerance_capacitor,
+                 "capacitor tolerance: 2% or an absolute 0.1p (default 0)")
+      ->option_text("T");
+  app.add_option("--tolerance-resistor", options.tolerance_resistor,
+                 "resistor tolerance: 1% (default 0)")
+      ->option_text("T");
+  app.add_option("--monte-carlo", options.monte_carlo,
+                 "sample N boards (1 to 1000000) and report the yield, the\n"
+                 "spread and the part whose tolerance matters most")
+      ->check(CLI::Range(1, 1000000).description(""))
+      ->option_text("N");
+  app.add_option("--seed", options.seed, "the boards' random seed (default 1)")->option_text("S");
+  const std::map<std::string, Distribution> distributions = {
+      {"uniform", Distribution::kUniform}, {"normal", Distribution::kNormal}};
+  app.add_option("--distribution", options.distribution,
+                 "uniform within +-T (default) or normal with sigma T/3")
+      ->transform(CLI::CheckedTransformer(distributions).description(""))
+      ->option_text("NAME");
+  app.add_option("--limit-match", options.limits.match_db, "a board passes with |S11| at most this (-15 dB)")
+      ->option_text("DB");
+  app.add_option("--limit-isolation", options.limits.isolation_db,
+                 "and every isolation at most this (-15 dB)")
+      ->option_text("DB");
+  app.add_option("--limit-imbalance", options.limits.imbalance_db,
+                 "and | |S21| - |S31| | at most this (0.5 dB)")
+      ->check(CLI::NonNegativeNumber.description(""))
+      ->option_text("DB");
+  app.add_option("--limit-phase", options.limits.phase_deg,
+                 "and the phase difference within this of 0 or 90 (5 deg)")
+      ->check(CLI::NonNegativeNumber.description(""))
+      ->option_text("DEG");
+  app.add_option("--yield-band", options.limits.band_percent,
+                 "check at 21 points across f0 (1 -+ PERCENT/200) too")
+      ->check(CLI::Range(0.0, 200.0).description(""))
+      ->option_text("PERCENT");
   app.add_option("--bom", options.bom, "write the parts list as CSV")
       ->check(non_empty)
       ->option_text("FILE.csv");
@@ -365,6 +410,38 @@ bool WriteOutput(const fs::path& path, const std::string& text, std::ostream& er
 
 // Reads the parts options into series; a bad name or parts file is a usage
 // error, found before anything is written.
+std::optional<MonteCarloSettings> ReadTolerances(const Options& options, std::string& error) {
+  MonteCarloSettings settings;
+  settings.samples = options.monte_carlo;
+  settings.seed = options.seed;
+  settings.distribution = options.distribution;
+  settings.limits = options.limits;
+  settings.q_inductor = options.q_inductor;
+  settings.q_capacitor = options.q_capacitor;
+  settings.spread_samples = options.plot.empty() ? 0 : 10000;
+  const struct {
+    const char* name;
+    const std::string& text;
+    ElementKind kind;
+    Tolerance& tolerance;
+  } kinds[] = {
+      {"--tolerance-inductor", options.tolerance_inductor, ElementKind::kInductor, settings.inductor},
+      {"--tolerance-capacitor", options.tolerance_capacitor, ElementKind::kCapacitor,
+       settings.capacitor},
+      {"--tolerance-resistor", options.tolerance_resistor, ElementKind::kResistor,
+       settings.resistor}};
+  for (const auto& k : kinds) {
+    std::string why;
+    const std::optional<Tolerance> t = ParseTolerance(k.text, k.kind, why);
+    if (!t) {
+      error = std::string(k.name) + " " + Quoted(k.text) + " " + why;
+      return std::nullopt;
+    }
+    k.tolerance = *t;
+  }
+  return settings;
+}
+
 std::optional<PartsChoice> ReadParts(const Options& options, std::string& error) {
   PartsChoice choice;
   choice.method = options.fit;
@@ -438,12 +515,15 @@ nlohmann::ordered_json ResponseJson(const DesignSummary& s) {
 }
 
 // The analysis and export options after a successful run.
-int AnalyzeAndExport(const Options& options, const PartsChoice& choice, const Design& design,
-                     std::ostream& out, std::ostream& err) {
+int AnalyzeAndExport(const Options& options, const PartsChoice& choice,
+                     const MonteCarloSettings& tolerances, const Design& design, std::ostream& out,
+                     std::ostream& err) {
   const Netlist ideal = IdealNetlist(design);
   std::optional<BuiltCircuit> built;
   if (options.Built()) built = FitParts(design, choice);
   const Netlist& circuit = built ? built->netlist : ideal;
+  std::optional<MonteCarloResult> monte_carlo;
+  if (options.monte_carlo > 0) monte_carlo = RunMonteCarlo(circuit, tolerances);
 
   std::string error;
   std::optional<DesignSummary> ideal_summary, built_summary;
@@ -462,6 +542,7 @@ int AnalyzeAndExport(const Options& options, const PartsChoice& choice, const De
     } else {
       out << '\n' << SummaryText(ideal, *ideal_summary);
     }
+    if (monte_carlo) out << '\n' << MonteCarloText(circuit, tolerances, *monte_carlo);
   }
   bool ok = true;
   if (options.spice) {
@@ -482,7 +563,8 @@ int AnalyzeAndExport(const Options& options, const PartsChoice& choice, const De
            ok;
     }
     if (!options.plot.empty()) {
-      PlotData data{&response, built ? &ideal_response : nullptr};
+      PlotData data{&response, built ? &ideal_response : nullptr,
+                    monte_carlo && monte_carlo->spread ? &*monte_carlo->spread : nullptr};
       ok = WriteOutput(options.plot, SvgPlot(circuit, data), err) && ok;
     }
   }
@@ -501,19 +583,36 @@ int AnalyzeAndExport(const Options& options, const PartsChoice& choice, const De
                       {"parts", PartsJson(ideal, circuit, &choice)},
                       {"response", ResponseJson(*built_summary)}};
     }
+    if (monte_carlo) {
+      const MonteCarloResult& r = *monte_carlo;
+      nlohmann::ordered_json percentiles = nlohmann::ordered_json::object();
+      for (const auto& [name, p] : r.percentiles) percentiles[name] = {p.p5, p.p50, p.p95};
+      nlohmann::ordered_json sensitivity = nlohmann::ordered_json::array();
+      for (const auto& part : r.sensitivity) {
+        sensitivity.push_back({{"part", part.part}, {"yield_percent_alone", part.yield_percent_alone}});
+      }
+      run["monte_carlo"] = {{"samples", r.samples},
+                            {"seed", r.seed},
+                            {"distribution", DistributionName(r.distribution)},
+                            {"yield_percent", r.yield_percent},
+                            {"yield_ci95", {r.ci95_low, r.ci95_high}},
+                            {"percentiles", percentiles},
+                            {"sensitivity", sensitivity}};
+    }
     ok = WriteOutput(options.json, run.dump(2) + "\n", err) && ok;
   }
   return ok ? kExitOk : kExitFileFailure;
 }
 
-int Run(const Options& options, const PartsChoice& choice, std::ostream& out, std::ostream& err) {
+int Run(const Options& options, const PartsChoice& choice, const MonteCarloSettings& tolerances,
+        std::ostream& out, std::ostream& err) {
   ConsoleWindow window(options, out, err);
   SimulationFileWriter writer(options.directory);
   DesignKeepingSink sink(writer);
   RunDesign(window, sink);
   if (window.failed() || !sink.design()) return kExitFileFailure;
   err << "wrote " << Quoted(writer.FileName()) << '\n';
-  return AnalyzeAndExport(options, choice, *sink.design(), out, err);
+  return AnalyzeAndExport(options, choice, tolerances, *sink.design(), out, err);
 }
 
 }  // namespace
@@ -527,11 +626,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   std::string parts_error;
   const std::optional<PartsChoice> choice = ReadParts(*options, parts_error);
   if (!usage && !choice) usage = UsageError{parts_error};
+  const std::optional<MonteCarloSettings> tolerances = ReadTolerances(*options, parts_error);
+  if (!usage && !tolerances) usage = UsageError{parts_error};
   if (usage) {
     err << "rfsplitter-cli: " << usage->message << '\n';
     return kExitUsage;
   }
-  status = Run(*options, *choice, out, err);
+  status = Run(*options, *choice, *tolerances, out, err);
   // A listing lost on a full disk must not pass for success.
   if (!out.flush()) {
     err << "rfsplitter-cli: could not write to standard output\n";

@@ -1,0 +1,402 @@
+#include "tolerance/monte_carlo.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <numbers>
+#include <thread>
+
+#include "analysis/s_parameters.h"
+#include "analysis/summary.h"
+#include "engine/number_text.h"
+#include "parts/series.h"
+
+namespace rfsplitter {
+namespace {
+
+// SplitMix64 (Steele, Lea and Flood, 2014): a tiny generator whose output
+// for each board depends only on the seed and the board's number.
+class BoardRandom {
+ public:
+  BoardRandom(uint64_t seed, uint64_t board)
+      : state_(seed * 0x9e3779b97f4a7c15ULL ^ (board + 1) * 0xd1b54a32d192ed03ULL) {
+    Next();
+  }
+  // A uniform number in [0, 1) with 53 random bits.
+  double Uniform() { return double(Next() >> 11) * 0x1.0p-53; }
+
+ private:
+  uint64_t Next() {
+    uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+  }
+  uint64_t state_;
+};
+
+// Where a part lands within its tolerance, as a fraction in [-1, 1]. Two
+// uniforms a part whatever the distribution, so every part keeps its place
+// in the board's stream.
+double Offset(BoardRandom& random, Distribution distribution) {
+  const double u1 = random.Uniform();
+  const double u2 = random.Uniform();
+  if (distribution == Distribution::kUniform) return 2 * u1 - 1;
+  // Box-Muller; sigma = T / 3, clipped at +-T.
+  const double z = std::sqrt(-2 * std::log(1 - u1)) * std::cos(2 * std::numbers::pi * u2);
+  return std::clamp(z / 3, -1.0, 1.0);
+}
+
+double PhaseError(const SMatrix& s) {
+  const double difference = PhaseDifferenceDegrees(s);
+  return s.ports() == 4 ? std::abs(difference) - 90 : difference;
+}
+
+double ImbalanceDb(const SMatrix& s) {
+  return std::abs(MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1)));
+}
+
+constexpr int kMetrics = 6;  // s11, s32, s41, imbalance, phase error, insertion loss
+constexpr const char* kMetricNames[kMetrics] = {"s11_db",       "s32_db",          "s41_db",
+                                                "imbalance_db", "phase_error_deg", "insertion_loss_db"};
+constexpr int kSpreadMetrics = 5;  // s21, s31, s32, s11, phase difference
+
+// One Monte Carlo pass over `samples` boards.
+class Sampler {
+ public:
+  Sampler(const Netlist& nominal, const MonteCarloSettings& settings)
+      : nominal_(nominal), settings_(settings), w0_(2 * std::numbers::pi * nominal.frequency_hz) {
+    for (const NetlistElement& e : nominal.elements) {
+      amounts_.push_back(settings.ToleranceOf(e.kind).For(e.value));
+    }
+    const double f0 = nominal.frequency_hz;
+    check_frequencies_.push_back(f0);
+    if (settings.limits.band_percent > 0) {
+      const double half = settings.limits.band_percent / 200;
+      for (int i = 0; i < 21; ++i) {
+        if (i != 10) check_frequencies_.push_back(f0 * (1 - half + 2 * half * i / 20));
+      }
+    }
+    threads_ = settings.threads > 0 ? settings.threads
+                                    : std::max(1, int(std::thread::hardware_concurrency()));
+  }
+
+  const std::vector<double>& amounts() const { return amounts_; }
+
+  // Runs `samples` boards in which only the parts with a non-zero amount in
+  // `amounts` vary; fills pass flags and, when asked, metrics and the spread.
+  int Run(int samples, const std::vector<double>& amounts, std::vector<double>* metrics,
+          int spread_samples, std::vector<float>* spread) const {
+    std::vector<char> passed(size_t(samples), 0);
+    if (metrics) metrics->assign(size_t(samples) * kMetrics, 0);
+    if (spread) spread->assign(size_t(spread_samples) * kSweepPoints * kSpreadMetrics, 0);
+    const std::vector<double> sweep =
+        spread_samples > 0 ? SweepFrequencies(nominal_.frequency_hz) : std::vector<double>{};
+    const auto work = [&](int first, int last) {
+      BoundNetlist board(nominal_);
+      SMatrix s;
+      for (int b = first; b < last; ++b) {
+        Draw(board, amounts, uint64_t(b));
+        bool ok = true;
+        for (size_t i = 0; i < check_frequencies_.size() && ok; ++i) {
+          const bool analysed = board.Analyze(check_frequencies_[i], s);
+          ok = analysed && MeetsLimits(s, settings_.limits);
+          // The metrics are those of the design frequency, the first checked.
+          if (i == 0 && metrics) Measure(analysed, s, metrics->data() + size_t(b) * kMetrics);
+        }
+        passed[size_t(b)] = ok;
+        if (spread && b < spread_samples) {
+          for (size_t p = 0; p < sweep.size(); ++p) {
+            const bool analysed = board.Analyze(sweep[p], s);
+            const float values[kSpreadMetrics] = {
+                float(analysed ? MagnitudeDb(s(2, 1)) : NAN),
+                float(analysed ? MagnitudeDb(s(3, 1)) : NAN),
+                float(analysed ? MagnitudeDb(s(3, 2)) : NAN),
+                float(analysed ? MagnitudeDb(s(1, 1)) : NAN),
+                float(analysed ? PhaseDifferenceDegrees(s) : NAN)};
+            for (int m = 0; m < kSpreadMetrics; ++m) {
+              (*spread)[(size_t(m) * kSweepPoints + p) * size_t(spread_samples) + size_t(b)] =
+                  values[m];
+            }
+          }
+        }
+      }
+    };
+    const int threads = std::min(threads_, std::max(1, samples / 64));
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t) {
+      pool.emplace_back(work, int(int64_t(samples) * t / threads),
+                        int(int64_t(samples) * (t + 1) / threads));
+    }
+    work(0, int(int64_t(samples) / threads));
+    for (std::thread& thread : pool) thread.join();
+    return int(std::count(passed.begin(), passed.end(), 1));
+  }
+
+ private:
+  void Draw(BoundNetlist& board, const std::vector<double>& amounts, uint64_t number) const {
+    BoardRandom random(settings_.seed, number);
+    for (size_t i = 0; i < nominal_.elements.size(); ++i) {
+      const NetlistElement& e = nominal_.elements[i];
+      const double offset = Offset(random, settings_.distribution);
+      // A part never reaches zero, even at a tolerance of 100 %.
+      const double value = std::max(e.value + offset * amounts[i], e.value * 1e-9);
+      double loss = e.loss_ohms;
+      if (e.kind == ElementKind::kInductor && settings_.q_inductor > 0) {
+        loss = w0_ * value / settings_.q_inductor;
+      } else if (e.kind == ElementKind::kCapacitor && settings_.q_capacitor > 0) {
+        loss = 1 / (w0_ * value * settings_.q_capacitor);
+      }
+      board.SetElement(int(i), value, loss);
+    }
+  }
+
+  static void Measure(bool analysed, const SMatrix& s, double* out) {
+    if (!analysed) {
+      std::fill(out, out + kMetrics, NAN);
+      return;
+    }
+    out[0] = MagnitudeDb(s(1, 1));
+    out[1] = MagnitudeDb(s(3, 2));
+    out[2] = s.ports() == 4 ? MagnitudeDb(s(4, 1)) : NAN;
+    out[3] = ImbalanceDb(s);
+    out[4] = PhaseError(s);
+    out[5] = InsertionLossDb(s);
+  }
+
+  const Netlist& nominal_;
+  const MonteCarloSettings& settings_;
+  double w0_;
+  std::vector<double> amounts_;
+  std::vector<double> check_frequencies_;
+  int threads_ = 1;
+};
+
+// The q-quantile of `values` (NaNs, from boards that could not be analysed,
+// left out), by the nearest rank.
+double Quantile(std::vector<double> values, double q) {
+  values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return std::isnan(v); }),
+               values.end());
+  if (values.empty()) return NAN;
+  const size_t k = size_t(std::lround(q * double(values.size() - 1)));
+  std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(k), values.end());
+  return values[k];
+}
+
+// The grades tolerances are sold in, tightest last.
+std::optional<Tolerance> OneGradeTighter(const Tolerance& t, ElementKind kind) {
+  std::vector<double> grades;
+  if (t.relative) {
+    grades = {0.2, 0.1, 0.05, 0.02, 0.01, 0.005, 0.0025, 0.001};
+  } else if (kind == ElementKind::kCapacitor) {
+    grades = {1e-12, 0.5e-12, 0.25e-12, 0.1e-12, 0.05e-12, 0.02e-12};
+  } else {
+    grades = {10e-9, 5e-9, 2e-9, 1e-9, 0.5e-9, 0.2e-9, 0.1e-9};
+  }
+  for (const double g : grades) {
+    if (g < t.value * (1 - 1e-9)) return Tolerance{g, t.relative};
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+const Tolerance& MonteCarloSettings::ToleranceOf(ElementKind kind) const {
+  return kind == ElementKind::kInductor    ? inductor
+         : kind == ElementKind::kCapacitor ? capacitor
+                                           : resistor;
+}
+
+std::optional<Tolerance> ParseTolerance(std::string_view text, ElementKind kind,
+                                        std::string& error) {
+  double number = 0;
+  const auto [end, code] =
+      std::from_chars(text.data(), text.data() + text.size(), number, std::chars_format::fixed);
+  std::string_view rest(end, size_t(text.data() + text.size() - end));
+  while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+  if (code != std::errc() || !std::isfinite(number)) {
+    error = "is not a tolerance (5%, or for inductors and capacitors 0.1p, 0.2n)";
+    return std::nullopt;
+  }
+  if (number < 0) {
+    error = "is negative";
+    return std::nullopt;
+  }
+  if (rest == "%") {
+    if (number > 100) {
+      error = "is more than 100 %";
+      return std::nullopt;
+    }
+    return Tolerance{number / 100, true};
+  }
+  if (rest.empty() && number == 0) return Tolerance{0, true};
+  if (kind == ElementKind::kResistor) {
+    error = "must be a percentage for resistors";
+    return std::nullopt;
+  }
+  const std::string unit(UnitOf(kind));
+  const struct {
+    const char* text;
+    double scale;
+  } prefixes[] = {{"f", 1e-15}, {"p", 1e-12}, {"n", 1e-9}, {"u", 1e-6}};
+  for (const auto& p : prefixes) {
+    if (rest == p.text || rest == std::string(p.text) + unit) return Tolerance{number * p.scale, false};
+  }
+  error = "is not a tolerance (5%, or for inductors and capacitors 0.1p, 0.2n)";
+  return std::nullopt;
+}
+
+std::string ToleranceText(const Tolerance& t, ElementKind kind) {
+  if (t.relative) return GeneralText(100 * t.value, 6) + " %";
+  return ValueWithUnit(t.value, kind);
+}
+
+std::string_view DistributionName(Distribution distribution) {
+  return distribution == Distribution::kUniform ? "uniform" : "normal";
+}
+
+bool MeetsLimits(const SMatrix& s, const YieldLimits& limits) {
+  if (MagnitudeDb(s(1, 1)) > limits.match_db) return false;
+  if (MagnitudeDb(s(3, 2)) > limits.isolation_db) return false;
+  if (s.ports() == 4 && MagnitudeDb(s(4, 1)) > limits.isolation_db) return false;
+  if (!(ImbalanceDb(s) <= limits.imbalance_db)) return false;
+  return std::abs(PhaseError(s)) <= limits.phase_deg;
+}
+
+std::pair<double, double> WilsonInterval(int passed, int samples) {
+  // Wilson (1927): the score interval, sound near 0 % and 100 % too.
+  const double z = 1.959963984540054;
+  const double n = samples;
+  const double p = passed / n;
+  const double denominator = 1 + z * z / n;
+  const double centre = (p + z * z / (2 * n)) / denominator;
+  const double half = z / denominator * std::sqrt(p * (1 - p) / n + z * z / (4 * n * n));
+  return {100 * std::max(0.0, centre - half), 100 * std::min(1.0, centre + half)};
+}
+
+MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings& settings) {
+  const Sampler sampler(nominal, settings);
+  MonteCarloResult result;
+  result.samples = settings.samples;
+  result.seed = settings.seed;
+  result.distribution = settings.distribution;
+
+  std::vector<double> metrics;
+  std::vector<float> spread;
+  const int spread_samples = std::min(settings.spread_samples, settings.samples);
+  result.passed = sampler.Run(settings.samples, sampler.amounts(), &metrics, spread_samples,
+                              spread_samples > 0 ? &spread : nullptr);
+  result.yield_percent = 100.0 * result.passed / settings.samples;
+  std::tie(result.ci95_low, result.ci95_high) = WilsonInterval(result.passed, settings.samples);
+
+  for (int m = 0; m < kMetrics; ++m) {
+    if (m == 2 && nominal.ports != 4) continue;
+    std::vector<double> values(size_t(settings.samples));
+    for (size_t b = 0; b < values.size(); ++b) values[b] = metrics[b * kMetrics + size_t(m)];
+    result.percentiles.emplace_back(
+        kMetricNames[m], Percentiles{Quantile(values, 0.05), Quantile(values, 0.5),
+                                     Quantile(values, 0.95)});
+  }
+
+  // Each part alone: the others sit at their nominal values.
+  const int alone_samples = std::min(settings.samples, settings.sensitivity_samples);
+  const std::vector<double>& amounts = sampler.amounts();
+  for (size_t i = 0; i < nominal.elements.size(); ++i) {
+    std::vector<double> only(amounts.size(), 0);
+    only[i] = amounts[i];
+    const int passed = sampler.Run(alone_samples, only, nullptr, 0, nullptr);
+    result.sensitivity.push_back(
+        {std::string(nominal.elements[i].name), 100.0 * passed / alone_samples});
+  }
+  std::stable_sort(result.sensitivity.begin(), result.sensitivity.end(),
+                   [](const auto& a, const auto& b) {
+                     return a.yield_percent_alone < b.yield_percent_alone;
+                   });
+
+  // The most harmful part that has a tolerance, one grade tighter.
+  for (const auto& part : result.sensitivity) {
+    const NetlistElement* e = nominal.Find(part.part);
+    const size_t index = size_t(e - nominal.elements.data());
+    if (amounts[index] == 0) continue;
+    result.harmful_part = part.part;
+    result.harmful_kind = e->kind;
+    result.tighter = OneGradeTighter(settings.ToleranceOf(e->kind), e->kind);
+    if (result.tighter) {
+      std::vector<double> tighter = amounts;
+      tighter[index] = result.tighter->For(e->value);
+      const int passed = sampler.Run(alone_samples, tighter, nullptr, 0, nullptr);
+      result.tighter_yield_percent = 100.0 * passed / alone_samples;
+    }
+    break;
+  }
+
+  if (spread_samples > 0) {
+    SweepSpread s;
+    SweepSpread::Band* bands[kSpreadMetrics] = {&s.s21_db, &s.s31_db, &s.s32_db, &s.s11_db,
+                                                &s.phase_difference_deg};
+    for (int m = 0; m < kSpreadMetrics; ++m) {
+      for (int p = 0; p < kSweepPoints; ++p) {
+        float* first = spread.data() + (size_t(m) * kSweepPoints + size_t(p)) * size_t(spread_samples);
+        // In place: the buffer is not needed afterwards.
+        float* last = std::remove_if(first, first + spread_samples, [](float v) { return std::isnan(v); });
+        const size_t n = size_t(last - first);
+        for (const auto& [q, band] : {std::pair{0.05, &bands[m]->low}, std::pair{0.95, &bands[m]->high}}) {
+          if (n == 0) {
+            band->push_back(NAN);
+            continue;
+          }
+          float* at = first + std::lround(q * double(n - 1));
+          std::nth_element(first, at, last);
+          band->push_back(*at);
+        }
+      }
+    }
+    result.spread = std::move(s);
+  }
+  return result;
+}
+
+std::string MonteCarloText(const Netlist& nominal, const MonteCarloSettings& settings,
+                           const MonteCarloResult& r) {
+  const auto percent = [](double v) { return FixedText(v, 2) + " %"; };
+  std::string text = "Monte Carlo: " + std::to_string(r.samples) + " boards, seed " +
+                     std::to_string(r.seed) + ", " + std::string(DistributionName(r.distribution)) +
+                     "; tolerances L +-" + ToleranceText(settings.inductor, ElementKind::kInductor) +
+                     ", C +-" + ToleranceText(settings.capacitor, ElementKind::kCapacitor) +
+                     ", R +-" + ToleranceText(settings.resistor, ElementKind::kResistor) + "\n";
+  const YieldLimits& l = settings.limits;
+  text += "  Pass: |S11| <= " + GeneralText(l.match_db, 6) + " dB, isolation <= " +
+          GeneralText(l.isolation_db, 6) + " dB, imbalance <= " + GeneralText(l.imbalance_db, 6) +
+          " dB, phase within " + GeneralText(l.phase_deg, 6) + " deg of " +
+          (nominal.ports == 4 ? "90" : "0") + ", at " + NumberText(nominal.inputs.frequency_mhz) +
+          " MHz";
+  if (l.band_percent > 0) text += " and across a " + GeneralText(l.band_percent, 6) + " % band";
+  text += "\n";
+  text += "  Yield " + percent(r.yield_percent) + " (" + std::to_string(r.passed) + " of " +
+          std::to_string(r.samples) + "; 95 % interval " + FixedText(r.ci95_low, 2) + " to " +
+          percent(r.ci95_high) + ")\n";
+  text += "  At f0                            p5         p50         p95\n";
+  for (const auto& [name, p] : r.percentiles) {
+    std::string label = "  " + name;
+    label.resize(28, ' ');
+    text += label + RightAligned(FixedText(p.p5, 3), 12) + RightAligned(FixedText(p.p50, 3), 12) +
+            RightAligned(FixedText(p.p95, 3), 12) + "\n";
+  }
+  text += "  Yield with only one part varying, most harmful first:\n";
+  for (const auto& part : r.sensitivity) {
+    std::string label = "    " + part.part;
+    label.resize(10, ' ');
+    text += label + RightAligned(percent(part.yield_percent_alone), 9) + "\n";
+  }
+  if (r.harmful_part && r.tighter) {
+    text += "  Most harmful: " + *r.harmful_part + " (+-" +
+            ToleranceText(settings.ToleranceOf(r.harmful_kind), r.harmful_kind) + "); at +-" +
+            ToleranceText(*r.tighter, r.harmful_kind) + " the yield would be " +
+            percent(r.tighter_yield_percent) + "\n";
+  } else if (r.harmful_part) {
+    text += "  Most harmful: " + *r.harmful_part + "\n";
+  }
+  return text;
+}
+
+}  // namespace rfsplitter

@@ -1,0 +1,116 @@
+// Tolerances and yield: how many boards built from these parts meet the
+// specification, and which part's tolerance matters most.
+//
+// Each board draws every physical part independently around its nominal
+// value (the splitter's L1 and L2 are two parts), uniformly within +-T or
+// normally with sigma = T/3 clipped at +-T; the parts' losses follow each
+// drawn value. A board passes when, at the design frequency (or at 21 evenly
+// spaced points of a band around it), |S11|, every isolation, the amplitude
+// imbalance and the phase error stay within their limits.
+//
+// Every board has its own counter-based random stream (the seed and the
+// board's number), so the result of a seed is the same on every run and for
+// any number of threads.
+#ifndef RFSPLITTER_TOLERANCE_MONTE_CARLO_H_
+#define RFSPLITTER_TOLERANCE_MONTE_CARLO_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "engine/netlist.h"
+#include "exports/exports.h"
+
+namespace rfsplitter {
+
+struct Tolerance {
+  double value = 0;       // a fraction of the part's value, or an absolute amount
+  bool relative = true;   // "5%" is relative 0.05; "0.1p" absolute 1e-13
+  double For(double nominal) const { return relative ? value * nominal : value; }
+  bool operator==(const Tolerance&) const = default;
+};
+
+// "5%", "0.5 %", or for inductors and capacitors an absolute value with a
+// prefix ("0.1p", "0.2n"). Negative values, and more than 100 %, are refused
+// with `error` set.
+std::optional<Tolerance> ParseTolerance(std::string_view text, ElementKind kind,
+                                        std::string& error);
+std::string ToleranceText(const Tolerance& tolerance, ElementKind kind);  // "5 %", "0.1 pF"
+
+enum class Distribution { kUniform, kNormal };
+std::string_view DistributionName(Distribution distribution);
+
+struct YieldLimits {
+  double match_db = -15;      // |S11| at most
+  double isolation_db = -15;  // |S32| and, for the hybrids, |S41| at most
+  double imbalance_db = 0.5;  // | |S21| dB - |S31| dB | at most
+  double phase_deg = 5;       // phase difference within this of 0 or 90 degrees
+  double band_percent = 0;    // checks at 21 points across f0 (1 -+ band/200)
+};
+
+struct MonteCarloSettings {
+  int samples = 1000;
+  uint64_t seed = 1;
+  Distribution distribution = Distribution::kUniform;
+  Tolerance inductor, capacitor, resistor;
+  YieldLimits limits;
+  double q_inductor = 0;  // losses follow the drawn values
+  double q_capacitor = 0;
+  int threads = 0;  // 0: every core
+  // How many boards the sensitivity and the tighter-grade runs sample at
+  // most (they run once per part).
+  int sensitivity_samples = 10000;
+  // The 5 % to 95 % spread over the sweep, for the plot, from at most this
+  // many boards (0: none).
+  int spread_samples = 0;
+
+  const Tolerance& ToleranceOf(ElementKind kind) const;
+};
+
+struct Percentiles {
+  double p5 = 0, p50 = 0, p95 = 0;
+};
+
+struct MonteCarloResult {
+  int samples = 0;
+  uint64_t seed = 0;
+  Distribution distribution = Distribution::kUniform;
+  int passed = 0;
+  double yield_percent = 0;
+  double ci95_low = 0, ci95_high = 0;  // Wilson interval, percent
+  // s11_db, s32_db, s41_db (hybrids), imbalance_db, phase_error_deg,
+  // insertion_loss_db at the design frequency, in that order.
+  std::vector<std::pair<std::string, Percentiles>> percentiles;
+  struct PartYield {
+    std::string part;
+    double yield_percent_alone = 0;
+  };
+  std::vector<PartYield> sensitivity;  // the most harmful part first
+  // The most harmful part with a tolerance, its tolerance one grade tighter,
+  // and the yield that would give.
+  std::optional<std::string> harmful_part;
+  std::optional<Tolerance> tighter;
+  ElementKind harmful_kind = ElementKind::kInductor;
+  double tighter_yield_percent = 0;
+  std::optional<SweepSpread> spread;
+};
+
+// `nominal` is the circuit as designed or built (its values the centres).
+MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings& settings);
+
+// The Wilson score interval of `passed` out of `samples` at 95 %, in percent.
+std::pair<double, double> WilsonInterval(int passed, int samples);
+
+// Whether a board with these S-parameters meets the limits at one frequency.
+bool MeetsLimits(const SMatrix& s, const YieldLimits& limits);
+
+// The table the command line prints.
+std::string MonteCarloText(const Netlist& nominal, const MonteCarloSettings& settings,
+                           const MonteCarloResult& result);
+
+}  // namespace rfsplitter
+
+#endif  // RFSPLITTER_TOLERANCE_MONTE_CARLO_H_
