@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
 #include "engine/topologies.h"
 
@@ -125,6 +126,86 @@ TEST(AnalyzeDesign, ReportsASingularCircuitInsteadOfNumbers) {
   const SResult result = AnalyzeDesign(d, d.frequency_hz);
   EXPECT_FALSE(result.s);
   EXPECT_NE(result.error.find("singular"), std::string::npos);
+}
+
+// The straightforward nodal solve, kept as the reference for the fast
+// kernel: a map from nodes to rows, library complex arithmetic, Gaussian
+// elimination with partial pivoting on |z|.
+std::optional<SMatrix> ReferenceAnalysis(const Netlist& netlist, double f) {
+  const double omega = 2 * M_PI * f;
+  std::map<int, size_t> row_of;
+  for (int port = 1; port <= netlist.ports; ++port) row_of[port] = size_t(port - 1);
+  for (const NetlistElement& e : netlist.elements) {
+    for (const int node : {e.node_a, e.node_b}) {
+      if (node != 0 && !row_of.contains(node)) row_of[node] = row_of.size();
+    }
+  }
+  const size_t n = row_of.size();
+  const size_t ports = size_t(netlist.ports);
+  std::vector<std::vector<Complex>> y(n, std::vector<Complex>(n + ports));
+  for (const NetlistElement& e : netlist.elements) {
+    Complex z = e.kind == ElementKind::kInductor    ? Complex(0, omega * e.value)
+                : e.kind == ElementKind::kCapacitor ? 1.0 / Complex(0, omega * e.value)
+                                                    : Complex(e.value);
+    const Complex admittance = 1.0 / (z + e.loss_ohms);
+    const int a = e.node_a, b = e.node_b;
+    if (a != 0) y[row_of[a]][row_of[a]] += admittance;
+    if (b != 0) y[row_of[b]][row_of[b]] += admittance;
+    if (a != 0 && b != 0) {
+      y[row_of[a]][row_of[b]] -= admittance;
+      y[row_of[b]][row_of[a]] -= admittance;
+    }
+  }
+  for (size_t p = 0; p < ports; ++p) {
+    y[p][p] += 1 / netlist.z0;
+    y[p][n + p] = 1 / netlist.z0;
+  }
+  for (size_t col = 0; col < n; ++col) {
+    size_t pivot = col;
+    for (size_t row = col + 1; row < n; ++row) {
+      if (std::abs(y[row][col]) > std::abs(y[pivot][col])) pivot = row;
+    }
+    if (std::abs(y[pivot][col]) == 0) return std::nullopt;
+    std::swap(y[col], y[pivot]);
+    for (size_t row = 0; row < n; ++row) {
+      if (row == col) continue;
+      const Complex factor = y[row][col] / y[col][col];
+      for (size_t k = col; k < n + ports; ++k) y[row][k] -= factor * y[col][k];
+    }
+  }
+  SMatrix s(netlist.ports);
+  for (size_t to = 0; to < ports; ++to) {
+    for (size_t from = 0; from < ports; ++from) {
+      s(int(to + 1), int(from + 1)) =
+          2.0 * y[to][n + from] / y[to][to] - (to == from ? 1.0 : 0.0);
+    }
+  }
+  return s;
+}
+
+TEST(BoundNetlist, AgreesWithTheStraightforwardSolve) {
+  for (const Topology t : kAllTopologies) {
+    for (const bool lossy : {false, true}) {
+      Netlist netlist = IdealNetlist(ComputeDesign(t, {433.92f, 50}));
+      if (lossy) {
+        for (NetlistElement& e : netlist.elements) e.loss_ohms = 0.5 + 0.1 * double(e.node_a);
+      }
+      const BoundNetlist bound(netlist);
+      for (const double f : SweepFrequencies(netlist.frequency_hz)) {
+        SMatrix fast;
+        ASSERT_TRUE(bound.Analyze(f, fast));
+        const std::optional<SMatrix> reference = ReferenceAnalysis(netlist, f);
+        ASSERT_TRUE(reference);
+        for (int to = 1; to <= netlist.ports; ++to) {
+          for (int from = 1; from <= netlist.ports; ++from) {
+            EXPECT_NEAR(std::abs(fast(to, from) - (*reference)(to, from)), 0, 1e-12)
+                << TextsOf(t).file_stem << (lossy ? " lossy" : "") << " S" << to << from << " at "
+                << f;
+          }
+        }
+      }
+    }
+  }
 }
 
 TEST(SweepFrequencies, TwoHundredLogPointsWithExactEnds) {

@@ -137,6 +137,19 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"BomOverThePlot",
                   {"--topology", "wide-quad", "--plot", "x.svg", "--bom", "x.svg"},
                   "--bom \"x.svg\" is the same file as the --plot"},
+        UsageCase{"NegativeTolerance",
+                  {"--topology", "wide-quad", "--tolerance-inductor", "-5%"},
+                  "--tolerance-inductor \"-5%\" is negative"},
+        UsageCase{"ToleranceOverAHundredPercent",
+                  {"--topology", "wide-quad", "--tolerance-capacitor", "150%"},
+                  "is more than 100 %"},
+        UsageCase{"NoBoards", {"--topology", "wide-quad", "--monte-carlo", "0"}, "--monte-carlo"},
+        UsageCase{"TooManyBoards",
+                  {"--topology", "wide-quad", "--monte-carlo", "1000001"},
+                  "--monte-carlo"},
+        UsageCase{"UnknownDistribution",
+                  {"--topology", "wide-quad", "--monte-carlo", "10", "--distribution", "cauchy"},
+                  "--distribution"},
         UsageCase{"PlotOverTheNetlistOfARepairedFrequency",
                   {"--topology", "wide-quad", "--frequency", "abc", "--spice", "--plot",
                    "./WideQuad12.1.cir"},
@@ -248,6 +261,38 @@ TEST_F(CliTest, JsonCarriesEveryKey) {
   EXPECT_EQ(run["built"]["parts"][0]["series"], "E24");
   EXPECT_EQ(run["ideal"]["parts"][0]["series"], "ideal");
   EXPECT_TRUE(run["ideal"]["response"]["band_mhz"].is_array());
+}
+
+TEST_F(CliTest, MonteCarloInTheTableAndTheJson) {
+  const fs::path json = dir_ / "run.json";
+  ASSERT_EQ(Run({"--topology", "narrow-quad", "--frequency", "433.92", "--inductors", "E12",
+                 "--capacitors", "E24", "--tolerance-inductor", "5%", "--tolerance-capacitor",
+                 "0.25p", "--q-inductor", "40", "--monte-carlo", "500", "--seed", "3",
+                 "--distribution", "normal", "--analyze", "--json", json.string(), "--directory",
+                 dir_.string()}),
+            kExitOk)
+      << err_.str();
+  EXPECT_NE(out_.str().find("Monte Carlo: 500 boards, seed 3, normal; tolerances L +-5 %, "
+                            "C +-250 fF, R +-0 %"),
+            std::string::npos)
+      << out_.str();
+  EXPECT_NE(out_.str().find("  Most harmful: "), std::string::npos);
+  std::ifstream file(json);
+  const nlohmann::json mc = nlohmann::json::parse(file)["monte_carlo"];
+  EXPECT_EQ(mc["samples"], 500);
+  EXPECT_EQ(mc["seed"], 3);
+  EXPECT_EQ(mc["distribution"], "normal");
+  const double yield = mc["yield_percent"];
+  EXPECT_LE(mc["yield_ci95"][0].get<double>(), yield);
+  EXPECT_GE(mc["yield_ci95"][1].get<double>(), yield);
+  for (const char* key : {"s11_db", "s32_db", "s41_db", "imbalance_db", "phase_error_deg",
+                          "insertion_loss_db"}) {
+    ASSERT_EQ(mc["percentiles"][key].size(), 3u) << key;
+  }
+  ASSERT_EQ(mc["sensitivity"].size(), 8u);
+  EXPECT_TRUE(mc["sensitivity"][0].contains("part"));
+  EXPECT_LE(mc["sensitivity"][0]["yield_percent_alone"].get<double>(),
+            mc["sensitivity"][7]["yield_percent_alone"].get<double>());
 }
 
 TEST_F(CliTest, JsonHasNoBuiltCircuitWithoutPartsOrLosses) {

@@ -1,0 +1,175 @@
+#include "tolerance/monte_carlo.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+#include "analysis/s_parameters.h"
+#include "parts/fit.h"
+
+namespace rfsplitter {
+namespace {
+
+Netlist Built(Topology topology, double q_inductor = 0) {
+  PartsChoice choice;
+  choice.inductors = PartSeries::Standard("E12");
+  choice.capacitors = PartSeries::Standard("E24");
+  choice.q_inductor = q_inductor;
+  return FitParts(ComputeDesign(topology, {433.92f, 50}), choice).netlist;
+}
+
+MonteCarloSettings Settings(int samples, double inductor, double capacitor) {
+  MonteCarloSettings s;
+  s.samples = samples;
+  s.inductor = {inductor, true};
+  s.capacitor = {capacitor, true};
+  s.sensitivity_samples = 500;
+  return s;
+}
+
+TEST(MonteCarlo, ZeroToleranceGivesAllOrNothingAndNoSpread) {
+  for (const Topology t : kAllTopologies) {
+    const Netlist ideal = IdealNetlist(ComputeDesign(t, {433.92f, 50}));
+    const MonteCarloResult r = RunMonteCarlo(ideal, Settings(200, 0, 0));
+    EXPECT_EQ(r.yield_percent, 100);
+    for (const auto& [name, p] : r.percentiles) {
+      EXPECT_EQ(p.p5, p.p95) << name;
+      EXPECT_EQ(p.p5, p.p50) << name;
+    }
+    // The wide hybrid built from E12/E24 parts misses the match at f0.
+    MonteCarloSettings strict = Settings(200, 0, 0);
+    strict.limits.match_db = -60;
+    EXPECT_EQ(RunMonteCarlo(Built(t), strict).yield_percent, 0);
+  }
+}
+
+// An independent sampler in the test: its own generator, the plain
+// analysis and the limits written out again. The two yields must agree
+// within the statistical error.
+TEST(MonteCarlo, AgreesWithDirectSampling) {
+  for (const Topology t : kAllTopologies) {
+    const Netlist nominal = Built(t, 40);
+    MonteCarloSettings settings = Settings(4000, 0.05, 0.02);
+    settings.q_inductor = 40;
+    // Limits that leave every circuit's yield between the ends.
+    const double match = -20, imbalance = 0.4;
+    settings.limits.match_db = match;
+    settings.limits.imbalance_db = imbalance;
+    const MonteCarloResult r = RunMonteCarlo(nominal, settings);
+
+    std::mt19937_64 random(12345);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    const double w0 = 2 * M_PI * nominal.frequency_hz;
+    int passed = 0;
+    const int n = 4000;
+    for (int b = 0; b < n; ++b) {
+      Netlist board = nominal;
+      for (NetlistElement& e : board.elements) {
+        const double t_rel = e.kind == ElementKind::kInductor ? 0.05 : 0.02;
+        e.value *= 1 + t_rel * unit(random);
+        if (e.kind == ElementKind::kInductor) e.loss_ohms = w0 * e.value / 40;
+      }
+      const SMatrix s = *AnalyzeNetlist(board, board.frequency_hz).s;
+      const auto db = [](Complex v) { return 20 * std::log10(std::abs(v)); };
+      double phase = (std::arg(s(3, 1)) - std::arg(s(2, 1))) * 180 / M_PI;
+      phase = std::remainder(phase, 360.0);
+      const double phase_error = board.ports == 4 ? std::abs(phase) - 90 : phase;
+      const bool ok = db(s(1, 1)) <= match && db(s(3, 2)) <= -15 &&
+                      (board.ports == 3 || db(s(4, 1)) <= -15) &&
+                      std::abs(db(s(2, 1)) - db(s(3, 1))) <= imbalance &&
+                      std::abs(phase_error) <= 5;
+      passed += ok;
+    }
+    const double p = double(passed) / n;
+    const double q = r.yield_percent / 100;
+    const double sigma = std::sqrt(p * (1 - p) / n + q * (1 - q) / n);
+    EXPECT_NEAR(q, p, 4 * sigma + 1e-9) << TextsOf(t).file_stem << ": " << r.yield_percent;
+    EXPECT_GT(r.yield_percent, 0);
+    EXPECT_LT(r.yield_percent, 100);
+  }
+}
+
+TEST(MonteCarlo, TheSameSeedGivesTheSameNumbersOnAnyNumberOfThreads) {
+  const Netlist nominal = Built(Topology::kNarrowQuad);
+  for (const Distribution d : {Distribution::kUniform, Distribution::kNormal}) {
+    MonteCarloSettings one = Settings(3000, 0.05, 0.05);
+    one.distribution = d;
+    one.threads = 1;
+    one.seed = 7;
+    MonteCarloSettings two = one;
+    two.threads = 2;
+    const MonteCarloResult a = RunMonteCarlo(nominal, one);
+    const MonteCarloResult b = RunMonteCarlo(nominal, two);
+    EXPECT_EQ(a.passed, b.passed);
+    for (size_t i = 0; i < a.percentiles.size(); ++i) {
+      EXPECT_EQ(a.percentiles[i].second.p50, b.percentiles[i].second.p50);
+    }
+    for (size_t i = 0; i < a.sensitivity.size(); ++i) {
+      EXPECT_EQ(a.sensitivity[i].part, b.sensitivity[i].part);
+      EXPECT_EQ(a.sensitivity[i].yield_percent_alone, b.sensitivity[i].yield_percent_alone);
+    }
+    two.seed = 8;
+    EXPECT_NE(RunMonteCarlo(nominal, two).percentiles[0].second.p50, a.percentiles[0].second.p50);
+  }
+}
+
+TEST(MonteCarlo, APartWithAHugeToleranceTopsTheSensitivityList) {
+  const Netlist nominal = Built(Topology::kNarrowSplitter);
+  MonteCarloSettings settings = Settings(2000, 0.001, 0);
+  settings.resistor = {0.5, true};
+  const MonteCarloResult r = RunMonteCarlo(nominal, settings);
+  EXPECT_EQ(r.sensitivity.front().part, "R1");
+  EXPECT_LT(r.sensitivity.front().yield_percent_alone, r.sensitivity.back().yield_percent_alone);
+  ASSERT_TRUE(r.harmful_part);
+  EXPECT_EQ(*r.harmful_part, "R1");
+  ASSERT_TRUE(r.tighter);
+  EXPECT_DOUBLE_EQ(r.tighter->value, 0.2);
+  EXPECT_GE(r.tighter_yield_percent, r.yield_percent);
+}
+
+TEST(MonteCarlo, TheYieldBandChecksMorePoints) {
+  const Netlist nominal = Built(Topology::kWideQuad);
+  MonteCarloSettings at_f0 = Settings(1000, 0.02, 0.02);
+  MonteCarloSettings band = at_f0;
+  band.limits.band_percent = 20;
+  EXPECT_LE(RunMonteCarlo(nominal, band).passed, RunMonteCarlo(nominal, at_f0).passed);
+}
+
+TEST(WilsonInterval, ContainsTheYieldAndNarrowsWithTheSamples) {
+  double last_width = 100;
+  for (const int n : {10, 100, 1000, 100000}) {
+    const auto [low, high] = WilsonInterval(n * 3 / 10, n);
+    EXPECT_LE(low, 30);
+    EXPECT_GE(high, 30);
+    EXPECT_LT(high - low, last_width);
+    last_width = high - low;
+  }
+  // At the ends the interval stays inside 0 to 100 % and is not empty.
+  EXPECT_EQ(WilsonInterval(0, 50).first, 0);
+  EXPECT_GT(WilsonInterval(0, 50).second, 0);
+  EXPECT_EQ(WilsonInterval(50, 50).second, 100);
+  // A known value: 8 of 10 gives 49.0 % to 94.3 %.
+  EXPECT_NEAR(WilsonInterval(8, 10).first, 49.02, 0.01);
+  EXPECT_NEAR(WilsonInterval(8, 10).second, 94.33, 0.01);
+}
+
+TEST(ParseTolerance, ReadsPercentagesAndAbsoluteValues) {
+  std::string error;
+  EXPECT_EQ(*ParseTolerance("5%", ElementKind::kInductor, error), (Tolerance{0.05, true}));
+  EXPECT_EQ(*ParseTolerance("0.5 %", ElementKind::kResistor, error), (Tolerance{0.005, true}));
+  EXPECT_EQ(*ParseTolerance("0", ElementKind::kResistor, error), (Tolerance{0, true}));
+  EXPECT_DOUBLE_EQ(ParseTolerance("0.1p", ElementKind::kCapacitor, error)->value, 0.1e-12);
+  EXPECT_FALSE(ParseTolerance("0.1p", ElementKind::kCapacitor, error)->relative);
+  EXPECT_DOUBLE_EQ(ParseTolerance("0.2nH", ElementKind::kInductor, error)->value, 0.2e-9);
+  for (const auto& [text, kind] : {std::pair{"-5%", ElementKind::kInductor},
+                                   {"101%", ElementKind::kCapacitor},
+                                   {"1p", ElementKind::kResistor},
+                                   {"five", ElementKind::kInductor},
+                                   {"2x", ElementKind::kCapacitor}}) {
+    EXPECT_FALSE(ParseTolerance(text, kind, error)) << text;
+  }
+}
+
+}  // namespace
+}  // namespace rfsplitter
