@@ -2,7 +2,7 @@
 //
 // The text goes to a hidden temporary file (".NAME.XXXXXX", created
 // exclusively) in the target's own directory; only when all of it is written
-// and synced does the temporary replace the target in one rename. A failed or
+// and closed does the temporary replace the target in one rename. A failed or
 // interrupted write therefore leaves the earlier file untouched, and what a
 // killed process leaves behind is a hidden temporary, never a file that looks
 // like a result.
@@ -30,7 +30,7 @@ class AtomicFile {
   // Checks the target and creates the temporary beside it.
   bool Open(const std::filesystem::path& target);
   bool Write(std::string_view text);
-  // Flushes and syncs the temporary, then renames it over the target.
+  // Closes the temporary, then renames it over the target.
   bool Commit();
   // Removes the temporary; the target stays as it was.
   void Discard();
