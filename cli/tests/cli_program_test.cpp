@@ -86,7 +86,7 @@ TEST(CliProgram, AKillNeverLeavesAPartialFile) {
   for (const std::string& name : kTargets) ASSERT_NE(old_texts.at(name), new_texts.at(name));
 
   std::mt19937 random(20261208);
-  std::uniform_int_distribution<int> delay_us(0, 12000);
+  std::uniform_int_distribution<int> delay_us(0, 3000);
   int killed = 0;
   for (int round = 0; round < 300; ++round) {
     const bool newer = round % 2 == 1;
