@@ -51,37 +51,45 @@ BoundNetlist::BoundNetlist(const Netlist& netlist) : ports_(netlist.ports), z0_(
   }
   for (const NetlistElement& e : netlist.elements) {
     branches_[size_t(branch_count_++)] = {row_of(e.node_a), row_of(e.node_b), e.kind, e.value,
-                                         e.loss_ohms};
+                                         1 / e.value, e.loss_ohms};
   }
 }
 
 // The solve, with the matrix size fixed at compile time for the three
-// circuits (kN = 0: any size), so that the loops unroll.
-template <int kN, int kP>
+// circuits (kN = 0: any size), so that the loops unroll. Real and imaginary
+// parts sit in arrays of their own, so the row operations vectorise.
+template <int kN, int kP, int kC>
 bool BoundNetlist::Kernel(double omega, SMatrix& s) const {
   const int n = kN ? kN : nodes_;
   const int ports = kP ? kP : ports_;
+  const int columns = kC ? kC : ports;  // the columns of S wanted
   const int first_port = n - ports;
+  constexpr int kRows = kN ? kN : kMaxNodes;
+  constexpr int kWidth = kN ? kN + (kC ? kC : kP) : kMaxNodes + kMaxPorts;
   // The node admittance matrix Y and, beside it, one right-hand column per
-  // port: port k driven by an EMF of 1 behind Z0, a Norton current 1/Z0.
-  Complex m[kMaxNodes][kMaxNodes + kMaxPorts] = {};
+  // wanted port: port k driven by an EMF of 1 behind Z0, a Norton current
+  // 1/Z0.
+  double re[kRows][kWidth] = {};
+  double im[kRows][kWidth] = {};
+  const double inverse_omega = 1 / omega;
   for (int i = 0; i < branch_count_; ++i) {
     const Branch& e = branches_[size_t(i)];
-    Complex y;
+    double g = 0, b = 0;  // the admittance g + jb
     if (e.loss == 0) {
       // The common lossless cases need no complex division.
       switch (e.kind) {
         case ElementKind::kInductor:
-          y = {0, -1 / (omega * e.value)};
+          b = -e.inverse * inverse_omega;
           break;
         case ElementKind::kCapacitor:
-          y = {0, omega * e.value};
+          b = omega * e.value;
           break;
         case ElementKind::kResistor:
-          y = {1 / e.value, 0};
+          g = e.inverse;
           break;
       }
     } else {
+      Complex y;
       switch (e.kind) {
         case ElementKind::kInductor:
           y = Reciprocal({e.loss, omega * e.value});
@@ -93,56 +101,71 @@ bool BoundNetlist::Kernel(double omega, SMatrix& s) const {
           y = {1 / (e.value + e.loss), 0};
           break;
       }
+      g = y.real(), b = y.imag();
     }
-    if (e.a >= 0) m[e.a][e.a] += y;
-    if (e.b >= 0) m[e.b][e.b] += y;
+    if (e.a >= 0) re[e.a][e.a] += g, im[e.a][e.a] += b;
+    if (e.b >= 0) re[e.b][e.b] += g, im[e.b][e.b] += b;
     if (e.a >= 0 && e.b >= 0) {
-      m[e.a][e.b] -= y;
-      m[e.b][e.a] -= y;
+      re[e.a][e.b] -= g, im[e.a][e.b] -= b;
+      re[e.b][e.a] -= g, im[e.b][e.a] -= b;
     }
   }
   const double g0 = 1 / z0_;
   for (int port = 0; port < ports; ++port) {
-    m[first_port + port][first_port + port] += g0;
-    m[first_port + port][n + port] = g0;
+    re[first_port + port][first_port + port] += g0;
+    if (port < columns) re[first_port + port][n + port] = g0;
   }
 
   // Forward elimination with partial pivoting on |z|^2 (no square roots),
   // dividing by the pivot through its reciprocal.
-  const int width = n + ports;
+  const int width = n + columns;
   for (int col = 0; col < n; ++col) {
     int pivot = col;
-    double best = Norm(m[col][col]);
+    double best = re[col][col] * re[col][col] + im[col][col] * im[col][col];
     for (int row = col + 1; row < n; ++row) {
-      const double size = Norm(m[row][col]);
+      const double size = re[row][col] * re[row][col] + im[row][col] * im[row][col];
       if (size > best) best = size, pivot = row;
     }
     if (!(best > 0) || !std::isfinite(best)) return false;
     if (pivot != col) {
-      for (int k = col; k < width; ++k) std::swap(m[col][k], m[pivot][k]);
+      for (int k = col; k < width; ++k) {
+        std::swap(re[col][k], re[pivot][k]);
+        std::swap(im[col][k], im[pivot][k]);
+      }
     }
-    const Complex inverse = Reciprocal(m[col][col]);
+    const double inv_re = re[col][col] / best;
+    const double inv_im = -im[col][col] / best;
     for (int row = col + 1; row < n; ++row) {
-      const Complex factor = m[row][col] * inverse;
-      for (int k = col + 1; k < width; ++k) m[row][k] -= factor * m[col][k];
+      const double f_re = re[row][col] * inv_re - im[row][col] * inv_im;
+      const double f_im = re[row][col] * inv_im + im[row][col] * inv_re;
+      for (int k = col + 1; k < width; ++k) {
+        const double a = re[col][k], c = im[col][k];
+        re[row][k] -= f_re * a - f_im * c;
+        im[row][k] -= f_re * c + f_im * a;
+      }
     }
-    m[col][col] = inverse;  // kept for the back-substitution
+    re[col][col] = inv_re;  // kept for the back-substitution
+    im[col][col] = inv_im;
   }
   // Back-substitution for the port rows only; b_j / a_k = 2 V_j - delta_jk.
   s = SMatrix(ports);
   for (int row = n - 1; row >= first_port; --row) {
-    for (int rhs = 0; rhs < ports; ++rhs) {
-      Complex sum = m[row][n + rhs];
-      for (int k = row + 1; k < n; ++k) sum -= m[row][k] * m[k][n + rhs];
-      m[row][n + rhs] = sum * m[row][row];
+    for (int rhs = n; rhs < width; ++rhs) {
+      double sum_re = re[row][rhs], sum_im = im[row][rhs];
+      for (int k = row + 1; k < n; ++k) {
+        sum_re -= re[row][k] * re[k][rhs] - im[row][k] * im[k][rhs];
+        sum_im -= re[row][k] * im[k][rhs] + im[row][k] * re[k][rhs];
+      }
+      re[row][rhs] = sum_re * re[row][row] - sum_im * im[row][row];
+      im[row][rhs] = sum_re * im[row][row] + sum_im * re[row][row];
     }
   }
   for (int to = 1; to <= ports; ++to) {
-    for (int from = 1; from <= ports; ++from) {
-      const Complex value =
-          2.0 * m[first_port + to - 1][n + from - 1] - (to == from ? 1.0 : 0.0);
-      if (!std::isfinite(value.real()) || !std::isfinite(value.imag())) return false;
-      s(to, from) = value;
+    for (int from = 1; from <= columns; ++from) {
+      const double v_re = 2 * re[first_port + to - 1][n + from - 1] - (to == from ? 1.0 : 0.0);
+      const double v_im = 2 * im[first_port + to - 1][n + from - 1];
+      if (!std::isfinite(v_re) || !std::isfinite(v_im)) return false;
+      s(to, from) = {v_re, v_im};
     }
   }
   return true;
@@ -151,10 +174,19 @@ bool BoundNetlist::Kernel(double omega, SMatrix& s) const {
 bool BoundNetlist::Analyze(double frequency_hz, SMatrix& s) const {
   if (!(frequency_hz > 0) || !std::isfinite(frequency_hz)) return false;
   const double omega = 2 * std::numbers::pi * frequency_hz;
-  if (nodes_ == 3 && ports_ == 3) return Kernel<3, 3>(omega, s);
-  if (nodes_ == 4 && ports_ == 4) return Kernel<4, 4>(omega, s);
-  if (nodes_ == 6 && ports_ == 4) return Kernel<6, 4>(omega, s);
-  return Kernel<0, 0>(omega, s);
+  if (nodes_ == 3 && ports_ == 3) return Kernel<3, 3, 0>(omega, s);
+  if (nodes_ == 4 && ports_ == 4) return Kernel<4, 4, 0>(omega, s);
+  if (nodes_ == 6 && ports_ == 4) return Kernel<6, 4, 0>(omega, s);
+  return Kernel<0, 0, 0>(omega, s);
+}
+
+bool BoundNetlist::AnalyzeFromPorts1And2(double frequency_hz, SMatrix& s) const {
+  if (!(frequency_hz > 0) || !std::isfinite(frequency_hz)) return false;
+  const double omega = 2 * std::numbers::pi * frequency_hz;
+  if (nodes_ == 3 && ports_ == 3) return Kernel<3, 3, 2>(omega, s);
+  if (nodes_ == 4 && ports_ == 4) return Kernel<4, 4, 2>(omega, s);
+  if (nodes_ == 6 && ports_ == 4) return Kernel<6, 4, 2>(omega, s);
+  return Kernel<0, 0, 2>(omega, s);
 }
 
 SResult AnalyzeNetlist(const Netlist& netlist, double frequency_hz) {
@@ -196,7 +228,8 @@ SweepResponse AnalyzeSweep(const Netlist& netlist, std::string& error) {
   return response;
 }
 
-double MagnitudeDb(Complex value) { return 20 * std::log10(std::abs(value)); }
+// 10 log10 |z|^2: the same as 20 log10 |z| without the hypot.
+double MagnitudeDb(Complex value) { return 10 * std::log10(Norm(value)); }
 double PhaseDegrees(Complex value) { return std::arg(value) * 180 / std::numbers::pi; }
 
 }  // namespace rfsplitter

@@ -51,17 +51,22 @@ class BoundNetlist {
   // The S-parameters at `frequency_hz` (> 0). False when the node matrix is
   // singular there or the frequency is not a positive number.
   bool Analyze(double frequency_hz, SMatrix& s) const;
+  // The same for the first two columns of S only (S11, S21, S31, S41 and
+  // S12, S22, S32, S42), which is all that a board's checks need; the other
+  // columns are left zero.
+  bool AnalyzeFromPorts1And2(double frequency_hz, SMatrix& s) const;
 
   int ports() const { return ports_; }
   // Changes one element's value and loss, by its place in the Netlist, as a
   // sampled board does: no rebinding.
   void SetElement(int index, double value, double loss_ohms) {
     branches_[size_t(index)].value = value;
+    branches_[size_t(index)].inverse = 1 / value;
     branches_[size_t(index)].loss = loss_ohms;
   }
 
  private:
-  template <int kN, int kP>
+  template <int kN, int kP, int kC>
   bool Kernel(double omega, SMatrix& s) const;
 
   static constexpr int kMaxNodes = 8;
@@ -70,6 +75,7 @@ class BoundNetlist {
     int a, b;  // matrix rows; -1 for ground
     ElementKind kind;
     double value;
+    double inverse;  // 1 / value, so that the common cases need no division
     double loss;
   };
   std::array<Branch, kMaxElements> branches_{};

@@ -99,7 +99,7 @@ class Sampler {
         Draw(board, amounts, uint64_t(b));
         bool ok = true;
         for (size_t i = 0; i < check_frequencies_.size() && ok; ++i) {
-          const bool analysed = board.Analyze(check_frequencies_[i], s);
+          const bool analysed = board.AnalyzeFromPorts1And2(check_frequencies_[i], s);
           ok = analysed && MeetsLimits(s, settings_.limits);
           // The metrics are those of the design frequency, the first checked.
           if (i == 0 && metrics) Measure(analysed, s, metrics->data() + size_t(b) * kMetrics);
@@ -107,7 +107,7 @@ class Sampler {
         passed[size_t(b)] = ok;
         if (spread && b < spread_samples) {
           for (size_t p = 0; p < sweep.size(); ++p) {
-            const bool analysed = board.Analyze(sweep[p], s);
+            const bool analysed = board.AnalyzeFromPorts1And2(sweep[p], s);
             const float values[kSpreadMetrics] = {
                 float(analysed ? MagnitudeDb(s(2, 1)) : NAN),
                 float(analysed ? MagnitudeDb(s(3, 1)) : NAN),
