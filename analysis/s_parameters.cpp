@@ -32,10 +32,12 @@ BoundNetlist::BoundNetlist(const Netlist& netlist) : ports_(netlist.ports), z0_(
   for (const NetlistElement& e : netlist.elements) {
     for (const int node : {e.node_a, e.node_b}) {
       if (node == 0 || is_port(node)) continue;
-      if (std::find(inner.begin(), inner.begin() + inner_count, node) != inner.begin() + inner_count) {
+      if (std::find(inner.begin(), inner.begin() + inner_count, node) !=
+          inner.begin() + inner_count) {
         continue;
       }
-      if (inner_count + ports_ == kMaxNodes) throw std::length_error("too many nodes for the analysis");
+      if (inner_count + ports_ == kMaxNodes)
+        throw std::length_error("too many nodes for the analysis");
       inner[size_t(inner_count++)] = node;
     }
   }
@@ -50,8 +52,8 @@ BoundNetlist::BoundNetlist(const Netlist& netlist) : ports_(netlist.ports), z0_(
     throw std::length_error("too many elements for the analysis");
   }
   for (const NetlistElement& e : netlist.elements) {
-    branches_[size_t(branch_count_++)] = {row_of(e.node_a), row_of(e.node_b), e.kind, e.value,
-                                         1 / e.value, e.loss_ohms};
+    branches_[size_t(branch_count_++)] = {row_of(e.node_a), row_of(e.node_b), e.kind,
+                                          e.value,          1 / e.value,      e.loss_ohms};
   }
 }
 

@@ -86,7 +86,6 @@ double Edge(const BoundNetlist& design, double start, double limit, bool& open) 
   return good;
 }
 
-
 }  // namespace
 
 bool InUsableBand(const SMatrix& s) {
@@ -155,9 +154,9 @@ std::string SummaryText(const Netlist& design, const DesignSummary& summary) {
   }
   const Band& band = *summary.band;
   const double f0 = summary.frequency_hz;
-  text += "  " + BandText(band) + " MHz, " +
-          GeneralText((band.high_hz - band.low_hz) / 1e6, 6) + " MHz wide (" +
-          FixedText(100 * (band.high_hz - band.low_hz) / f0, 1) + " % of " + mhz + " MHz)\n";
+  text += "  " + BandText(band) + " MHz, " + GeneralText((band.high_hz - band.low_hz) / 1e6, 6) +
+          " MHz wide (" + FixedText(100 * (band.high_hz - band.low_hz) / f0, 1) + " % of " + mhz +
+          " MHz)\n";
   return text;
 }
 

@@ -2,10 +2,10 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <fstream>
-#include <nlohmann/json.hpp>
-#include <map>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 
@@ -21,8 +21,8 @@
 #include "files/atomic_file.h"
 #include "parts/bom.h"
 #include "parts/fit.h"
-#include "tolerance/monte_carlo.h"
 #include "simfile/simulation_file.h"
+#include "tolerance/monte_carlo.h"
 
 namespace rfsplitter {
 namespace {
@@ -96,7 +96,9 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
   app.get_formatter()->column_width(24);
 
   const auto non_empty = CLI::Validator(
-      [](std::string& value) { return value.empty() ? std::string("needs a non-empty value") : ""; },
+      [](std::string& value) {
+        return value.empty() ? std::string("needs a non-empty value") : "";
+      },
       "", "non-empty");
   const auto topology = CLI::Validator(
       [](std::string& name) {
@@ -141,7 +143,8 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
   app.add_option("--parts", options.parts, "build every part" + parts_help)
       ->check(non_empty)
       ->option_text("SERIES|FILE");
-  app.add_option("--inductors", options.inductors, "the inductors only (a kind left out stays ideal)")
+  app.add_option("--inductors", options.inductors,
+                 "the inductors only (a kind left out stays ideal)")
       ->check(non_empty)
       ->option_text("SERIES|FILE");
   app.add_option("--capacitors", options.capacitors, "the capacitors only")
@@ -150,9 +153,8 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
   app.add_option("--resistors", options.resistors, "the resistor only")
       ->check(non_empty)
       ->option_text("SERIES|FILE");
-  const std::map<std::string, FitMethod> fits = {{"nearest", FitMethod::kNearest},
-                                                 {"retune", FitMethod::kRetune},
-                                                 {"best", FitMethod::kBest}};
+  const std::map<std::string, FitMethod> fits = {
+      {"nearest", FitMethod::kNearest}, {"retune", FitMethod::kRetune}, {"best", FitMethod::kBest}};
   app.add_option("--fit", options.fit,
                  "nearest: every value to its nearest standard value\n"
                  "retune: inductors nearest, capacitors recomputed for them\n"
@@ -163,7 +165,8 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
                  "inductor quality factor at the design frequency (default: lossless)")
       ->check(CLI::PositiveNumber.description(""))
       ->option_text("Q");
-  app.add_option("--q-capacitor", options.q_capacitor, "capacitor quality factor (default: lossless)")
+  app.add_option("--q-capacitor", options.q_capacitor,
+                 "capacitor quality factor (default: lossless)")
       ->check(CLI::PositiveNumber.description(""))
       ->option_text("Q");
   app.add_option("--tolerance-inductor", options.tolerance_inductor,
@@ -181,13 +184,14 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::ostream&
       ->check(CLI::Range(1, 1000000).description(""))
       ->option_text("N");
   app.add_option("--seed", options.seed, "the boards' random seed (default 1)")->option_text("S");
-  const std::map<std::string, Distribution> distributions = {
-      {"uniform", Distribution::kUniform}, {"normal", Distribution::kNormal}};
+  const std::map<std::string, Distribution> distributions = {{"uniform", Distribution::kUniform},
+                                                             {"normal", Distribution::kNormal}};
   app.add_option("--distribution", options.distribution,
                  "uniform within +-T (default) or normal with sigma T/3")
       ->transform(CLI::CheckedTransformer(distributions).description(""))
       ->option_text("NAME");
-  app.add_option("--limit-match", options.limits.match_db, "a board passes with |S11| at most this (-15 dB)")
+  app.add_option("--limit-match", options.limits.match_db,
+                 "a board passes with |S11| at most this (-15 dB)")
       ->option_text("DB");
   app.add_option("--limit-isolation", options.limits.isolation_db,
                  "and every isolation at most this (-15 dB)")
@@ -235,9 +239,9 @@ std::optional<UsageError> CheckStrictly(const Options& options) {
     const std::string& text;
     double lowest, highest;
     const char* unit;
-  } inputs[] = {{"--frequency", options.frequency, kLowestFrequencyMhz, kHighestFrequencyMhz, "MHz"},
-                {"--impedance", options.impedance, kLowestImpedanceOhms, kHighestImpedanceOhms,
-                 "ohms"}};
+  } inputs[] = {
+      {"--frequency", options.frequency, kLowestFrequencyMhz, kHighestFrequencyMhz, "MHz"},
+      {"--impedance", options.impedance, kLowestImpedanceOhms, kHighestImpedanceOhms, "ohms"}};
   for (const auto& input : inputs) {
     const std::optional<ParsedNumber> number = ParseNumber(input.text);
     const std::string what = std::string(input.name) + " " + Quoted(input.text);
@@ -365,7 +369,8 @@ std::vector<std::pair<std::string, fs::path>> OutputsOf(const Options& options) 
   inputs.impedance_ohms = ReadImpedance(window);
   const Design design = ComputeDesign(options.topology, inputs);
   std::vector<std::pair<std::string, fs::path>> outputs = {
-      {"simulation file", options.directory / SimulationFileName(design.topology, inputs.frequency_mhz)}};
+      {"simulation file",
+       options.directory / SimulationFileName(design.topology, inputs.frequency_mhz)}};
   const Netlist netlist = IdealNetlist(design);
   if (options.touchstone) {
     outputs.emplace_back("Touchstone file", options.directory / TouchstoneFileName(netlist));
@@ -408,8 +413,8 @@ bool WriteOutput(const fs::path& path, const std::string& text, std::ostream& er
   return false;
 }
 
-// Reads the parts options into series; a bad name or parts file is a usage
-// error, found before anything is written.
+// Reads the tolerance options; a bad one is a usage error, found before
+// anything is written.
 std::optional<MonteCarloSettings> ReadTolerances(const Options& options, std::string& error) {
   MonteCarloSettings settings;
   settings.samples = options.monte_carlo;
@@ -424,12 +429,12 @@ std::optional<MonteCarloSettings> ReadTolerances(const Options& options, std::st
     const std::string& text;
     ElementKind kind;
     Tolerance& tolerance;
-  } kinds[] = {
-      {"--tolerance-inductor", options.tolerance_inductor, ElementKind::kInductor, settings.inductor},
-      {"--tolerance-capacitor", options.tolerance_capacitor, ElementKind::kCapacitor,
-       settings.capacitor},
-      {"--tolerance-resistor", options.tolerance_resistor, ElementKind::kResistor,
-       settings.resistor}};
+  } kinds[] = {{"--tolerance-inductor", options.tolerance_inductor, ElementKind::kInductor,
+                settings.inductor},
+               {"--tolerance-capacitor", options.tolerance_capacitor, ElementKind::kCapacitor,
+                settings.capacitor},
+               {"--tolerance-resistor", options.tolerance_resistor, ElementKind::kResistor,
+                settings.resistor}};
   for (const auto& k : kinds) {
     std::string why;
     const std::optional<Tolerance> t = ParseTolerance(k.text, k.kind, why);
@@ -442,6 +447,8 @@ std::optional<MonteCarloSettings> ReadTolerances(const Options& options, std::st
   return settings;
 }
 
+// Reads the parts options into series; a bad name or parts file is a usage
+// error, found before anything is written.
 std::optional<PartsChoice> ReadParts(const Options& options, std::string& error) {
   PartsChoice choice;
   choice.method = options.fit;
@@ -479,7 +486,7 @@ std::optional<PartsChoice> ReadParts(const Options& options, std::string& error)
 }
 
 nlohmann::ordered_json PartsJson(const Netlist& ideal, const Netlist& circuit,
-                         const PartsChoice* choice) {
+                                 const PartsChoice* choice) {
   nlohmann::ordered_json parts = nlohmann::ordered_json::array();
   for (size_t i = 0; i < circuit.elements.size(); ++i) {
     const NetlistElement& e = circuit.elements[i];
@@ -499,18 +506,19 @@ nlohmann::ordered_json PartsJson(const Netlist& ideal, const Netlist& circuit,
 nlohmann::ordered_json ResponseJson(const DesignSummary& s) {
   const auto db = [](Complex v) { return MagnitudeDb(v); };
   nlohmann::ordered_json response = {{"at_mhz", s.frequency_hz / 1e6},
-                             {"s21_db", db(s.s21)},
-                             {"s21_deg", PhaseDegrees(s.s21)},
-                             {"s31_db", db(s.s31)},
-                             {"s31_deg", PhaseDegrees(s.s31)},
-                             {"phase_difference_deg", s.phase_difference_degrees},
-                             {"s11_db", db(s.s11)},
-                             {"s32_db", db(s.s32)}};
+                                     {"s21_db", db(s.s21)},
+                                     {"s21_deg", PhaseDegrees(s.s21)},
+                                     {"s31_db", db(s.s31)},
+                                     {"s31_deg", PhaseDegrees(s.s31)},
+                                     {"phase_difference_deg", s.phase_difference_degrees},
+                                     {"s11_db", db(s.s11)},
+                                     {"s32_db", db(s.s32)}};
   if (s.s41) response["s41_db"] = db(*s.s41);
   response["insertion_loss_db"] = s.insertion_loss_db;
   response["best_match_mhz"] = s.best_match_hz / 1e6;
-  response["band_mhz"] = s.band ? nlohmann::ordered_json::array({s.band->low_hz / 1e6, s.band->high_hz / 1e6})
-                                : nlohmann::ordered_json(nullptr);
+  response["band_mhz"] =
+      s.band ? nlohmann::ordered_json::array({s.band->low_hz / 1e6, s.band->high_hz / 1e6})
+             : nlohmann::ordered_json(nullptr);
   return response;
 }
 
@@ -552,8 +560,8 @@ int AnalyzeAndExport(const Options& options, const PartsChoice& choice,
     const SweepResponse response = AnalyzeSweep(circuit, error);
     const SweepResponse ideal_response =
         built && !options.plot.empty() ? AnalyzeSweep(ideal, error) : SweepResponse{};
-    if (response.frequencies_hz.empty() || (built && !options.plot.empty() &&
-                                            ideal_response.frequencies_hz.empty())) {
+    if (response.frequencies_hz.empty() ||
+        (built && !options.plot.empty() && ideal_response.frequencies_hz.empty())) {
       err << "rfsplitter-cli: analysis failed: " << error << '\n';
       return kExitAnalysisFailure;
     }
@@ -573,11 +581,11 @@ int AnalyzeAndExport(const Options& options, const PartsChoice& choice,
   }
   if (!options.json.empty()) {
     nlohmann::ordered_json run = {{"topology", std::string(TopologyOption(design.topology))},
-                          {"frequency_mhz", design.inputs.frequency_mhz},
-                          {"impedance_ohms", design.inputs.impedance_ohms},
-                          {"ideal",
-                           {{"parts", PartsJson(ideal, ideal, nullptr)},
-                            {"response", ResponseJson(*ideal_summary)}}}};
+                                  {"frequency_mhz", design.inputs.frequency_mhz},
+                                  {"impedance_ohms", design.inputs.impedance_ohms},
+                                  {"ideal",
+                                   {{"parts", PartsJson(ideal, ideal, nullptr)},
+                                    {"response", ResponseJson(*ideal_summary)}}}};
     if (built) {
       run["built"] = {{"fit", choice.AnyParts() ? FitName(choice.method) : "ideal"},
                       {"parts", PartsJson(ideal, circuit, &choice)},
@@ -589,7 +597,8 @@ int AnalyzeAndExport(const Options& options, const PartsChoice& choice,
       for (const auto& [name, p] : r.percentiles) percentiles[name] = {p.p5, p.p50, p.p95};
       nlohmann::ordered_json sensitivity = nlohmann::ordered_json::array();
       for (const auto& part : r.sensitivity) {
-        sensitivity.push_back({{"part", part.part}, {"yield_percent_alone", part.yield_percent_alone}});
+        sensitivity.push_back(
+            {{"part", part.part}, {"yield_percent_alone", part.yield_percent_alone}});
       }
       run["monte_carlo"] = {{"samples", r.samples},
                             {"seed", r.seed},

@@ -21,8 +21,8 @@ struct NetlistElement {
   std::string_view quantity;  // the Design quantity it stands for ("Lt")
   int node_a = 0;             // node 0 is ground
   int node_b = 0;
-  double value = 0;       // henries, farads or ohms
-  double loss_ohms = 0;   // a resistance in series with the element
+  double value = 0;      // henries, farads or ohms
+  double loss_ohms = 0;  // a resistance in series with the element
 };
 
 struct Netlist {

@@ -10,8 +10,7 @@ std::string SpiceNetlist(const Netlist& design) {
   const std::string stem = FileStem(design.topology, design.inputs.frequency_mhz);
   std::string text;
   text += "* " + DesignTitle(design.topology, design.inputs) + ": " +
-          (design.description == Netlist().description ? "the circuit"
-                                                        : design.description) +
+          (design.description == Netlist().description ? "the circuit" : design.description) +
           " of " + stem + ".i\n";
   text += "* Run with: ngspice -b " + SpiceFileName(design) + "\n";
   text += "* Writes " + result + ": per frequency, the real and imaginary parts of\n";

@@ -56,8 +56,8 @@ struct Panel {
   }
   double Y(double value) const {
     if (!std::isfinite(value)) value = value > 0 ? top_value : bottom_value;
-    const double clipped = std::clamp(value, std::min(bottom_value, top_value),
-                                      std::max(bottom_value, top_value));
+    const double clipped =
+        std::clamp(value, std::min(bottom_value, top_value), std::max(bottom_value, top_value));
     return top + (bottom - top) * (top_value - clipped) / (top_value - bottom_value);
   }
   double right() const { return kWidth - kRight; }
@@ -92,8 +92,8 @@ void DrawFrame(Svg& svg, const Panel& panel, const std::string& clip_id, double 
       const double mhz = m * decade;
       if (mhz < lo_mhz * (1 - 1e-12) || mhz > hi_mhz * (1 + 1e-12)) continue;
       const double x = panel.X(mhz * 1e6);
-      svg.text += "<line x1=\"" + Fixed(x) + "\" y1=\"" + Fixed(panel.top) + "\" x2=\"" +
-                  Fixed(x) + "\" y2=\"" + Fixed(panel.bottom) + "\"/>\n";
+      svg.text += "<line x1=\"" + Fixed(x) + "\" y1=\"" + Fixed(panel.top) + "\" x2=\"" + Fixed(x) +
+                  "\" y2=\"" + Fixed(panel.bottom) + "\"/>\n";
       if (frequency_labels && (m == 1 || m == 2 || m == 5)) {
         labels.Text(x, panel.bottom + 18, "middle", TickText(mhz));
       }
@@ -157,9 +157,9 @@ void DrawBand(Svg& svg, const Panel& panel, const std::string& clip_id,
 
 void DrawLegendEntry(Svg& svg, double x, double y, const std::string& colour,
                      const std::string& name, bool dashed) {
-  svg.Line(x, y, x + 24, y,
-           "stroke=\"" + colour + "\" stroke-width=\"2\"" +
-               (dashed ? " stroke-dasharray=\"6 4\"" : ""));
+  svg.Line(
+      x, y, x + 24, y,
+      "stroke=\"" + colour + "\" stroke-width=\"2\"" + (dashed ? " stroke-dasharray=\"6 4\"" : ""));
   svg.Text(x + 30, y + 4, "start", name);
 }
 
@@ -231,7 +231,8 @@ std::string SvgPlot(const Netlist& netlist, const PlotData& data) {
     // left axis; the amplitude imbalance |S21| - |S31| in dB on the right.
     const double nominal = PhaseDifferenceDegrees(response.s[response.s.size() / 2]) < 0 ? -90 : 90;
     const double top = kTop + kPanelHeight + kPanelGap;
-    const Panel phase{f.front(), f.back(), top, top + kSecondPanelHeight, nominal + 30, nominal - 30};
+    const Panel phase{f.front(),    f.back(),    top, top + kSecondPanelHeight,
+                      nominal + 30, nominal - 30};
     const Panel imbalance{f.front(), f.back(), top, top + kSecondPanelHeight, 3, -3};
     DrawFrame(svg, phase, "phase", 10, "Phase S31 - S21 (deg)", true);
     for (double v = 3; v >= -3; v -= 1) {

@@ -53,8 +53,7 @@ bool AtomicFile::Open(const std::filesystem::path& target) {
   }
 
   const std::filesystem::path directory = target.parent_path();
-  std::string pattern =
-      (directory / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string pattern = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
   fd_ = ::mkstemp(pattern.data());
   if (fd_ < 0) return Fail("cannot create the file", errno);
   temporary_ = pattern;

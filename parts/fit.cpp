@@ -12,8 +12,9 @@ namespace {
 std::vector<QuantityChoice> IdealQuantities(const Netlist& ideal) {
   std::vector<QuantityChoice> quantities;
   for (const NetlistElement& e : ideal.elements) {
-    const bool known = std::any_of(quantities.begin(), quantities.end(),
-                                   [&](const QuantityChoice& q) { return q.quantity == e.quantity; });
+    const bool known =
+        std::any_of(quantities.begin(), quantities.end(),
+                    [&](const QuantityChoice& q) { return q.quantity == e.quantity; });
     if (!known) quantities.push_back({e.quantity, e.kind, e.value, e.value});
   }
   return quantities;
@@ -39,7 +40,8 @@ struct CostReference {
       if (!bound.Analyze(frequencies[i], b)) return HUGE_VAL;
       double sum = 0;
       for (int to = 1; to <= b.ports(); ++to) {
-        for (int from = 1; from <= b.ports(); ++from) sum += std::norm(b(to, from) - s[i](to, from));
+        for (int from = 1; from <= b.ports(); ++from)
+          sum += std::norm(b(to, from) - s[i](to, from));
       }
       worst = std::max(worst, std::sqrt(sum));
     }
@@ -127,8 +129,9 @@ std::vector<QuantityChoice> Retuned(const Netlist& ideal, std::vector<QuantityCh
     if (q.kind != ElementKind::kCapacitor) continue;
     // Every capacitor of a quantity sits where the same kinds of arm meet,
     // so its first element tells them all.
-    const auto first = std::find_if(ideal.elements.begin(), ideal.elements.end(),
-                                    [&](const NetlistElement& e) { return e.quantity == q.quantity; });
+    const auto first =
+        std::find_if(ideal.elements.begin(), ideal.elements.end(),
+                     [&](const NetlistElement& e) { return e.quantity == q.quantity; });
     const int node = first->node_a != 0 ? first->node_a : first->node_b;
     double c = 0;
     for (const NetlistElement& arm : ideal.elements) {
@@ -178,8 +181,8 @@ BuiltCircuit FitParts(const Design& design, const PartsChoice& choice) {
   std::vector<size_t> inductor_index;
   for (size_t i = 0; i < start.size(); ++i) {
     if (start[i].kind != ElementKind::kInductor) continue;
-    inductor_candidates.push_back(Candidates(choice.inductors ? &*choice.inductors : nullptr,
-                                             start[i].ideal));
+    inductor_candidates.push_back(
+        Candidates(choice.inductors ? &*choice.inductors : nullptr, start[i].ideal));
     inductor_index.push_back(i);
   }
   // Walks every combination of the candidate lists, like an odometer.

@@ -48,9 +48,9 @@ struct QuantityChoice {
 };
 
 struct BuiltCircuit {
-  Netlist netlist;                       // the circuit to be soldered, with its losses
+  Netlist netlist;                         // the circuit to be soldered, with its losses
   std::vector<QuantityChoice> quantities;  // in the order the circuit first uses them
-  double cost = 0;                       // FitCost against the ideal circuit
+  double cost = 0;                         // FitCost against the ideal circuit
 };
 
 // The ideal circuit with every element of a quantity at `values`' value and

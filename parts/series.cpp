@@ -15,17 +15,17 @@ namespace {
 constexpr int kE24[] = {10, 11, 12, 13, 15, 16, 18, 20, 22, 24, 27, 30,
                         33, 36, 39, 43, 47, 51, 56, 62, 68, 75, 82, 91};
 constexpr int kE192[] = {
-    100, 101, 102, 104, 105, 106, 107, 109, 110, 111, 113, 114, 115, 117, 118, 120, 121, 123, 124,
-    126, 127, 129, 130, 132, 133, 135, 137, 138, 140, 142, 143, 145, 147, 149, 150, 152, 154, 156,
-    158, 160, 162, 164, 165, 167, 169, 172, 174, 176, 178, 180, 182, 184, 187, 189, 191, 193, 196,
-    198, 200, 203, 205, 208, 210, 213, 215, 218, 221, 223, 226, 229, 232, 234, 237, 240, 243, 246,
-    249, 252, 255, 258, 261, 264, 267, 271, 274, 277, 280, 284, 287, 291, 294, 298, 301, 305, 309,
-    312, 316, 320, 324, 328, 332, 336, 340, 344, 348, 352, 357, 361, 365, 370, 374, 379, 383, 388,
-    392, 397, 402, 407, 412, 417, 422, 427, 432, 437, 442, 448, 453, 459, 464, 470, 475, 481, 487,
-    493, 499, 505, 511, 517, 523, 530, 536, 542, 549, 556, 562, 569, 576, 583, 590, 597, 604, 612,
-    619, 626, 634, 642, 649, 657, 665, 673, 681, 690, 698, 706, 715, 723, 732, 741, 750, 759, 768,
-    777, 787, 796, 806, 816, 825, 835, 845, 856, 866, 876, 887, 898, 909, 920, 931, 942, 953, 965,
-    976, 988};
+    100, 101, 102, 104, 105, 106, 107, 109, 110, 111, 113, 114, 115, 117, 118, 120, 121, 123,
+    124, 126, 127, 129, 130, 132, 133, 135, 137, 138, 140, 142, 143, 145, 147, 149, 150, 152,
+    154, 156, 158, 160, 162, 164, 165, 167, 169, 172, 174, 176, 178, 180, 182, 184, 187, 189,
+    191, 193, 196, 198, 200, 203, 205, 208, 210, 213, 215, 218, 221, 223, 226, 229, 232, 234,
+    237, 240, 243, 246, 249, 252, 255, 258, 261, 264, 267, 271, 274, 277, 280, 284, 287, 291,
+    294, 298, 301, 305, 309, 312, 316, 320, 324, 328, 332, 336, 340, 344, 348, 352, 357, 361,
+    365, 370, 374, 379, 383, 388, 392, 397, 402, 407, 412, 417, 422, 427, 432, 437, 442, 448,
+    453, 459, 464, 470, 475, 481, 487, 493, 499, 505, 511, 517, 523, 530, 536, 542, 549, 556,
+    562, 569, 576, 583, 590, 597, 604, 612, 619, 626, 634, 642, 649, 657, 665, 673, 681, 690,
+    698, 706, 715, 723, 732, 741, 750, 759, 768, 777, 787, 796, 806, 816, 825, 835, 845, 856,
+    866, 876, 887, 898, 909, 920, 931, 942, 953, 965, 976, 988};
 
 // digits x 10^exponent, rounded once: a power of ten up to 10^22 is exact.
 double Scaled(int digits, int exponent) {
@@ -44,9 +44,9 @@ struct Unit {
   std::string_view text;
   ElementKind kind;
 };
-constexpr Unit kUnits[] = {{"H", ElementKind::kInductor},  {"F", ElementKind::kCapacitor},
-                           {"ohms", ElementKind::kResistor}, {"ohm", ElementKind::kResistor},
-                           {"Ohms", ElementKind::kResistor}, {"Ohm", ElementKind::kResistor},
+constexpr Unit kUnits[] = {{"H", ElementKind::kInductor},       {"F", ElementKind::kCapacitor},
+                           {"ohms", ElementKind::kResistor},    {"ohm", ElementKind::kResistor},
+                           {"Ohms", ElementKind::kResistor},    {"Ohm", ElementKind::kResistor},
                            {"\xce\xa9", ElementKind::kResistor}};
 
 std::string_view Trim(std::string_view text) {
@@ -69,7 +69,8 @@ std::optional<PartsFileEntry> ReadValue(std::string_view text, std::string& erro
   std::string_view rest = Trim(std::string_view(end, size_t(text.data() + text.size() - end)));
   PartsFileEntry entry;
   for (const Unit& unit : kUnits) {
-    if (rest.size() >= unit.text.size() && rest.substr(rest.size() - unit.text.size()) == unit.text) {
+    if (rest.size() >= unit.text.size() &&
+        rest.substr(rest.size() - unit.text.size()) == unit.text) {
       // "m" before "F" is milli; a lone "m" or "M" is a prefix, never a unit.
       entry.kind = unit.kind;
       rest = Trim(rest.substr(0, rest.size() - unit.text.size()));
@@ -86,7 +87,8 @@ std::optional<PartsFileEntry> ReadValue(std::string_view text, std::string& erro
     }
     exponent = prefix->exponent;
   }
-  entry.value = exponent >= 0 ? number * std::pow(10.0, exponent) : number / std::pow(10.0, -exponent);
+  entry.value =
+      exponent >= 0 ? number * std::pow(10.0, exponent) : number / std::pow(10.0, -exponent);
   if (!(entry.value > 0) || !std::isfinite(entry.value)) {
     error = "a value must be a positive number";
     return std::nullopt;
@@ -105,9 +107,9 @@ std::optional<PartSeries> PartSeries::Standard(std::string_view name) {
     size_t size;
     size_t stride;
     int digit_count;
-  } series[] = {{"E6", kE24, std::size(kE24), 4, 2},     {"E12", kE24, std::size(kE24), 2, 2},
-                {"E24", kE24, std::size(kE24), 1, 2},    {"E48", kE192, std::size(kE192), 4, 3},
-                {"E96", kE192, std::size(kE192), 2, 3},  {"E192", kE192, std::size(kE192), 1, 3}};
+  } series[] = {{"E6", kE24, std::size(kE24), 4, 2},    {"E12", kE24, std::size(kE24), 2, 2},
+                {"E24", kE24, std::size(kE24), 1, 2},   {"E48", kE192, std::size(kE192), 4, 3},
+                {"E96", kE192, std::size(kE192), 2, 3}, {"E192", kE192, std::size(kE192), 1, 3}};
   for (const auto& s : series) {
     if (upper != s.name) continue;
     PartSeries result;
@@ -171,7 +173,8 @@ std::vector<PartSeries> ReadPartsFile(std::string_view text, const std::string& 
     const size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
+    if (const size_t hash = line.find('#'); hash != std::string_view::npos)
+      line = line.substr(0, hash);
     line = Trim(line);
     if (line.empty()) continue;
     std::string why;
@@ -189,8 +192,8 @@ std::vector<PartSeries> ReadPartsFile(std::string_view text, const std::string& 
       }
     }
     if (!used) {
-      error = where + "\"" + std::string(line) + "\" is a " +
-              std::string(KindName(*entry->kind)) + " value";
+      error = where + "\"" + std::string(line) + "\" is a " + std::string(KindName(*entry->kind)) +
+              " value";
       return {};
     }
   }
@@ -233,7 +236,7 @@ std::string ValueWithUnit(double value, ElementKind kind) {
   constexpr struct {
     double scale;
     const char* prefix;
-  } kScales[] = {{1e9, "G"}, {1e6, "M"}, {1e3, "k"}, {1, ""},     {1e-3, "m"},
+  } kScales[] = {{1e9, "G"},  {1e6, "M"},  {1e3, "k"},   {1, ""},     {1e-3, "m"},
                  {1e-6, "u"}, {1e-9, "n"}, {1e-12, "p"}, {1e-15, "f"}};
   // The largest prefix that leaves at least 1 once rounded to six digits.
   for (const auto& s : kScales) {

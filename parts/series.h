@@ -42,9 +42,9 @@ class PartSeries {
   std::string name_;
   bool every_decade_ = false;
   std::vector<double> mantissas_;  // every decade: the values in [1, 10)
-  std::vector<int> digits_;        // every decade: the mantissas as whole numbers (10..91, 100..988)
+  std::vector<int> digits_;  // every decade: the mantissas as whole numbers (10..91, 100..988)
   int digit_count_ = 2;
-  std::vector<double> values_;     // a list: the values, ascending
+  std::vector<double> values_;  // a list: the values, ascending
 };
 
 // One value of a parts file.
@@ -64,8 +64,8 @@ std::vector<PartSeries> ReadPartsFile(std::string_view text, const std::string& 
 // "18 nH", "8.2 pF", "100 ohm": a value with SI prefix and unit, to six
 // significant digits.
 std::string ValueWithUnit(double value, ElementKind kind);
-std::string_view UnitOf(ElementKind kind);       // "H", "F", "ohm"
-std::string_view KindName(ElementKind kind);     // "inductor", "capacitor", "resistor"
+std::string_view UnitOf(ElementKind kind);    // "H", "F", "ohm"
+std::string_view KindName(ElementKind kind);  // "inductor", "capacitor", "resistor"
 
 }  // namespace rfsplitter
 

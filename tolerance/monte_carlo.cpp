@@ -57,8 +57,8 @@ double ImbalanceDb(const SMatrix& s) {
 }
 
 constexpr int kMetrics = 6;  // s11, s32, s41, imbalance, phase error, insertion loss
-constexpr const char* kMetricNames[kMetrics] = {"s11_db",       "s32_db",          "s41_db",
-                                                "imbalance_db", "phase_error_deg", "insertion_loss_db"};
+constexpr const char* kMetricNames[kMetrics] = {
+    "s11_db", "s32_db", "s41_db", "imbalance_db", "phase_error_deg", "insertion_loss_db"};
 constexpr int kSpreadMetrics = 5;  // s21, s31, s32, s11, phase difference
 
 // One Monte Carlo pass over `samples` boards.
@@ -240,7 +240,8 @@ std::optional<Tolerance> ParseTolerance(std::string_view text, ElementKind kind,
     double scale;
   } prefixes[] = {{"f", 1e-15}, {"p", 1e-12}, {"n", 1e-9}, {"u", 1e-6}};
   for (const auto& p : prefixes) {
-    if (rest == p.text || rest == std::string(p.text) + unit) return Tolerance{number * p.scale, false};
+    if (rest == p.text || rest == std::string(p.text) + unit)
+      return Tolerance{number * p.scale, false};
   }
   error = "is not a tolerance (5%, or for inductors and capacitors 0.1p, 0.2n)";
   return std::nullopt;
@@ -294,8 +295,8 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
     std::vector<double> values(size_t(settings.samples));
     for (size_t b = 0; b < values.size(); ++b) values[b] = metrics[b * kMetrics + size_t(m)];
     result.percentiles.emplace_back(
-        kMetricNames[m], Percentiles{Quantile(values, 0.05), Quantile(values, 0.5),
-                                     Quantile(values, 0.95)});
+        kMetricNames[m],
+        Percentiles{Quantile(values, 0.05), Quantile(values, 0.5), Quantile(values, 0.95)});
   }
 
   // Each part alone: the others sit at their nominal values.
@@ -308,10 +309,9 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
     result.sensitivity.push_back(
         {std::string(nominal.elements[i].name), 100.0 * passed / alone_samples});
   }
-  std::stable_sort(result.sensitivity.begin(), result.sensitivity.end(),
-                   [](const auto& a, const auto& b) {
-                     return a.yield_percent_alone < b.yield_percent_alone;
-                   });
+  std::stable_sort(
+      result.sensitivity.begin(), result.sensitivity.end(),
+      [](const auto& a, const auto& b) { return a.yield_percent_alone < b.yield_percent_alone; });
 
   // The most harmful part that has a tolerance, one grade tighter.
   for (const auto& part : result.sensitivity) {
@@ -336,11 +336,14 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
                                                 &s.phase_difference_deg};
     for (int m = 0; m < kSpreadMetrics; ++m) {
       for (int p = 0; p < kSweepPoints; ++p) {
-        float* first = spread.data() + (size_t(m) * kSweepPoints + size_t(p)) * size_t(spread_samples);
+        float* first =
+            spread.data() + (size_t(m) * kSweepPoints + size_t(p)) * size_t(spread_samples);
         // In place: the buffer is not needed afterwards.
-        float* last = std::remove_if(first, first + spread_samples, [](float v) { return std::isnan(v); });
+        float* last =
+            std::remove_if(first, first + spread_samples, [](float v) { return std::isnan(v); });
         const size_t n = size_t(last - first);
-        for (const auto& [q, band] : {std::pair{0.05, &bands[m]->low}, std::pair{0.95, &bands[m]->high}}) {
+        for (const auto& [q, band] :
+             {std::pair{0.05, &bands[m]->low}, std::pair{0.95, &bands[m]->high}}) {
           if (n == 0) {
             band->push_back(NAN);
             continue;
@@ -361,15 +364,16 @@ std::string MonteCarloText(const Netlist& nominal, const MonteCarloSettings& set
   const auto percent = [](double v) { return FixedText(v, 2) + " %"; };
   std::string text = "Monte Carlo: " + std::to_string(r.samples) + " boards, seed " +
                      std::to_string(r.seed) + ", " + std::string(DistributionName(r.distribution)) +
-                     "; tolerances L +-" + ToleranceText(settings.inductor, ElementKind::kInductor) +
-                     ", C +-" + ToleranceText(settings.capacitor, ElementKind::kCapacitor) +
-                     ", R +-" + ToleranceText(settings.resistor, ElementKind::kResistor) + "\n";
+                     "; tolerances L +-" +
+                     ToleranceText(settings.inductor, ElementKind::kInductor) + ", C +-" +
+                     ToleranceText(settings.capacitor, ElementKind::kCapacitor) + ", R +-" +
+                     ToleranceText(settings.resistor, ElementKind::kResistor) + "\n";
   const YieldLimits& l = settings.limits;
-  text += "  Pass: |S11| <= " + GeneralText(l.match_db, 6) + " dB, isolation <= " +
-          GeneralText(l.isolation_db, 6) + " dB, imbalance <= " + GeneralText(l.imbalance_db, 6) +
-          " dB, phase within " + GeneralText(l.phase_deg, 6) + " deg of " +
-          (nominal.ports == 4 ? "90" : "0") + ", at " + NumberText(nominal.inputs.frequency_mhz) +
-          " MHz";
+  text += "  Pass: |S11| <= " + GeneralText(l.match_db, 6) +
+          " dB, isolation <= " + GeneralText(l.isolation_db, 6) +
+          " dB, imbalance <= " + GeneralText(l.imbalance_db, 6) + " dB, phase within " +
+          GeneralText(l.phase_deg, 6) + " deg of " + (nominal.ports == 4 ? "90" : "0") + ", at " +
+          NumberText(nominal.inputs.frequency_mhz) + " MHz";
   if (l.band_percent > 0) text += " and across a " + GeneralText(l.band_percent, 6) + " % band";
   text += "\n";
   text += "  Yield " + percent(r.yield_percent) + " (" + std::to_string(r.passed) + " of " +

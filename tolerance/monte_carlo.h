@@ -1,5 +1,5 @@
 // Tolerances and yield: how many boards built from these parts meet the
-// specification, and which part's tolerance matters most.
+// target, and which part's tolerance matters most.
 //
 // Each board draws every physical part independently around its nominal
 // value (the splitter's L1 and L2 are two parts), uniformly within +-T or
@@ -27,8 +27,8 @@
 namespace rfsplitter {
 
 struct Tolerance {
-  double value = 0;       // a fraction of the part's value, or an absolute amount
-  bool relative = true;   // "5%" is relative 0.05; "0.1p" absolute 1e-13
+  double value = 0;      // a fraction of the part's value, or an absolute amount
+  bool relative = true;  // "5%" is relative 0.05; "0.1p" absolute 1e-13
   double For(double nominal) const { return relative ? value * nominal : value; }
   bool operator==(const Tolerance&) const = default;
 };

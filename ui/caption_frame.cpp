@@ -30,8 +30,8 @@ void CaptionFrame::paintEvent(QPaintEvent*) {
                       fontMetrics().horizontalAdvance(title()) + 2 * kCaptionPadding,
                       fontMetrics().height());
   painter.fillRect(caption, palette().color(backgroundRole()));
-  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                 QPalette::WindowText));
+  painter.setPen(
+      palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
   painter.drawText(caption, Qt::AlignCenter, title());
 }
 

@@ -11,8 +11,8 @@
 #include "engine/version.h"
 #include "simfile/simulation_file.h"
 #include "ui/message_boxes.h"
-#include "ui_main_window.h"
 #include "ui/web_links.h"
+#include "ui_main_window.h"
 
 namespace rfsplitter {
 namespace {

@@ -18,7 +18,8 @@ MessageHandler& Handler() {
 void ShowMessage(QWidget* parent, MessageKind kind, const QString& text) {
   if (Handler()) return Handler()(parent, kind, text);
   QMessageBox box(kind == MessageKind::kWarning ? QMessageBox::Warning : QMessageBox::Critical,
-                  QString::fromUtf8(kApplicationName.data(), qsizetype(kApplicationName.size())), text, QMessageBox::Ok, parent);
+                  QString::fromUtf8(kApplicationName.data(), qsizetype(kApplicationName.size())),
+                  text, QMessageBox::Ok, parent);
   box.exec();
 }
 

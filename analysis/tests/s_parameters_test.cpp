@@ -176,8 +176,7 @@ std::optional<SMatrix> ReferenceAnalysis(const Netlist& netlist, double f) {
   SMatrix s(netlist.ports);
   for (size_t to = 0; to < ports; ++to) {
     for (size_t from = 0; from < ports; ++from) {
-      s(int(to + 1), int(from + 1)) =
-          2.0 * y[to][n + from] / y[to][to] - (to == from ? 1.0 : 0.0);
+      s(int(to + 1), int(from + 1)) = 2.0 * y[to][n + from] / y[to][to] - (to == from ? 1.0 : 0.0);
     }
   }
   return s;

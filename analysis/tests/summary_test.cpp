@@ -48,7 +48,9 @@ TEST(SummaryText, ReportsEveryQuantity) {
     EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
   }
   const Design splitter = ComputeDesign(Topology::kNarrowSplitter, {12.1f, 50});
-  EXPECT_EQ(SummaryText(IdealNetlist(splitter), *Summarize(IdealNetlist(splitter), error)).find("S41"), std::string::npos);
+  EXPECT_EQ(
+      SummaryText(IdealNetlist(splitter), *Summarize(IdealNetlist(splitter), error)).find("S41"),
+      std::string::npos);
 }
 
 }  // namespace

@@ -64,8 +64,8 @@ const std::vector<std::string> kTargets = {"WideQuad12.1.i", "WideQuad12.1.s4p",
                                            "plot.svg"};
 
 std::vector<std::string> AllExports(const char* impedance) {
-  return {"--topology", "wide-quad", "--impedance", impedance, "--analyze",
-          "--touchstone", "--spice", "--plot", "plot.svg"};
+  return {"--topology",   "wide-quad", "--impedance", impedance, "--analyze",
+          "--touchstone", "--spice",   "--plot",      "plot.svg"};
 }
 
 std::map<std::string, std::string> Outputs(const fs::path& directory) {

@@ -5,12 +5,11 @@
 #include <clocale>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "engine/tests/scratch_directory.h"
 #include "engine/version.h"
-
-#include <nlohmann/json.hpp>
 
 namespace rfsplitter {
 namespace {
@@ -70,8 +69,7 @@ TEST_F(CliTest, WarningsAndSilentRepairsGoToStandardError) {
 TEST_F(CliTest, UnwritableDirectoryExitsOneWithTheReason) {
   EXPECT_EQ(Run({"--topology", "wide-quad", "--directory", (dir_ / "missing").string()}),
             kExitFileFailure);
-  EXPECT_NE(err_.str().find("could not write \"" +
-                            (dir_ / "missing" / "WideQuad12.1.i").string() +
+  EXPECT_NE(err_.str().find("could not write \"" + (dir_ / "missing" / "WideQuad12.1.i").string() +
                             "\": cannot create the file: No such file or directory"),
             std::string::npos);
 }
@@ -109,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"MissingValue", {"--topology"}, "--topology: 1 required"},
         UsageCase{"UnknownOption", {"--topology", "wide-quad", "--fast"}, "not expected: --fast"},
         UsageCase{"PlotWithoutFile", {"--topology", "wide-quad", "--plot"}, "--plot: 1 required"},
-        UsageCase{"PlotWithEmptyFile", {"--topology", "wide-quad", "--plot="}, "--plot: 1 required"},
+        UsageCase{
+            "PlotWithEmptyFile", {"--topology", "wide-quad", "--plot="}, "--plot: 1 required"},
         UsageCase{"EmptyDirectory",
                   {"--topology", "wide-quad", "--directory", ""},
                   "--directory: needs a non-empty value"},
@@ -128,9 +127,11 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"PlotOverTheSimulationFile",
                   {"--topology", "wide-quad", "--plot", "WideQuad12.1.i"},
                   "--plot \"WideQuad12.1.i\" is the same file as the simulation file"},
-        UsageCase{"UnknownSeries", {"--topology", "wide-quad", "--parts", "E7"},
+        UsageCase{"UnknownSeries",
+                  {"--topology", "wide-quad", "--parts", "E7"},
                   "\"E7\" is neither a standard series (E6 to E192) nor a readable file"},
-        UsageCase{"UnknownFit", {"--topology", "wide-quad", "--parts", "E12", "--fit", "closest"},
+        UsageCase{"UnknownFit",
+                  {"--topology", "wide-quad", "--parts", "E12", "--fit", "closest"},
                   "--fit: Check closest value in"},
         UsageCase{"NegativeQ", {"--topology", "wide-quad", "--q-inductor", "-5"}, "--q-inductor"},
         UsageCase{"ZeroQ", {"--topology", "wide-quad", "--q-capacitor", "0"}, "--q-capacitor"},
@@ -154,7 +155,9 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--topology", "wide-quad", "--frequency", "abc", "--spice", "--plot",
                    "./WideQuad12.1.cir"},
                   "is the same file as the ngspice netlist"}),
-    [](const testing::TestParamInfo<UsageCase>& param_info) { return std::string(param_info.param.name); });
+    [](const testing::TestParamInfo<UsageCase>& param_info) {
+      return std::string(param_info.param.name);
+    });
 
 TEST_F(CliTest, AnalyzeAndExportsComeAfterTheNormalRun) {
   const std::string plot = (dir_ / "chart.svg").string();
@@ -205,8 +208,7 @@ TEST_F(CliTest, ABadPartsFileStopsTheRunBeforeAnythingIsWritten) {
   EXPECT_EQ(Run({"--topology", "wide-quad", "--inductors", parts.string(), "--directory",
                  out.string(), "--bom", (out / "b.csv").string()}),
             kExitUsage);
-  EXPECT_NE(err_.str().find("coils.txt line 3: \"27 nF\" is a capacitor value"),
-            std::string::npos)
+  EXPECT_NE(err_.str().find("coils.txt line 3: \"27 nF\" is a capacitor value"), std::string::npos)
       << err_.str();
   EXPECT_TRUE(fs::is_empty(out));
   EXPECT_EQ(out_.str(), "");
@@ -252,9 +254,9 @@ TEST_F(CliTest, JsonCarriesEveryKey) {
         EXPECT_TRUE(part.contains(key)) << circuit << " " << key;
       }
     }
-    for (const char* key : {"at_mhz", "s21_db", "s21_deg", "s31_db", "s31_deg",
-                            "phase_difference_deg", "s11_db", "s32_db", "s41_db",
-                            "insertion_loss_db", "best_match_mhz", "band_mhz"}) {
+    for (const char* key :
+         {"at_mhz", "s21_db", "s21_deg", "s31_db", "s31_deg", "phase_difference_deg", "s11_db",
+          "s32_db", "s41_db", "insertion_loss_db", "best_match_mhz", "band_mhz"}) {
       EXPECT_TRUE(c["response"].contains(key)) << circuit << " " << key;
     }
   }
@@ -265,10 +267,30 @@ TEST_F(CliTest, JsonCarriesEveryKey) {
 
 TEST_F(CliTest, MonteCarloInTheTableAndTheJson) {
   const fs::path json = dir_ / "run.json";
-  ASSERT_EQ(Run({"--topology", "narrow-quad", "--frequency", "433.92", "--inductors", "E12",
-                 "--capacitors", "E24", "--tolerance-inductor", "5%", "--tolerance-capacitor",
-                 "0.25p", "--q-inductor", "40", "--monte-carlo", "500", "--seed", "3",
-                 "--distribution", "normal", "--analyze", "--json", json.string(), "--directory",
+  ASSERT_EQ(Run({"--topology",
+                 "narrow-quad",
+                 "--frequency",
+                 "433.92",
+                 "--inductors",
+                 "E12",
+                 "--capacitors",
+                 "E24",
+                 "--tolerance-inductor",
+                 "5%",
+                 "--tolerance-capacitor",
+                 "0.25p",
+                 "--q-inductor",
+                 "40",
+                 "--monte-carlo",
+                 "500",
+                 "--seed",
+                 "3",
+                 "--distribution",
+                 "normal",
+                 "--analyze",
+                 "--json",
+                 json.string(),
+                 "--directory",
                  dir_.string()}),
             kExitOk)
       << err_.str();
@@ -285,8 +307,8 @@ TEST_F(CliTest, MonteCarloInTheTableAndTheJson) {
   const double yield = mc["yield_percent"];
   EXPECT_LE(mc["yield_ci95"][0].get<double>(), yield);
   EXPECT_GE(mc["yield_ci95"][1].get<double>(), yield);
-  for (const char* key : {"s11_db", "s32_db", "s41_db", "imbalance_db", "phase_error_deg",
-                          "insertion_loss_db"}) {
+  for (const char* key :
+       {"s11_db", "s32_db", "s41_db", "imbalance_db", "phase_error_deg", "insertion_loss_db"}) {
     ASSERT_EQ(mc["percentiles"][key].size(), 3u) << key;
   }
   ASSERT_EQ(mc["sensitivity"].size(), 8u);
@@ -297,9 +319,9 @@ TEST_F(CliTest, MonteCarloInTheTableAndTheJson) {
 
 TEST_F(CliTest, JsonHasNoBuiltCircuitWithoutPartsOrLosses) {
   const fs::path json = dir_ / "run.json";
-  ASSERT_EQ(Run({"--topology", "narrow-splitter", "--json", json.string(), "--directory",
-                 dir_.string()}),
-            kExitOk);
+  ASSERT_EQ(
+      Run({"--topology", "narrow-splitter", "--json", json.string(), "--directory", dir_.string()}),
+      kExitOk);
   std::ifstream file(json);
   const nlohmann::json run = nlohmann::json::parse(file);
   EXPECT_FALSE(run.contains("built"));

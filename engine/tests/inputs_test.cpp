@@ -53,7 +53,9 @@ INSTANTIATE_TEST_SUITE_P(
                   false, 0},
         ParseCase{"ArabicIndicDigits", "\xD9\xA1\xD9\xA2", false, 0},
         ParseCase{"FullwidthDigit", "\xEF\xBC\x95", false, 0}),
-    [](const testing::TestParamInfo<ParseCase>& param_info) { return std::string(param_info.param.name); });
+    [](const testing::TestParamInfo<ParseCase>& param_info) {
+      return std::string(param_info.param.name);
+    });
 
 TEST(ParseNumber, MarksValuesBeyondSinglePrecision) {
   EXPECT_FALSE(ParseNumber("1e39")->representable);

@@ -35,7 +35,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"CutKeepsPoint", 9.30219269659608e-07, "930.", "n"},
         Case{"Femtofarads", 4.5e-15, "0.00", "p"}, Case{"ZeroIsPico", 0, "0", "p"},
         Case{"NegativeIsPico", -1e-12, "-1", "p"}),
-    [](const testing::TestParamInfo<Case>& param_info) { return std::string(param_info.param.name); });
+    [](const testing::TestParamInfo<Case>& param_info) {
+      return std::string(param_info.param.name);
+    });
 
 TEST(ComponentLine, HasLabelBlanksPrefixAndCrLf) {
   EXPECT_EQ(ComponentLine("L1", 9.30219269659608e-07), "L1 =  930. n  \r\n");

@@ -49,7 +49,9 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"SingleLowerBound", Number::Single(0.001f), "0.001"},
         Case{"SingleBelowPlainRange", Number::Single(0.00001f), "1E-05"},
         Case{"SingleLargestAccepted", Number::Single(50000.001f), "50000"}),
-    [](const testing::TestParamInfo<Case>& param_info) { return std::string(param_info.param.name); });
+    [](const testing::TestParamInfo<Case>& param_info) {
+      return std::string(param_info.param.name);
+    });
 
 TEST(NumberText, UsesTheGivenDecimalSeparator) {
   EXPECT_EQ(NumberText(12.1f, ','), "12,1");

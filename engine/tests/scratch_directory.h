@@ -4,11 +4,15 @@
 #define RFSPLITTER_ENGINE_TESTS_SCRATCH_DIRECTORY_H_
 
 #include <stdlib.h>
+#include <sys/resource.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace rfsplitter {
 
@@ -28,8 +32,42 @@ class ScratchDirectory {
 
   const std::filesystem::path& path() const { return path_; }
 
+  // The names in the directory, sorted.
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
  private:
   std::filesystem::path path_;
+};
+
+// A device that fills up after `bytes`, made with the file-size limit: a
+// write past it fails with EFBIG ("File too large") instead of the signal.
+// The old limit comes back when the object goes.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &old_limit_);
+    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old_limit_;
+    small.rlim_cur = bytes;
+    if (setrlimit(RLIMIT_FSIZE, &small) != 0) throw std::runtime_error("setrlimit failed");
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_limit_);
+    std::signal(SIGXFSZ, old_handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit old_limit_{};
+  void (*old_handler_)(int) = nullptr;
 };
 
 }  // namespace rfsplitter

@@ -89,12 +89,14 @@ TEST(SpiceNetlist, PutsEachLossInSeriesOnANodeOfItsOwn) {
 }
 
 TEST(SpiceNetlist, HasTheDeviceAndPortSourcesButNotTheTermination) {
-  const std::string netlist = SpiceNetlist(IdealNetlist(ComputeDesign(Topology::kNarrowQuad, {12.1f, 50})));
+  const std::string netlist =
+      SpiceNetlist(IdealNetlist(ComputeDesign(Topology::kNarrowQuad, {12.1f, 50})));
   EXPECT_NE(netlist.find("\nL1 4 3 4.65109634829804E-07\n"), std::string::npos);
   EXPECT_NE(netlist.find("\nC4 2 0 6.3515371732358E-10\n"), std::string::npos);
   EXPECT_NE(netlist.find("\nV4 4 0 dc 0 ac 1 portnum 4 z0 50\n"), std::string::npos);
   EXPECT_EQ(netlist.find("\nR1 "), std::string::npos);
-  const std::string splitter = SpiceNetlist(IdealNetlist(ComputeDesign(Topology::kNarrowSplitter, {12.1f, 50})));
+  const std::string splitter =
+      SpiceNetlist(IdealNetlist(ComputeDesign(Topology::kNarrowSplitter, {12.1f, 50})));
   EXPECT_NE(splitter.find("\nR1 2 3 100\n"), std::string::npos);
   EXPECT_EQ(splitter.find("portnum 4"), std::string::npos);
 }

@@ -100,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(, TouchstoneTest, testing::ValuesIn(kAllTopologies),
 TEST(TouchstoneFileName, FollowsThePortCount) {
   EXPECT_EQ(TouchstoneFileName(IdealNetlist(ComputeDesign(Topology::kNarrowSplitter, {12.1f, 50}))),
             "NarrowSplitter12.1.s3p");
-  EXPECT_EQ(TouchstoneFileName(IdealNetlist(ComputeDesign(Topology::kWideQuad, {100, 50}))), "WideQuad100.s4p");
+  EXPECT_EQ(TouchstoneFileName(IdealNetlist(ComputeDesign(Topology::kWideQuad, {100, 50}))),
+            "WideQuad100.s4p");
 }
 
 }  // namespace

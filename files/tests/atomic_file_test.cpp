@@ -1,10 +1,8 @@
 #include "files/atomic_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -32,14 +30,7 @@ unsigned ModeOf(const fs::path& path) {
 
 class AtomicFileTest : public testing::Test {
  protected:
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> Entries() const { return scratch_.Entries(); }
 
   ScratchDirectory scratch_;
   const fs::path& dir_ = scratch_.path();
@@ -100,8 +91,9 @@ TEST_F(AtomicFileTest, MissingDirectoryGivesTheSystemsReason) {
 TEST_F(AtomicFileTest, UnwritableDirectoryGivesTheSystemsReason) {
   // Root ignores directory permissions, so a directory that cannot take a
   // file at all stands in: /proc's own.
-  EXPECT_EQ(WriteFileAtomically("/proc/rfsplitter-test.svg", "new").rfind("cannot create the file: ", 0),
-            0u);
+  EXPECT_EQ(
+      WriteFileAtomically("/proc/rfsplitter-test.svg", "new").rfind("cannot create the file: ", 0),
+      0u);
 }
 
 // The temporary is hidden, in the target's directory, and gone after a
@@ -129,15 +121,11 @@ TEST_F(AtomicFileTest, TheTemporaryIsHiddenBesideTheTarget) {
 // A device that fills up mid-write, made with the file-size limit.
 TEST_F(AtomicFileTest, FullDeviceKeepsTheEarlierFile) {
   Plant(target_, "old and complete");
-  rlimit old_limit{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old_limit;
-  small.rlim_cur = 100;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const std::string failure = WriteFileAtomically(target_, std::string(1000, 'x'));
-  setrlimit(RLIMIT_FSIZE, &old_limit);
-  std::signal(SIGXFSZ, old_handler);
+  std::string failure;
+  {
+    const FileSizeLimit full_after(100);
+    failure = WriteFileAtomically(target_, std::string(1000, 'x'));
+  }
 
   EXPECT_EQ(failure, "cannot write the file: File too large");
   EXPECT_EQ(Read(target_), "old and complete");

@@ -30,9 +30,9 @@ struct Case {
 std::vector<Case> Spread() {
   std::vector<Case> cases;
   for (const Topology t : kAllTopologies) {
-    for (const DesignInputs in : {DesignInputs{12.1f, 50}, DesignInputs{433.92f, 50},
-                                  DesignInputs{2400, 75}, DesignInputs{0.137f, 300},
-                                  DesignInputs{915, 12.5f}}) {
+    for (const DesignInputs in :
+         {DesignInputs{12.1f, 50}, DesignInputs{433.92f, 50}, DesignInputs{2400, 75},
+          DesignInputs{0.137f, 300}, DesignInputs{915, 12.5f}}) {
       cases.push_back({t, in});
     }
   }
@@ -156,9 +156,8 @@ TEST(Losses, CostWhatTheArmsCountSays) {
   const struct {
     Topology topology;
     double loss_db;
-  } cases[] = {{Topology::kNarrowSplitter, 0.2},
-               {Topology::kNarrowQuad, 0.45},
-               {Topology::kWideQuad, 0.6}};
+  } cases[] = {
+      {Topology::kNarrowSplitter, 0.2}, {Topology::kNarrowQuad, 0.45}, {Topology::kWideQuad, 0.6}};
   for (const auto& c : cases) {
     PartsChoice choice;
     choice.q_inductor = 50;

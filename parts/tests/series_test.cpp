@@ -84,9 +84,9 @@ TEST(PartsList, SnapsWithinItsRangeAndStopsAtItsEnds) {
 TEST(PartsFile, ReadsValuesWithAndWithoutPrefixAndUnit) {
   const ElementKind inductor[] = {ElementKind::kInductor};
   std::string error;
-  const std::vector<PartSeries> series = ReadPartsFile(
-      "# a vendor's range\n18n\n  22 nH  \r\n1.2u\n\n3.3e-8 # a comment\n0.1 uH\n", "coils.txt",
-      inductor, error);
+  const std::vector<PartSeries> series =
+      ReadPartsFile("# a vendor's range\n18n\n  22 nH  \r\n1.2u\n\n3.3e-8 # a comment\n0.1 uH\n",
+                    "coils.txt", inductor, error);
   ASSERT_EQ(series.size(), 1u) << error;
   EXPECT_DOUBLE_EQ(series[0].Nearest(17e-9), 18e-9);
   EXPECT_DOUBLE_EQ(series[0].Nearest(21e-9), 22e-9);
@@ -98,7 +98,8 @@ TEST(PartsFile, ReadsValuesWithAndWithoutPrefixAndUnit) {
   // number serves them all.
   const ElementKind all[] = {ElementKind::kInductor, ElementKind::kCapacitor,
                              ElementKind::kResistor};
-  const std::vector<PartSeries> each = ReadPartsFile("18 nH\n8.2 pF\n100 ohm\n", "all.txt", all, error);
+  const std::vector<PartSeries> each =
+      ReadPartsFile("18 nH\n8.2 pF\n100 ohm\n", "all.txt", all, error);
   ASSERT_EQ(each.size(), 3u) << error;
   EXPECT_DOUBLE_EQ(each[0].Nearest(1), 18e-9);
   EXPECT_DOUBLE_EQ(each[1].Nearest(1), 8.2e-12);

@@ -1,10 +1,8 @@
 #include "simfile/simulation_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -50,14 +48,7 @@ class FileTest : public testing::Test {
     SimulationFileWriter writer(dir_.string());
     RunDesign(window, writer);
   }
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> Entries() const { return scratch_.Entries(); }
 
   ScratchDirectory scratch_;
   const fs::path& dir_ = scratch_.path();
@@ -174,15 +165,10 @@ TEST_F(FileTest, FullDeviceKeepsTheEarlierFileAndTheNextRunWorks) {
 
   window.impedance = "75";
   window.frequency = "12.1";
-  rlimit old_limit{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = old_limit;
-  small.rlim_cur = 300;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  Run(window);
-  setrlimit(RLIMIT_FSIZE, &old_limit);
-  std::signal(SIGXFSZ, old_handler);
+  {
+    const FileSizeLimit full_after(300);
+    Run(window);
+  }
 
   ASSERT_EQ(window.failures.size(), 1u);
   EXPECT_NE(window.failures[0].find("cannot write the file: File too large"), std::string::npos);

@@ -75,10 +75,9 @@ TEST(MonteCarlo, AgreesWithDirectSampling) {
       double phase = (std::arg(s(3, 1)) - std::arg(s(2, 1))) * 180 / M_PI;
       phase = std::remainder(phase, 360.0);
       const double phase_error = board.ports == 4 ? std::abs(phase) - 90 : phase;
-      const bool ok = db(s(1, 1)) <= match && db(s(3, 2)) <= -15 &&
-                      (board.ports == 3 || db(s(4, 1)) <= -15) &&
-                      std::abs(db(s(2, 1)) - db(s(3, 1))) <= imbalance &&
-                      std::abs(phase_error) <= 5;
+      const bool ok =
+          db(s(1, 1)) <= match && db(s(3, 2)) <= -15 && (board.ports == 3 || db(s(4, 1)) <= -15) &&
+          std::abs(db(s(2, 1)) - db(s(3, 1))) <= imbalance && std::abs(phase_error) <= 5;
       passed += ok;
     }
     const double p = double(passed) / n;

@@ -9,12 +9,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QtTest>
-#include <csignal>
-#include <sys/resource.h>
 
+#include "engine/tests/scratch_directory.h"
 #include "engine/topologies.h"
 #include "simfile/simulation_file.h"
 #include "ui/caption_frame.h"
@@ -342,15 +341,10 @@ class MainWindowTest : public QObject {
     const QByteArray good = ReadFile("NarrowSplitter12.1.i");
     Type("txtFrequency", "12.1");
     Type("txtImpedance", "75");
-    rlimit old_limit{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old_limit), 0);
-    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old_limit;
-    small.rlim_cur = 300;
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    Generate();
-    setrlimit(RLIMIT_FSIZE, &old_limit);
-    std::signal(SIGXFSZ, old_handler);
+    {
+      const FileSizeLimit full_after(300);
+      Generate();
+    }
     QCOMPARE(messages_.size(), size_t{1});
     QVERIFY2(messages_[0].text.contains(
                  QStringLiteral("(cannot write the file: File too large). The listing shows the "
