@@ -79,6 +79,7 @@ struct MonteCarloResult {
   uint64_t seed = 0;
   Distribution distribution = Distribution::kUniform;
   int passed = 0;
+  bool nominal_passes = false;  // the circuit at its nominal values
   double yield_percent = 0;
   double ci95_low = 0, ci95_high = 0;  // Wilson interval, percent
   // s11_db, s32_db, s41_db (hybrids), imbalance_db, phase_error_deg,

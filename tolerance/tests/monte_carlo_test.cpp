@@ -33,6 +33,7 @@ TEST(MonteCarlo, ZeroToleranceGivesAllOrNothingAndNoSpread) {
     const Netlist ideal = IdealNetlist(ComputeDesign(t, {433.92f, 50}));
     const MonteCarloResult r = RunMonteCarlo(ideal, Settings(200, 0, 0));
     EXPECT_EQ(r.yield_percent, 100);
+    EXPECT_TRUE(r.nominal_passes);
     for (const auto& [name, p] : r.percentiles) {
       EXPECT_EQ(p.p5, p.p95) << name;
       EXPECT_EQ(p.p5, p.p50) << name;
@@ -40,7 +41,9 @@ TEST(MonteCarlo, ZeroToleranceGivesAllOrNothingAndNoSpread) {
     // The wide hybrid built from E12/E24 parts misses the match at f0.
     MonteCarloSettings strict = Settings(200, 0, 0);
     strict.limits.match_db = -60;
-    EXPECT_EQ(RunMonteCarlo(Built(t), strict).yield_percent, 0);
+    const MonteCarloResult failing = RunMonteCarlo(Built(t), strict);
+    EXPECT_EQ(failing.yield_percent, 0);
+    EXPECT_FALSE(failing.nominal_passes);
   }
 }
 
