@@ -173,22 +173,22 @@ bool BoundNetlist::Kernel(double omega, SMatrix& s) const {
   return true;
 }
 
-bool BoundNetlist::Analyze(double frequency_hz, SMatrix& s) const {
+template <int kC>
+bool BoundNetlist::Dispatch(double frequency_hz, SMatrix& s) const {
   if (!(frequency_hz > 0) || !std::isfinite(frequency_hz)) return false;
   const double omega = 2 * std::numbers::pi * frequency_hz;
-  if (nodes_ == 3 && ports_ == 3) return Kernel<3, 3, 0>(omega, s);
-  if (nodes_ == 4 && ports_ == 4) return Kernel<4, 4, 0>(omega, s);
-  if (nodes_ == 6 && ports_ == 4) return Kernel<6, 4, 0>(omega, s);
-  return Kernel<0, 0, 0>(omega, s);
+  if (nodes_ == 3 && ports_ == 3) return Kernel<3, 3, kC>(omega, s);
+  if (nodes_ == 4 && ports_ == 4) return Kernel<4, 4, kC>(omega, s);
+  if (nodes_ == 6 && ports_ == 4) return Kernel<6, 4, kC>(omega, s);
+  return Kernel<0, 0, kC>(omega, s);
+}
+
+bool BoundNetlist::Analyze(double frequency_hz, SMatrix& s) const {
+  return Dispatch<0>(frequency_hz, s);
 }
 
 bool BoundNetlist::AnalyzeFromPorts1And2(double frequency_hz, SMatrix& s) const {
-  if (!(frequency_hz > 0) || !std::isfinite(frequency_hz)) return false;
-  const double omega = 2 * std::numbers::pi * frequency_hz;
-  if (nodes_ == 3 && ports_ == 3) return Kernel<3, 3, 2>(omega, s);
-  if (nodes_ == 4 && ports_ == 4) return Kernel<4, 4, 2>(omega, s);
-  if (nodes_ == 6 && ports_ == 4) return Kernel<6, 4, 2>(omega, s);
-  return Kernel<0, 0, 2>(omega, s);
+  return Dispatch<2>(frequency_hz, s);
 }
 
 SResult AnalyzeNetlist(const Netlist& netlist, double frequency_hz) {

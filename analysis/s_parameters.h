@@ -66,6 +66,9 @@ class BoundNetlist {
   }
 
  private:
+  // The kernel for this circuit's size, for the first kC columns (0: all).
+  template <int kC>
+  bool Dispatch(double frequency_hz, SMatrix& s) const;
   template <int kN, int kP, int kC>
   bool Kernel(double omega, SMatrix& s) const;
 
