@@ -23,6 +23,8 @@ double Norm(Complex z) { return z.real() * z.real() + z.imag() * z.imag(); }
 }  // namespace
 
 BoundNetlist::BoundNetlist(const Netlist& netlist) : ports_(netlist.ports), z0_(netlist.z0) {
+  static const lanes::SolveFunction best = lanes::BestSolve();
+  solve_ = best;
   // Inner nodes take the first rows and the ports the last ones, in order:
   // after forward elimination, back-substitution then needs only the port
   // rows.
@@ -52,7 +54,7 @@ BoundNetlist::BoundNetlist(const Netlist& netlist) : ports_(netlist.ports), z0_(
     throw std::length_error("too many elements for the analysis");
   }
   for (const NetlistElement& e : netlist.elements) {
-    branches_[size_t(branch_count_++)] = {row_of(e.node_a), row_of(e.node_b), e.kind,
+    branches_[size_t(branch_count_++)] = {row_of(e.node_a), row_of(e.node_b), int(e.kind),
                                           e.value,          1 / e.value,      e.loss_ohms};
   }
 }
@@ -79,7 +81,7 @@ bool BoundNetlist::Kernel(double omega, SMatrix& s) const {
     double g = 0, b = 0;  // the admittance g + jb
     if (e.loss == 0) {
       // The common lossless cases need no complex division.
-      switch (e.kind) {
+      switch (ElementKind(e.kind)) {
         case ElementKind::kInductor:
           b = -e.inverse * inverse_omega;
           break;
@@ -92,7 +94,7 @@ bool BoundNetlist::Kernel(double omega, SMatrix& s) const {
       }
     } else {
       Complex y;
-      switch (e.kind) {
+      switch (ElementKind(e.kind)) {
         case ElementKind::kInductor:
           y = Reciprocal({e.loss, omega * e.value});
           break;
@@ -191,6 +193,47 @@ bool BoundNetlist::AnalyzeFromPorts1And2(double frequency_hz, SMatrix& s) const 
   return Dispatch<2>(frequency_hz, s);
 }
 
+size_t BoundNetlist::AnalyzeMany(std::span<const double> frequencies_hz, std::span<SMatrix> s,
+                                 std::span<bool> analysed, Columns columns) const {
+  const bool two = columns == Columns::kFromPorts1And2;
+  const lanes::Circuit circuit{branches_.data(), branch_count_, nodes_, ports_, 1 / z0_};
+  const int wanted = two ? 2 : ports_;
+  size_t failed = 0;
+  lanes::LaneS lane_s;
+  for (size_t first = 0; first < frequencies_hz.size(); first += lanes::kLanes) {
+    const size_t count = std::min<size_t>(lanes::kLanes, frequencies_hz.size() - first);
+    double omega[lanes::kLanes];
+    unsigned scalar = 0;  // the lanes the scalar solve takes
+    for (size_t w = 0; w < size_t(lanes::kLanes); ++w) {
+      const double f = frequencies_hz[first + std::min(w, count - 1)];
+      const bool valid = f > 0 && std::isfinite(f);
+      omega[w] = valid ? 2 * std::numbers::pi * f : 1;
+      if (!valid) scalar |= 1u << w;
+    }
+    scalar |= solve_(circuit, omega, wanted, lane_s);
+    for (size_t w = 0; w < count; ++w) {
+      const size_t i = first + w;
+      bool ok = true;
+      if (scalar & (1u << w)) {
+        ok =
+            two ? AnalyzeFromPorts1And2(frequencies_hz[i], s[i]) : Analyze(frequencies_hz[i], s[i]);
+      } else {
+        SMatrix& out = s[i];
+        out = SMatrix(ports_);
+        for (int to = 1; to <= ports_; ++to) {
+          for (int from = 1; from <= wanted; ++from) {
+            const size_t at = size_t((to - 1) * lanes::kMaxPorts + from - 1);
+            out(to, from) = {lane_s.re[at][w], lane_s.im[at][w]};
+          }
+        }
+      }
+      analysed[i] = ok;
+      if (!ok) ++failed;
+    }
+  }
+  return failed;
+}
+
 SResult AnalyzeNetlist(const Netlist& netlist, double frequency_hz) {
   if (!(frequency_hz > 0) || !std::isfinite(frequency_hz)) {
     return {std::nullopt, "the analysis frequency must be a positive number"};
@@ -220,12 +263,10 @@ SweepResponse AnalyzeSweep(const Netlist& netlist, std::string& error) {
   SweepResponse response;
   response.frequencies_hz = SweepFrequencies(netlist.frequency_hz);
   response.s.assign(response.frequencies_hz.size(), SMatrix(netlist.ports));
-  const BoundNetlist bound(netlist);
-  for (size_t i = 0; i < response.frequencies_hz.size(); ++i) {
-    if (!bound.Analyze(response.frequencies_hz[i], response.s[i])) {
-      error = kSingular;
-      return {};
-    }
+  bool analysed[kSweepPoints];
+  if (BoundNetlist(netlist).AnalyzeMany(response.frequencies_hz, response.s, analysed) > 0) {
+    error = kSingular;
+    return {};
   }
   return response;
 }

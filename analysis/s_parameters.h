@@ -10,9 +10,11 @@
 #include <array>
 #include <complex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "analysis/lane_kernel.h"
 #include "engine/design.h"
 #include "engine/netlist.h"
 
@@ -56,6 +58,17 @@ class BoundNetlist {
   // columns are left zero.
   bool AnalyzeFromPorts1And2(double frequency_hz, SMatrix& s) const;
 
+  enum class Columns { kAll, kFromPorts1And2 };
+  // Many frequencies at once, eight to a solve across the processor's vector
+  // lanes; point for point the same numbers as Analyze (or
+  // AnalyzeFromPorts1And2). `analysed[i]` tells whether point i has an
+  // answer; returns how many have none. The spans are equally long.
+  size_t AnalyzeMany(std::span<const double> frequencies_hz, std::span<SMatrix> s,
+                     std::span<bool> analysed, Columns columns = Columns::kAll) const;
+  // The lane solve AnalyzeMany uses: the fastest this processor runs, unless
+  // a benchmark or a test picks another variant.
+  void UseLaneSolve(lanes::SolveFunction solve) { solve_ = solve; }
+
   int ports() const { return ports_; }
   // Changes one element's value and loss, by its place in the Netlist, as a
   // sampled board does: no rebinding.
@@ -74,19 +87,16 @@ class BoundNetlist {
 
   static constexpr int kMaxNodes = 8;
   static constexpr int kMaxElements = 24;
-  struct Branch {
-    int a, b;  // matrix rows; -1 for ground
-    ElementKind kind;
-    double value;
-    double inverse;  // 1 / value, so that the common cases need no division
-    double loss;
-  };
+  // Matrix rows (-1 for ground), kind, value, 1 / value (so that the common
+  // cases need no division) and loss.
+  using Branch = lanes::Branch;
   std::array<Branch, kMaxElements> branches_{};
   int branch_count_ = 0;
   int inner_ = 0;  // inner nodes, on the first rows
   int nodes_ = 0;
   int ports_ = 0;
   double z0_ = 50;
+  lanes::SolveFunction solve_;
 };
 
 // The S-parameters of a circuit at `frequency_hz` (> 0).

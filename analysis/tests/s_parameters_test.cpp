@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <map>
+#include <memory>
 
 #include "engine/topologies.h"
 
@@ -204,6 +206,88 @@ TEST(BoundNetlist, AgreesWithTheStraightforwardSolve) {
         }
       }
     }
+  }
+}
+
+// Every lane-solve variant this processor can run.
+std::vector<std::pair<std::string, lanes::SolveFunction>> LaneVariants() {
+  std::vector<std::pair<std::string, lanes::SolveFunction>> variants = {
+      {"generic", lanes::SolveGeneric}};
+#ifdef __x86_64__
+  if (__builtin_cpu_supports("avx2")) variants.emplace_back("avx2", lanes::SolveAvx2);
+  if (__builtin_cpu_supports("avx512f")) variants.emplace_back("avx512", lanes::SolveAvx512);
+#endif
+  return variants;
+}
+
+bool SameBits(const SMatrix& a, const SMatrix& b) {
+  if (a.ports() != b.ports()) return false;
+  for (int to = 1; to <= a.ports(); ++to) {
+    for (int from = 1; from <= a.ports(); ++from) {
+      const Complex x = a(to, from), y = b(to, from);
+      if (std::memcmp(&x, &y, sizeof(Complex)) != 0) return false;
+    }
+  }
+  return true;
+}
+
+TEST(BoundNetlist, ManyAtOnceGivesTheScalarSolveBitForBit) {
+  // The sweep, a sampled board's odd values with losses, both column sets,
+  // and lengths that leave a partial group of eight.
+  for (const auto& [variant, solve] : LaneVariants()) {
+    for (const Topology t : kAllTopologies) {
+      for (const bool lossy : {false, true}) {
+        Netlist netlist = IdealNetlist(ComputeDesign(t, {433.92f, 50}));
+        for (size_t i = 0; i < netlist.elements.size(); ++i) {
+          NetlistElement& e = netlist.elements[i];
+          e.value *= 1 + 0.07 * std::sin(double(i) * 1.7);
+          if (lossy) e.loss_ohms = 0.3 + 0.2 * double(i);
+        }
+        BoundNetlist bound(netlist);
+        bound.UseLaneSolve(solve);
+        std::vector<double> f = SweepFrequencies(netlist.frequency_hz);
+        f.resize(197);
+        for (const auto columns :
+             {BoundNetlist::Columns::kAll, BoundNetlist::Columns::kFromPorts1And2}) {
+          std::vector<SMatrix> many(f.size());
+          std::unique_ptr<bool[]> flags(new bool[f.size()]);
+          ASSERT_EQ(bound.AnalyzeMany(f, many, {flags.get(), f.size()}, columns), 0u);
+          for (size_t i = 0; i < f.size(); ++i) {
+            SMatrix one;
+            ASSERT_TRUE(columns == BoundNetlist::Columns::kAll
+                            ? bound.Analyze(f[i], one)
+                            : bound.AnalyzeFromPorts1And2(f[i], one));
+            EXPECT_TRUE(flags[i]);
+            EXPECT_TRUE(SameBits(many[i], one))
+                << variant << " " << TextsOf(t).file_stem << (lossy ? " lossy" : "") << " at "
+                << f[i] << (columns == BoundNetlist::Columns::kAll ? "" : " two columns");
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(BoundNetlist, ManyAtOnceMarksThePointsWithoutAnAnswer) {
+  Netlist shorted = IdealNetlist(ComputeDesign(Topology::kNarrowQuad, {12.1f, 50}));
+  const Netlist good = shorted;
+  for (NetlistElement& e : shorted.elements) {
+    if (e.kind == ElementKind::kInductor) e.value = 0;
+  }
+  const double f0 = good.frequency_hz;
+  const std::vector<double> f = {f0, 0, -f0, NAN, f0 * 2, INFINITY, f0 / 2, f0, f0 * 3};
+  for (const auto& [variant, solve] : LaneVariants()) {
+    BoundNetlist bound(good);
+    bound.UseLaneSolve(solve);
+    std::vector<SMatrix> s(f.size());
+    bool analysed[9];
+    EXPECT_EQ(bound.AnalyzeMany(f, s, analysed), 4u) << variant;
+    const bool expected[9] = {true, false, false, false, true, false, true, true, true};
+    for (size_t i = 0; i < f.size(); ++i) EXPECT_EQ(analysed[i], expected[i]) << variant << i;
+
+    BoundNetlist singular(shorted);
+    singular.UseLaneSolve(solve);
+    EXPECT_EQ(singular.AnalyzeMany(f, s, analysed), f.size()) << variant;
   }
 }
 
