@@ -13,15 +13,21 @@ namespace rfsplitter::lanes {
 inline constexpr int kLanes = 8;
 inline constexpr int kMaxPorts = 4;
 
-// One element between two matrix rows (-1: ground). `kind` follows
-// ElementKind: 0 inductor, 1 capacitor, 2 resistor.
+// One element between two matrix rows (-1: ground), with a value for each
+// lane. `kind` follows ElementKind: 0 inductor, 1 capacitor, 2 resistor.
 struct Branch {
   int a, b;
   int kind;
-  double value;
-  double inverse;  // 1 / value
-  double loss;     // series resistance
+  // Which of the lanes have a loss: kSomeLossless | kSomeLossy, so that the
+  // solve computes only the admittance formulas in use.
+  int losses;
+  double value[kLanes];
+  double inverse[kLanes];  // 1 / value
+  double loss[kLanes];     // series resistance
 };
+
+inline constexpr int kSomeLossless = 1;
+inline constexpr int kSomeLossy = 2;
 
 struct Circuit {
   const Branch* branches;
@@ -37,7 +43,7 @@ struct LaneS {
   double im[kMaxPorts * kMaxPorts][kLanes];
 };
 
-// Solves the lanes' circuits at the angular frequencies `omega` for the
+// Solves the lanes' circuits at their angular frequencies `omega` for the
 // first `columns` columns of S (2, or the port count for all). Returns a bit
 // for each lane the kernel did not finish: a singular one, one with a
 // result that is not finite, or all of them for a circuit size it was not

@@ -10,11 +10,11 @@ namespace {
 
 constexpr char kSingular[] = "the circuit's node matrix is singular at this frequency";
 
-// 1 / z without the library's careful (and slow) complex division; the
-// values here are never near overflow.
+// 1 / z without the library's careful (and slow) complex division, and with
+// one real division, not two; the values here are never near overflow.
 Complex Reciprocal(Complex z) {
-  const double norm = z.real() * z.real() + z.imag() * z.imag();
-  return {z.real() / norm, -z.imag() / norm};
+  const double inverse_norm = 1 / (z.real() * z.real() + z.imag() * z.imag());
+  return {z.real() * inverse_norm, -z.imag() * inverse_norm};
 }
 
 // |z|^2 without the library's std::norm, which goes through a hypot.
@@ -54,7 +54,7 @@ BoundNetlist::BoundNetlist(const Netlist& netlist) : ports_(netlist.ports), z0_(
     throw std::length_error("too many elements for the analysis");
   }
   for (const NetlistElement& e : netlist.elements) {
-    branches_[size_t(branch_count_++)] = {row_of(e.node_a), row_of(e.node_b), int(e.kind),
+    branches_[size_t(branch_count_++)] = {row_of(e.node_a), row_of(e.node_b), e.kind,
                                           e.value,          1 / e.value,      e.loss_ohms};
   }
 }
@@ -81,7 +81,7 @@ bool BoundNetlist::Kernel(double omega, SMatrix& s) const {
     double g = 0, b = 0;  // the admittance g + jb
     if (e.loss == 0) {
       // The common lossless cases need no complex division.
-      switch (ElementKind(e.kind)) {
+      switch (e.kind) {
         case ElementKind::kInductor:
           b = -e.inverse * inverse_omega;
           break;
@@ -94,12 +94,12 @@ bool BoundNetlist::Kernel(double omega, SMatrix& s) const {
       }
     } else {
       Complex y;
-      switch (ElementKind(e.kind)) {
+      switch (e.kind) {
         case ElementKind::kInductor:
           y = Reciprocal({e.loss, omega * e.value});
           break;
         case ElementKind::kCapacitor:
-          y = Reciprocal({e.loss, -1 / (omega * e.value)});
+          y = Reciprocal({e.loss, -(e.inverse * inverse_omega)});
           break;
         case ElementKind::kResistor:
           y = {1 / (e.value + e.loss), 0};
@@ -137,8 +137,9 @@ bool BoundNetlist::Kernel(double omega, SMatrix& s) const {
         std::swap(im[col][k], im[pivot][k]);
       }
     }
-    const double inv_re = re[col][col] / best;
-    const double inv_im = -im[col][col] / best;
+    const double inverse_best = 1 / best;
+    const double inv_re = re[col][col] * inverse_best;
+    const double inv_im = -im[col][col] * inverse_best;
     for (int row = col + 1; row < n; ++row) {
       const double f_re = re[row][col] * inv_re - im[row][col] * inv_im;
       const double f_im = re[row][col] * inv_im + im[row][col] * inv_re;
@@ -193,10 +194,24 @@ bool BoundNetlist::AnalyzeFromPorts1And2(double frequency_hz, SMatrix& s) const 
   return Dispatch<2>(frequency_hz, s);
 }
 
+void BoundNetlist::FillLanes(lanes::Branch* branches) const {
+  for (int i = 0; i < branch_count_; ++i) {
+    const Branch& e = branches_[size_t(i)];
+    lanes::Branch& out = branches[i];
+    out.a = e.a, out.b = e.b, out.kind = int(e.kind);
+    std::fill(std::begin(out.value), std::end(out.value), e.value);
+    std::fill(std::begin(out.inverse), std::end(out.inverse), e.inverse);
+    std::fill(std::begin(out.loss), std::end(out.loss), e.loss);
+    out.losses = e.loss == 0 ? lanes::kSomeLossless : lanes::kSomeLossy;
+  }
+}
+
 size_t BoundNetlist::AnalyzeMany(std::span<const double> frequencies_hz, std::span<SMatrix> s,
                                  std::span<bool> analysed, Columns columns) const {
   const bool two = columns == Columns::kFromPorts1And2;
-  const lanes::Circuit circuit{branches_.data(), branch_count_, nodes_, ports_, 1 / z0_};
+  std::array<lanes::Branch, kMaxElements> lane_branches;
+  FillLanes(lane_branches.data());
+  const lanes::Circuit circuit = LaneCircuit(lane_branches.data());
   const int wanted = two ? 2 : ports_;
   size_t failed = 0;
   lanes::LaneS lane_s;
@@ -232,6 +247,62 @@ size_t BoundNetlist::AnalyzeMany(std::span<const double> frequencies_hz, std::sp
     }
   }
   return failed;
+}
+
+BoardLanes::BoardLanes(const BoundNetlist& circuit) : scalar_(circuit) {
+  circuit.FillLanes(branches_.data());
+}
+
+unsigned BoardLanes::Analyze(double frequency_hz, BoundNetlist::Columns columns) {
+  columns_ = columns;
+  const bool two = columns == BoundNetlist::Columns::kFromPorts1And2;
+  if (!(frequency_hz > 0) || !std::isfinite(frequency_hz)) return 0;
+  double omega[kBoards];
+  std::fill(std::begin(omega), std::end(omega), 2 * std::numbers::pi * frequency_hz);
+  const int ports = scalar_.ports_;
+  const int wanted = two ? 2 : ports;
+  if (!losses_known_) {
+    for (int i = 0; i < scalar_.branch_count_; ++i) {
+      lanes::Branch& b = branches_[size_t(i)];
+      b.losses = 0;
+      for (const double loss : b.loss)
+        b.losses |= loss == 0 ? lanes::kSomeLossless : lanes::kSomeLossy;
+    }
+    losses_known_ = true;
+  }
+  const unsigned handed_back =
+      scalar_.solve_(scalar_.LaneCircuit(branches_.data()), omega, wanted, s_);
+  unsigned answered = ((1u << kBoards) - 1) & ~handed_back;
+  for (int board = 0; board < kBoards; ++board) {
+    if (!(handed_back & (1u << board))) continue;
+    for (int i = 0; i < scalar_.branch_count_; ++i) {
+      const lanes::Branch& b = branches_[size_t(i)];
+      scalar_.SetElement(i, b.value[board], b.loss[board]);
+    }
+    SMatrix one;
+    if (!(two ? scalar_.AnalyzeFromPorts1And2(frequency_hz, one)
+              : scalar_.Analyze(frequency_hz, one))) {
+      continue;
+    }
+    answered |= 1u << board;
+    for (int to = 1; to <= ports; ++to) {
+      for (int from = 1; from <= wanted; ++from) {
+        const size_t at = size_t((to - 1) * lanes::kMaxPorts + from - 1);
+        s_.re[at][board] = one(to, from).real();
+        s_.im[at][board] = one(to, from).imag();
+      }
+    }
+  }
+  return answered;
+}
+
+void BoardLanes::Get(int board, SMatrix& s) const {
+  const int ports = scalar_.ports_;
+  const int wanted = columns_ == BoundNetlist::Columns::kFromPorts1And2 ? 2 : ports;
+  s = SMatrix(ports);
+  for (int to = 1; to <= ports; ++to) {
+    for (int from = 1; from <= wanted; ++from) s(to, from) = S(board, to, from);
+  }
 }
 
 SResult AnalyzeNetlist(const Netlist& netlist, double frequency_hz) {

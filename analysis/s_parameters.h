@@ -87,9 +87,19 @@ class BoundNetlist {
 
   static constexpr int kMaxNodes = 8;
   static constexpr int kMaxElements = 24;
-  // Matrix rows (-1 for ground), kind, value, 1 / value (so that the common
-  // cases need no division) and loss.
-  using Branch = lanes::Branch;
+  struct Branch {
+    int a, b;  // matrix rows; -1 for ground
+    ElementKind kind;
+    double value;
+    double inverse;  // 1 / value, so that the common cases need no division
+    double loss;
+  };
+  friend class BoardLanes;
+  // The circuit for the lane solve, every lane at this circuit's values.
+  void FillLanes(lanes::Branch* branches) const;
+  lanes::Circuit LaneCircuit(const lanes::Branch* branches) const {
+    return {branches, branch_count_, nodes_, ports_, 1 / z0_};
+  }
   std::array<Branch, kMaxElements> branches_{};
   int branch_count_ = 0;
   int inner_ = 0;  // inner nodes, on the first rows
@@ -97,6 +107,46 @@ class BoundNetlist {
   int ports_ = 0;
   double z0_ = 50;
   lanes::SolveFunction solve_;
+};
+
+// Eight boards of one circuit, each with its own values, solved together
+// across the vector lanes: for a Monte Carlo, where every board is analysed
+// at the same frequencies. Each board's numbers are bit for bit what a
+// BoundNetlist with its values gives.
+class BoardLanes {
+ public:
+  static constexpr int kBoards = lanes::kLanes;
+
+  // Every board at the circuit's values.
+  explicit BoardLanes(const BoundNetlist& circuit);
+
+  // As BoundNetlist::SetElement, for one board.
+  void SetElement(int board, int index, double value, double loss_ohms) {
+    lanes::Branch& b = branches_[size_t(index)];
+    b.value[board] = value;
+    b.inverse[board] = 1 / value;
+    b.loss[board] = loss_ohms;
+    losses_known_ = false;
+  }
+
+  // Solves every board at `frequency_hz`. Returns a bit for each board that
+  // has an answer (board k: bit k).
+  unsigned Analyze(double frequency_hz,
+                   BoundNetlist::Columns columns = BoundNetlist::Columns::kAll);
+  // The last answer's S(to, from) for a board.
+  Complex S(int board, int to, int from) const {
+    const size_t at = size_t((to - 1) * lanes::kMaxPorts + from - 1);
+    return {s_.re[at][board], s_.im[at][board]};
+  }
+  // The same as a matrix (the columns solved; the others zero).
+  void Get(int board, SMatrix& s) const;
+
+ private:
+  BoundNetlist scalar_;  // for the boards the lane solve hands back
+  BoundNetlist::Columns columns_ = BoundNetlist::Columns::kAll;
+  std::array<lanes::Branch, BoundNetlist::kMaxElements> branches_;
+  lanes::LaneS s_;
+  bool losses_known_ = true;  // each branch's `losses` up to date
 };
 
 // The S-parameters of a circuit at `frequency_hz` (> 0).

@@ -16,24 +16,30 @@ constexpr double kStep = 1.0025;
 constexpr double kSearchLimit = 100;  // a decade and more either side
 constexpr int kBisections = 24;
 
+// The searches need S11, S21 and S31 only: the first column of S.
+constexpr auto kColumns = BoundNetlist::Columns::kFromPorts1And2;
+
 bool UsableAt(const BoundNetlist& circuit, double frequency_hz) {
   SMatrix s;
-  return circuit.Analyze(frequency_hz, s) && InUsableBand(s);
+  return circuit.AnalyzeFromPorts1And2(frequency_hz, s) && InUsableBand(s);
 }
 
 double S11At(const BoundNetlist& circuit, double frequency_hz) {
   SMatrix s;
-  return circuit.Analyze(frequency_hz, s) ? std::abs(s(1, 1)) : HUGE_VAL;
+  return circuit.AnalyzeFromPorts1And2(frequency_hz, s) ? std::abs(s(1, 1)) : HUGE_VAL;
 }
 
 // The frequency of least |S11| in the sweep's range: the best sweep point,
 // then a golden-section search between its neighbours (on a log scale).
 double BestMatch(const BoundNetlist& circuit, double f0) {
   const std::vector<double> sweep = SweepFrequencies(f0);
+  std::vector<SMatrix> s(sweep.size());
+  bool analysed[kSweepPoints];
+  circuit.AnalyzeMany(sweep, s, analysed, kColumns);
   size_t best = 0;
   double least = HUGE_VAL;
   for (size_t i = 0; i < sweep.size(); ++i) {
-    const double v = S11At(circuit, sweep[i]);
+    const double v = analysed[i] ? std::abs(s[i](1, 1)) : HUGE_VAL;
     if (v < least) least = v, best = i;
   }
   double lo = std::log(sweep[best == 0 ? 0 : best - 1]);
@@ -64,20 +70,37 @@ double Edge(const BoundNetlist& design, double start, double limit, bool& open) 
   const double factor = limit > start ? kStep : 1 / kStep;
   double good = start;
   double bad = 0;
-  for (double f = start * factor;; f *= factor) {
-    if ((factor > 1) ? f >= limit : f <= limit) {
+  // The steps go eight at a time through the lane solve.
+  constexpr size_t kBatch = lanes::kLanes;
+  for (double f = start; bad == 0;) {
+    double batch[kBatch];
+    size_t count = 0;
+    bool at_limit = false;
+    while (count < kBatch) {
+      f *= factor;
+      if ((factor > 1) ? f >= limit : f <= limit) {
+        at_limit = true;
+        break;
+      }
+      batch[count++] = f;
+    }
+    SMatrix s[kBatch];
+    bool analysed[kBatch];
+    design.AnalyzeMany({batch, count}, {s, count}, {analysed, count}, kColumns);
+    for (size_t k = 0; k < count && bad == 0; ++k) {
+      if (analysed[k] && InUsableBand(s[k])) {
+        good = batch[k];
+      } else {
+        bad = batch[k];
+      }
+    }
+    if (bad == 0 && at_limit) {
       if (UsableAt(design, limit)) {
         open = true;
         return limit;
       }
       bad = limit;
-      break;
     }
-    if (!UsableAt(design, f)) {
-      bad = f;
-      break;
-    }
-    good = f;
   }
   for (int i = 0; i < kBisections; ++i) {
     const double middle = std::sqrt(good * bad);

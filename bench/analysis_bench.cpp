@@ -12,6 +12,12 @@ Netlist Of(const benchmark::State& state) {
   return IdealNetlist(ComputeDesign(static_cast<Topology>(state.range(0)), {12.1f, 50}));
 }
 
+// Which lane solve the sweeps below use on this machine.
+const bool kNamed = [] {
+  benchmark::AddCustomContext("lane solve", lanes::BestSolveName());
+  return true;
+}();
+
 void BM_AnalyzeOnePoint(benchmark::State& state) {
   const Netlist design = Of(state);
   for (auto _ : state) benchmark::DoNotOptimize(AnalyzeNetlist(design, design.frequency_hz));

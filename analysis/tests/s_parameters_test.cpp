@@ -268,6 +268,52 @@ TEST(BoundNetlist, ManyAtOnceGivesTheScalarSolveBitForBit) {
   }
 }
 
+TEST(BoardLanes, EachBoardGetsWhatItsOwnCircuitGivesBitForBit) {
+  // Eight boards with their own values: four lossless, four lossy, and one
+  // of them with its inductors shorted, which has no answer.
+  for (const auto& [variant, solve] : LaneVariants()) {
+    for (const Topology t : kAllTopologies) {
+      const Netlist nominal = IdealNetlist(ComputeDesign(t, {433.92f, 50}));
+      BoundNetlist bound(nominal);
+      bound.UseLaneSolve(solve);
+      BoardLanes boards(bound);
+      std::vector<BoundNetlist> alone;
+      for (int k = 0; k < BoardLanes::kBoards; ++k) {
+        Netlist board = nominal;
+        for (size_t i = 0; i < board.elements.size(); ++i) {
+          NetlistElement& e = board.elements[i];
+          e.value *= 1 + 0.05 * std::sin(double(k * 13 + int(i)));
+          if (k >= 4) e.loss_ohms = 0.1 * double(k + int(i));
+          if (k == 6 && e.kind == ElementKind::kInductor) e.value = 0;
+          boards.SetElement(k, int(i), e.value, e.loss_ohms);
+        }
+        alone.emplace_back(board);
+      }
+      for (const double f : SweepFrequencies(nominal.frequency_hz)) {
+        const unsigned answered = boards.Analyze(f);
+        for (int k = 0; k < BoardLanes::kBoards; ++k) {
+          SMatrix expected, got;
+          const bool ok = alone[size_t(k)].Analyze(f, expected);
+          ASSERT_EQ(bool(answered & (1u << k)), ok) << variant << " board " << k << " at " << f;
+          if (!ok) continue;
+          boards.Get(k, got);
+          EXPECT_TRUE(SameBits(got, expected))
+              << variant << " " << TextsOf(t).file_stem << " board " << k << " at " << f;
+        }
+      }
+    }
+  }
+}
+
+TEST(BoundNetlist, PicksTheWidestLaneSolveTheProcessorRuns) {
+  std::string expected = "generic";
+#ifdef __x86_64__
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) expected = "avx2";
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")) expected = "avx512";
+#endif
+  EXPECT_EQ(lanes::BestSolveName(), expected);
+}
+
 TEST(BoundNetlist, ManyAtOnceMarksThePointsWithoutAnAnswer) {
   Netlist shorted = IdealNetlist(ComputeDesign(Topology::kNarrowQuad, {12.1f, 50}));
   const Netlist good = shorted;
