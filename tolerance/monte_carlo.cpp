@@ -1,8 +1,11 @@
 #include "tolerance/monte_carlo.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <memory>
 #include <numbers>
 #include <thread>
 
@@ -56,16 +59,108 @@ double ImbalanceDb(const SMatrix& s) {
   return std::abs(MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1)));
 }
 
+// The pass limits as powers, so that a board's check needs no logarithm:
+// 10 log10 |S|^2 <= L exactly when |S|^2 <= 10^(L / 10), and the imbalance
+// limit bounds the ratio of the outputs' powers. Only a board that meets
+// them all has its phase difference measured.
+class LimitCheck {
+ public:
+  explicit LimitCheck(const YieldLimits& limits)
+      : match_(Power(limits.match_db)),
+        isolation_(Power(limits.isolation_db)),
+        imbalance_(Power(limits.imbalance_db)),
+        phase_deg_(limits.phase_deg) {}
+
+  bool Passes(Complex s11, Complex s21, Complex s31, Complex s32,
+              std::optional<Complex> s41) const {
+    if (Norm(s11) > match_ || Norm(s32) > isolation_) return false;
+    if (s41 && Norm(*s41) > isolation_) return false;
+    const double p21 = Norm(s21), p31 = Norm(s31);
+    if (!(p21 > 0 && p31 > 0 && p21 <= imbalance_ * p31 && p31 <= imbalance_ * p21)) {
+      return false;
+    }
+    SMatrix s(s41 ? 4 : 3);
+    s(2, 1) = s21, s(3, 1) = s31;
+    return std::abs(PhaseError(s)) <= phase_deg_;
+  }
+
+ private:
+  static double Power(double db) { return std::pow(10.0, db / 10); }
+  static double Norm(Complex z) { return z.real() * z.real() + z.imag() * z.imag(); }
+  double match_, isolation_, imbalance_, phase_deg_;
+};
+
 constexpr int kMetrics = 6;  // s11, s32, s41, imbalance, phase error, insertion loss
 constexpr const char* kMetricNames[kMetrics] = {
     "s11_db", "s32_db", "s41_db", "imbalance_db", "phase_error_deg", "insertion_loss_db"};
 constexpr int kSpreadMetrics = 5;  // s21, s31, s32, s11, phase difference
 
+// The spread's percentiles come from ranks, and ranks survive any strictly
+// increasing map; so a board's sweep is stored as cheap keys in the same
+// order as the values plotted, and only the few chosen keys are turned into
+// dB and degrees. This leaves out two logarithms and two arc tangents a
+// point and board (most of the spread's cost).
+//
+// The magnitudes' key is |S|^2. The phase difference's is the "diamond
+// angle" of S31 conj(S21): the point's position along the square
+// |x| + |y| = 1, which grows with the angle, here over (-2, 2] for (-180,
+// 180] degrees.
+float DiamondAngle(double x, double y) {
+  if (x == 0 && y == 0) return 0;
+  double q;
+  if (y >= 0) {
+    q = x >= 0 ? y / (x + y) : 1 - x / (y - x);
+  } else {
+    q = x < 0 ? 2 - y / (-x - y) : 3 + x / (x - y);
+  }
+  return float(q > 2 ? q - 4 : q);
+}
+
+// The angle in degrees back from a diamond angle: the point on the square,
+// then its arc tangent.
+double DegreesOfDiamondAngle(double p) {
+  const double q = p < 0 ? p + 4 : p;
+  double x, y;
+  if (q < 1) {
+    x = 1 - q, y = q;
+  } else if (q < 2) {
+    x = 1 - q, y = 2 - q;
+  } else if (q < 3) {
+    x = q - 3, y = 2 - q;
+  } else {
+    x = q - 3, y = q - 4;
+  }
+  return std::atan2(y, x) * 180 / std::numbers::pi;
+}
+
+void SpreadKeys(bool analysed, const BoardLanes& boards, int k, float* keys) {
+  if (!analysed) {
+    std::fill(keys, keys + kSpreadMetrics, NAN);
+    return;
+  }
+  const auto norm = [](Complex z) { return float(z.real() * z.real() + z.imag() * z.imag()); };
+  keys[0] = norm(boards.S(k, 2, 1));
+  keys[1] = norm(boards.S(k, 3, 1));
+  keys[2] = norm(boards.S(k, 3, 2));
+  keys[3] = norm(boards.S(k, 1, 1));
+  const Complex a = boards.S(k, 3, 1), b = boards.S(k, 2, 1);
+  keys[4] = DiamondAngle(a.real() * b.real() + a.imag() * b.imag(),
+                         a.imag() * b.real() - a.real() * b.imag());
+}
+
+double SpreadValue(int metric, float key) {
+  if (std::isnan(key)) return NAN;
+  return metric < 4 ? 10 * std::log10(double(key)) : DegreesOfDiamondAngle(key);
+}
+
 // One Monte Carlo pass over `samples` boards.
 class Sampler {
  public:
   Sampler(const Netlist& nominal, const MonteCarloSettings& settings)
-      : nominal_(nominal), settings_(settings), w0_(2 * std::numbers::pi * nominal.frequency_hz) {
+      : nominal_(nominal),
+        bound_(nominal),
+        settings_(settings),
+        w0_(2 * std::numbers::pi * nominal.frequency_hz) {
     for (const NetlistElement& e : nominal.elements) {
       amounts_.push_back(settings.ToleranceOf(e.kind).For(e.value));
     }
@@ -84,39 +179,60 @@ class Sampler {
   const std::vector<double>& amounts() const { return amounts_; }
 
   // Runs `samples` boards in which only the parts with a non-zero amount in
-  // `amounts` vary; fills pass flags and, when asked, metrics and the spread.
+  // `amounts` vary; fills pass flags and, when asked, metrics and the
+  // spread's keys (see SpreadKeys), metric by metric and point by point,
+  // `spread_samples` boards to a row.
   int Run(int samples, const std::vector<double>& amounts, std::vector<double>* metrics,
-          int spread_samples, std::vector<float>* spread) const {
+          int spread_samples, float* spread) const {
     std::vector<char> passed(size_t(samples), 0);
     if (metrics) metrics->assign(size_t(samples) * kMetrics, 0);
-    if (spread) spread->assign(size_t(spread_samples) * kSweepPoints * kSpreadMetrics, 0);
     const std::vector<double> sweep =
         spread_samples > 0 ? SweepFrequencies(nominal_.frequency_hz) : std::vector<double>{};
+    // Eight boards at a time, one to a vector lane; each board's numbers do
+    // not depend on its lane, its group or its thread.
     const auto work = [&](int first, int last) {
-      BoundNetlist board(nominal_);
+      BoardLanes boards(bound_);
+      const LimitCheck check(settings_.limits);
+      const bool four = nominal_.ports == 4;
       SMatrix s;
-      for (int b = first; b < last; ++b) {
-        Draw(board, amounts, uint64_t(b));
-        bool ok = true;
-        for (size_t i = 0; i < check_frequencies_.size() && ok; ++i) {
-          const bool analysed = board.AnalyzeFromPorts1And2(check_frequencies_[i], s);
-          ok = analysed && MeetsLimits(s, settings_.limits);
-          // The metrics are those of the design frequency, the first checked.
-          if (i == 0 && metrics) Measure(analysed, s, metrics->data() + size_t(b) * kMetrics);
+      for (int group = first; group < last; group += BoardLanes::kBoards) {
+        const int count = std::min(BoardLanes::kBoards, last - group);
+        for (int k = 0; k < BoardLanes::kBoards; ++k) {
+          // Spare lanes repeat the group's last board.
+          Draw(boards, k, amounts, uint64_t(group + std::min(k, count - 1)));
         }
-        passed[size_t(b)] = ok;
-        if (spread && b < spread_samples) {
-          for (size_t p = 0; p < sweep.size(); ++p) {
-            const bool analysed = board.AnalyzeFromPorts1And2(sweep[p], s);
-            const float values[kSpreadMetrics] = {
-                float(analysed ? MagnitudeDb(s(2, 1)) : NAN),
-                float(analysed ? MagnitudeDb(s(3, 1)) : NAN),
-                float(analysed ? MagnitudeDb(s(3, 2)) : NAN),
-                float(analysed ? MagnitudeDb(s(1, 1)) : NAN),
-                float(analysed ? PhaseDifferenceDegrees(s) : NAN)};
+        unsigned passing = (1u << count) - 1;
+        for (size_t i = 0; i < check_frequencies_.size() && passing; ++i) {
+          const unsigned analysed =
+              boards.Analyze(check_frequencies_[i], BoundNetlist::Columns::kFromPorts1And2);
+          for (int k = 0; k < count; ++k) {
+            const unsigned bit = 1u << k;
+            if (!(passing & bit)) continue;
+            if (!(analysed & bit) ||
+                !check.Passes(boards.S(k, 1, 1), boards.S(k, 2, 1), boards.S(k, 3, 1),
+                              boards.S(k, 3, 2),
+                              four ? std::optional(boards.S(k, 4, 1)) : std::nullopt)) {
+              passing &= ~bit;
+            }
+            // The metrics are those of the design frequency, the first checked.
+            if (i == 0 && metrics) {
+              boards.Get(k, s);
+              Measure(analysed & bit, s, metrics->data() + size_t(group + k) * kMetrics);
+            }
+          }
+        }
+        for (int k = 0; k < count; ++k) passed[size_t(group + k)] = (passing >> k) & 1;
+        if (!spread || group >= spread_samples) continue;
+        const int spread_count = std::min(count, spread_samples - group);
+        for (size_t p = 0; p < sweep.size(); ++p) {
+          const unsigned analysed =
+              boards.Analyze(sweep[p], BoundNetlist::Columns::kFromPorts1And2);
+          for (int k = 0; k < spread_count; ++k) {
+            float keys[kSpreadMetrics];
+            SpreadKeys(analysed & (1u << k), boards, k, keys);
             for (int m = 0; m < kSpreadMetrics; ++m) {
-              (*spread)[(size_t(m) * kSweepPoints + p) * size_t(spread_samples) + size_t(b)] =
-                  values[m];
+              spread[(size_t(m) * kSweepPoints + p) * size_t(spread_samples) + size_t(group + k)] =
+                  keys[m];
             }
           }
         }
@@ -133,8 +249,11 @@ class Sampler {
     return int(std::count(passed.begin(), passed.end(), 1));
   }
 
+  int threads() const { return threads_; }
+
  private:
-  void Draw(BoundNetlist& board, const std::vector<double>& amounts, uint64_t number) const {
+  void Draw(BoardLanes& boards, int lane, const std::vector<double>& amounts,
+            uint64_t number) const {
     BoardRandom random(settings_.seed, number);
     for (size_t i = 0; i < nominal_.elements.size(); ++i) {
       const NetlistElement& e = nominal_.elements[i];
@@ -147,7 +266,7 @@ class Sampler {
       } else if (e.kind == ElementKind::kCapacitor && settings_.q_capacitor > 0) {
         loss = 1 / (w0_ * value * settings_.q_capacitor);
       }
-      board.SetElement(int(i), value, loss);
+      boards.SetElement(lane, int(i), value, loss);
     }
   }
 
@@ -165,6 +284,7 @@ class Sampler {
   }
 
   const Netlist& nominal_;
+  const BoundNetlist bound_;
   const MonteCarloSettings& settings_;
   double w0_;
   std::vector<double> amounts_;
@@ -181,6 +301,104 @@ double Quantile(std::vector<double> values, double q) {
   const size_t k = size_t(std::lround(q * double(values.size() - 1)));
   std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(k), values.end());
   return values[k];
+}
+
+// Floats as unsigned integers in the same order (NaN excepted): negative
+// numbers have their bits inverted, the others their sign bit set.
+uint32_t OrderedBits(float v) {
+  const auto bits = std::bit_cast<uint32_t>(v);
+  return bits & 0x80000000u ? ~bits : bits | 0x80000000u;
+}
+float FromOrderedBits(uint32_t u) {
+  return std::bit_cast<float>(u & 0x80000000u ? u & 0x7fffffffu : ~u);
+}
+
+// The values of ranks `low` <= `high` (counting from 0) among `values`, as
+// std::nth_element would find them, but without its branchy passes over
+// all of them: a histogram over the value range finds the bucket each rank
+// falls in, and only that bucket's values are then put in order.
+class RankSelector {
+ public:
+  std::pair<float, float> Select(const float* values, size_t n, size_t low, size_t high) {
+    keys_.resize(n);
+    uint32_t min = UINT32_MAX, max = 0;
+    for (size_t i = 0; i < n; ++i) {
+      keys_[i] = OrderedBits(values[i]);
+      min = std::min(min, keys_[i]);
+      max = std::max(max, keys_[i]);
+    }
+    int shift = 0;
+    while (((max - min) >> shift) >= kBuckets) ++shift;
+    counts_.assign(size_t(((max - min) >> shift) + 1), 0);
+    for (size_t i = 0; i < n; ++i) ++counts_[(keys_[i] - min) >> shift];
+    // The bucket each rank lies in, and the rank within it.
+    size_t bucket_low = 0, bucket_high = 0, rank_low = 0, rank_high = 0;
+    for (size_t b = 0, seen = 0; b < counts_.size(); ++b) {
+      if (low >= seen && low < seen + counts_[b]) bucket_low = b, rank_low = low - seen;
+      if (high >= seen && high < seen + counts_[b]) bucket_high = b, rank_high = high - seen;
+      seen += counts_[b];
+    }
+    const auto pick = [&](size_t bucket, size_t rank) {
+      in_bucket_.clear();
+      for (size_t i = 0; i < n; ++i) {
+        if (((keys_[i] - min) >> shift) == bucket) in_bucket_.push_back(keys_[i]);
+      }
+      std::nth_element(in_bucket_.begin(), in_bucket_.begin() + std::ptrdiff_t(rank),
+                       in_bucket_.end());
+      return FromOrderedBits(in_bucket_[rank]);
+    };
+    const float at_low = pick(bucket_low, rank_low);
+    return {at_low, bucket_high == bucket_low && rank_high == rank_low
+                        ? at_low
+                        : pick(bucket_high, rank_high)};
+  }
+
+ private:
+  static constexpr uint32_t kBuckets = 2048;
+  std::vector<uint32_t> keys_, counts_, in_bucket_;
+};
+
+// The 5 % and 95 % bands over the sweep from the boards' keys, the rows
+// shared among `threads`. NaNs are moved to the rows' ends.
+SweepSpread Spread(float* keys, int samples, int threads) {
+  constexpr int kRows = kSpreadMetrics * kSweepPoints;
+  std::vector<double> low(kRows), high(kRows);
+  const auto work = [&](int first, int last) {
+    RankSelector selector;
+    for (int row = first; row < last; ++row) {
+      float* begin = keys + size_t(row) * size_t(samples);
+      // Boards that could not be analysed have no rank.
+      float* end = std::remove_if(begin, begin + samples, [](float v) { return std::isnan(v); });
+      const size_t n = size_t(end - begin);
+      if (n == 0) {
+        low[size_t(row)] = high[size_t(row)] = NAN;
+        continue;
+      }
+      const auto [at_low, at_high] =
+          selector.Select(begin, n, size_t(std::lround(0.05 * double(n - 1))),
+                          size_t(std::lround(0.95 * double(n - 1))));
+      const int metric = row / kSweepPoints;
+      low[size_t(row)] = SpreadValue(metric, at_low);
+      high[size_t(row)] = SpreadValue(metric, at_high);
+    }
+  };
+  std::vector<std::thread> pool;
+  for (int t = 1; t < threads; ++t)
+    pool.emplace_back(work, kRows * t / threads, kRows * (t + 1) / threads);
+  work(0, kRows / threads);
+  for (std::thread& thread : pool) thread.join();
+
+  SweepSpread spread;
+  SweepSpread::Band* bands[kSpreadMetrics] = {&spread.s21_db, &spread.s31_db, &spread.s32_db,
+                                              &spread.s11_db, &spread.phase_difference_deg};
+  for (int m = 0; m < kSpreadMetrics; ++m) {
+    const auto from = size_t(m) * kSweepPoints;
+    bands[m]->low.assign(low.begin() + std::ptrdiff_t(from),
+                         low.begin() + std::ptrdiff_t(from + kSweepPoints));
+    bands[m]->high.assign(high.begin() + std::ptrdiff_t(from),
+                          high.begin() + std::ptrdiff_t(from + kSweepPoints));
+  }
+  return spread;
 }
 
 // The grades tolerances are sold in, tightest last.
@@ -257,11 +475,8 @@ std::string_view DistributionName(Distribution distribution) {
 }
 
 bool MeetsLimits(const SMatrix& s, const YieldLimits& limits) {
-  if (MagnitudeDb(s(1, 1)) > limits.match_db) return false;
-  if (MagnitudeDb(s(3, 2)) > limits.isolation_db) return false;
-  if (s.ports() == 4 && MagnitudeDb(s(4, 1)) > limits.isolation_db) return false;
-  if (!(ImbalanceDb(s) <= limits.imbalance_db)) return false;
-  return std::abs(PhaseError(s)) <= limits.phase_deg;
+  return LimitCheck(limits).Passes(s(1, 1), s(2, 1), s(3, 1), s(3, 2),
+                                   s.ports() == 4 ? std::optional(s(4, 1)) : std::nullopt);
 }
 
 std::pair<double, double> WilsonInterval(int passed, int samples) {
@@ -285,10 +500,15 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
   result.nominal_passes =
       sampler.Run(1, std::vector<double>(nominal.elements.size(), 0), nullptr, 0, nullptr) == 1;
   std::vector<double> metrics;
-  std::vector<float> spread;
   const int spread_samples = std::min(settings.spread_samples, settings.samples);
-  result.passed = sampler.Run(settings.samples, sampler.amounts(), &metrics, spread_samples,
-                              spread_samples > 0 ? &spread : nullptr);
+  // Not cleared: every key is written before it is read.
+  std::unique_ptr<float[]> spread;
+  if (spread_samples > 0) {
+    spread = std::make_unique_for_overwrite<float[]>(size_t(spread_samples) * kSweepPoints *
+                                                     kSpreadMetrics);
+  }
+  result.passed =
+      sampler.Run(settings.samples, sampler.amounts(), &metrics, spread_samples, spread.get());
   result.yield_percent = 100.0 * result.passed / settings.samples;
   std::tie(result.ci95_low, result.ci95_high) = WilsonInterval(result.passed, settings.samples);
 
@@ -332,32 +552,7 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
     break;
   }
 
-  if (spread_samples > 0) {
-    SweepSpread s;
-    SweepSpread::Band* bands[kSpreadMetrics] = {&s.s21_db, &s.s31_db, &s.s32_db, &s.s11_db,
-                                                &s.phase_difference_deg};
-    for (int m = 0; m < kSpreadMetrics; ++m) {
-      for (int p = 0; p < kSweepPoints; ++p) {
-        float* first =
-            spread.data() + (size_t(m) * kSweepPoints + size_t(p)) * size_t(spread_samples);
-        // In place: the buffer is not needed afterwards.
-        float* last =
-            std::remove_if(first, first + spread_samples, [](float v) { return std::isnan(v); });
-        const size_t n = size_t(last - first);
-        for (const auto& [q, band] :
-             {std::pair{0.05, &bands[m]->low}, std::pair{0.95, &bands[m]->high}}) {
-          if (n == 0) {
-            band->push_back(NAN);
-            continue;
-          }
-          float* at = first + std::lround(q * double(n - 1));
-          std::nth_element(first, at, last);
-          band->push_back(*at);
-        }
-      }
-    }
-    result.spread = std::move(s);
-  }
+  if (spread_samples > 0) result.spread = Spread(spread.get(), spread_samples, sampler.threads());
   return result;
 }
 
