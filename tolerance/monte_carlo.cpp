@@ -1,6 +1,7 @@
 #include "tolerance/monte_carlo.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -13,6 +14,7 @@
 #include "analysis/summary.h"
 #include "engine/number_text.h"
 #include "parts/series.h"
+#include "tolerance/rank_select.h"
 
 namespace rfsplitter {
 namespace {
@@ -22,15 +24,18 @@ namespace {
 class BoardRandom {
  public:
   BoardRandom(uint64_t seed, uint64_t board)
-      : state_(seed * 0x9e3779b97f4a7c15ULL ^ (board + 1) * 0xd1b54a32d192ed03ULL) {
+      : state_(seed * kGamma ^ (board + 1) * 0xd1b54a32d192ed03ULL) {
     Next();
   }
   // A uniform number in [0, 1) with 53 random bits.
   double Uniform() { return double(Next() >> 11) * 0x1.0p-53; }
+  // Moves on as `count` calls of Uniform would: the stream is a counter.
+  void Skip(uint64_t count) { state_ += count * kGamma; }
 
  private:
+  static constexpr uint64_t kGamma = 0x9e3779b97f4a7c15ULL;
   uint64_t Next() {
-    uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
+    uint64_t z = (state_ += kGamma);
     z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
     z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
     return z ^ (z >> 31);
@@ -41,6 +46,7 @@ class BoardRandom {
 // Where a part lands within its tolerance, as a fraction in [-1, 1]. Two
 // uniforms a part whatever the distribution, so every part keeps its place
 // in the board's stream.
+constexpr int kUniformsAPart = 2;
 double Offset(BoardRandom& random, Distribution distribution) {
   const double u1 = random.Uniform();
   const double u2 = random.Uniform();
@@ -183,7 +189,7 @@ class Sampler {
   // spread's keys (see SpreadKeys), metric by metric and point by point,
   // `spread_samples` boards to a row.
   int Run(int samples, const std::vector<double>& amounts, std::vector<double>* metrics,
-          int spread_samples, float* spread) const {
+          int spread_samples, float* spread, int threads_at_most = 0) const {
     std::vector<char> passed(size_t(samples), 0);
     if (metrics) metrics->assign(size_t(samples) * kMetrics, 0);
     const std::vector<double> sweep =
@@ -192,6 +198,7 @@ class Sampler {
     // not depend on its lane, its group or its thread.
     const auto work = [&](int first, int last) {
       BoardLanes boards(bound_);
+      SetCentres(boards);
       const LimitCheck check(settings_.limits);
       const bool four = nominal_.ports == 4;
       SMatrix s;
@@ -238,7 +245,8 @@ class Sampler {
         }
       }
     };
-    const int threads = std::min(threads_, std::max(1, samples / 64));
+    const int threads =
+        std::min(threads_at_most > 0 ? threads_at_most : threads_, std::max(1, samples / 64));
     std::vector<std::thread> pool;
     for (int t = 1; t < threads; ++t) {
       pool.emplace_back(work, int(int64_t(samples) * t / threads),
@@ -252,21 +260,44 @@ class Sampler {
   int threads() const { return threads_; }
 
  private:
+  // A part's series loss at a value: from the Q given, or the built one.
+  double LossOf(const NetlistElement& e, double value) const {
+    if (e.kind == ElementKind::kInductor && settings_.q_inductor > 0) {
+      return w0_ * value / settings_.q_inductor;
+    }
+    if (e.kind == ElementKind::kCapacitor && settings_.q_capacitor > 0) {
+      return 1 / (w0_ * value * settings_.q_capacitor);
+    }
+    return e.loss_ohms;
+  }
+
+  // Every part of every lane at its centre: where the parts that do not
+  // vary stay.
+  void SetCentres(BoardLanes& boards) const {
+    for (int lane = 0; lane < BoardLanes::kBoards; ++lane) {
+      for (size_t i = 0; i < nominal_.elements.size(); ++i) {
+        const NetlistElement& e = nominal_.elements[i];
+        boards.SetElement(lane, int(i), e.value, LossOf(e, e.value));
+      }
+    }
+  }
+
+  // Board `number`'s parts that vary, into `lane`. A part that does not
+  // vary still takes its place in the board's stream (skipped, not drawn),
+  // so that a part's value on a board is the same in every run.
   void Draw(BoardLanes& boards, int lane, const std::vector<double>& amounts,
             uint64_t number) const {
     BoardRandom random(settings_.seed, number);
     for (size_t i = 0; i < nominal_.elements.size(); ++i) {
+      if (amounts[i] == 0) {
+        random.Skip(kUniformsAPart);
+        continue;
+      }
       const NetlistElement& e = nominal_.elements[i];
       const double offset = Offset(random, settings_.distribution);
       // A part never reaches zero, even at a tolerance of 100 %.
       const double value = std::max(e.value + offset * amounts[i], e.value * 1e-9);
-      double loss = e.loss_ohms;
-      if (e.kind == ElementKind::kInductor && settings_.q_inductor > 0) {
-        loss = w0_ * value / settings_.q_inductor;
-      } else if (e.kind == ElementKind::kCapacitor && settings_.q_capacitor > 0) {
-        loss = 1 / (w0_ * value * settings_.q_capacitor);
-      }
-      boards.SetElement(lane, int(i), value, loss);
+      boards.SetElement(lane, int(i), value, LossOf(e, value));
     }
   }
 
@@ -292,71 +323,22 @@ class Sampler {
   int threads_ = 1;
 };
 
-// The q-quantile of `values` (NaNs, from boards that could not be analysed,
-// left out), by the nearest rank.
-double Quantile(std::vector<double> values, double q) {
+// The 5 %, 50 % and 95 % points of `values` (NaNs, from boards that could
+// not be analysed, left out), by the nearest rank. Each rank is looked for
+// in the part below the one above it.
+Percentiles PercentilesOf(std::vector<double> values) {
   values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return std::isnan(v); }),
                values.end());
-  if (values.empty()) return NAN;
-  const size_t k = size_t(std::lround(q * double(values.size() - 1)));
-  std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(k), values.end());
-  return values[k];
+  if (values.empty()) return {NAN, NAN, NAN};
+  const auto at = [&](double q) {
+    return values.begin() + std::lround(q * double(values.size() - 1));
+  };
+  const auto p95 = at(0.95), p50 = at(0.5), p5 = at(0.05);
+  std::nth_element(values.begin(), p95, values.end());
+  std::nth_element(values.begin(), p50, p95);
+  std::nth_element(values.begin(), p5, p50);
+  return {*p5, *p50, *p95};
 }
-
-// Floats as unsigned integers in the same order (NaN excepted): negative
-// numbers have their bits inverted, the others their sign bit set.
-uint32_t OrderedBits(float v) {
-  const auto bits = std::bit_cast<uint32_t>(v);
-  return bits & 0x80000000u ? ~bits : bits | 0x80000000u;
-}
-float FromOrderedBits(uint32_t u) {
-  return std::bit_cast<float>(u & 0x80000000u ? u & 0x7fffffffu : ~u);
-}
-
-// The values of ranks `low` <= `high` (counting from 0) among `values`, as
-// std::nth_element would find them, but without its branchy passes over
-// all of them: a histogram over the value range finds the bucket each rank
-// falls in, and only that bucket's values are then put in order.
-class RankSelector {
- public:
-  std::pair<float, float> Select(const float* values, size_t n, size_t low, size_t high) {
-    keys_.resize(n);
-    uint32_t min = UINT32_MAX, max = 0;
-    for (size_t i = 0; i < n; ++i) {
-      keys_[i] = OrderedBits(values[i]);
-      min = std::min(min, keys_[i]);
-      max = std::max(max, keys_[i]);
-    }
-    int shift = 0;
-    while (((max - min) >> shift) >= kBuckets) ++shift;
-    counts_.assign(size_t(((max - min) >> shift) + 1), 0);
-    for (size_t i = 0; i < n; ++i) ++counts_[(keys_[i] - min) >> shift];
-    // The bucket each rank lies in, and the rank within it.
-    size_t bucket_low = 0, bucket_high = 0, rank_low = 0, rank_high = 0;
-    for (size_t b = 0, seen = 0; b < counts_.size(); ++b) {
-      if (low >= seen && low < seen + counts_[b]) bucket_low = b, rank_low = low - seen;
-      if (high >= seen && high < seen + counts_[b]) bucket_high = b, rank_high = high - seen;
-      seen += counts_[b];
-    }
-    const auto pick = [&](size_t bucket, size_t rank) {
-      in_bucket_.clear();
-      for (size_t i = 0; i < n; ++i) {
-        if (((keys_[i] - min) >> shift) == bucket) in_bucket_.push_back(keys_[i]);
-      }
-      std::nth_element(in_bucket_.begin(), in_bucket_.begin() + std::ptrdiff_t(rank),
-                       in_bucket_.end());
-      return FromOrderedBits(in_bucket_[rank]);
-    };
-    const float at_low = pick(bucket_low, rank_low);
-    return {at_low, bucket_high == bucket_low && rank_high == rank_low
-                        ? at_low
-                        : pick(bucket_high, rank_high)};
-  }
-
- private:
-  static constexpr uint32_t kBuckets = 2048;
-  std::vector<uint32_t> keys_, counts_, in_bucket_;
-};
 
 // The 5 % and 95 % bands over the sweep from the boards' keys, the rows
 // shared among `threads`. NaNs are moved to the rows' ends.
@@ -516,20 +498,35 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
     if (m == 2 && nominal.ports != 4) continue;
     std::vector<double> values(size_t(settings.samples));
     for (size_t b = 0; b < values.size(); ++b) values[b] = metrics[b * kMetrics + size_t(m)];
-    result.percentiles.emplace_back(
-        kMetricNames[m],
-        Percentiles{Quantile(values, 0.05), Quantile(values, 0.5), Quantile(values, 0.95)});
+    result.percentiles.emplace_back(kMetricNames[m], PercentilesOf(std::move(values)));
   }
 
   // Each part alone: the others sit at their nominal values.
   const int alone_samples = std::min(settings.samples, settings.sensitivity_samples);
   const std::vector<double>& amounts = sampler.amounts();
+  // The parts go to the cores one at a time, each part's boards on one core.
+  // A part without a tolerance leaves every board at the nominal circuit.
+  std::vector<int> alone_passed(nominal.elements.size());
+  std::atomic<size_t> next_part = 0;
+  const auto alone = [&] {
+    for (size_t i; (i = next_part++) < alone_passed.size();) {
+      if (amounts[i] == 0) {
+        alone_passed[i] = result.nominal_passes ? alone_samples : 0;
+        continue;
+      }
+      std::vector<double> only(amounts.size(), 0);
+      only[i] = amounts[i];
+      alone_passed[i] = sampler.Run(alone_samples, only, nullptr, 0, nullptr, 1);
+    }
+  };
+  {
+    std::vector<std::jthread> pool;
+    for (int t = 1; t < sampler.threads(); ++t) pool.emplace_back(alone);
+    alone();
+  }
   for (size_t i = 0; i < nominal.elements.size(); ++i) {
-    std::vector<double> only(amounts.size(), 0);
-    only[i] = amounts[i];
-    const int passed = sampler.Run(alone_samples, only, nullptr, 0, nullptr);
     result.sensitivity.push_back(
-        {std::string(nominal.elements[i].name), 100.0 * passed / alone_samples});
+        {std::string(nominal.elements[i].name), 100.0 * alone_passed[i] / alone_samples});
   }
   std::stable_sort(
       result.sensitivity.begin(), result.sensitivity.end(),
