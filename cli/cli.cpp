@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -535,17 +534,6 @@ int AnalyzeAndExport(const Options& options, const PartsChoice& choice,
   if (options.monte_carlo > 0) monte_carlo = RunMonteCarlo(circuit, tolerances);
 
   std::string error;
-  // The sweep comes first so that the Touchstone text, the slowest export
-  // (two values in shortest form for every entry of S at every point), is
-  // written on a second core while this one does the rest.
-  const bool sweep_wanted = options.touchstone || !options.plot.empty();
-  std::string sweep_error;
-  const SweepResponse response =
-      sweep_wanted ? AnalyzeSweep(circuit, sweep_error) : SweepResponse{};
-  std::future<std::string> touchstone;
-  if (options.touchstone && !response.frequencies_hz.empty()) {
-    touchstone = std::async(std::launch::async, [&] { return TouchstoneText(circuit, response); });
-  }
   std::optional<DesignSummary> ideal_summary, built_summary;
   if (options.analyze || !options.json.empty()) {
     ideal_summary = Summarize(ideal, error);
@@ -568,8 +556,8 @@ int AnalyzeAndExport(const Options& options, const PartsChoice& choice,
   if (options.spice) {
     ok = WriteOutput(options.directory / SpiceFileName(circuit), SpiceNetlist(circuit), err) && ok;
   }
-  if (sweep_wanted) {
-    error = sweep_error;
+  if (options.touchstone || !options.plot.empty()) {
+    const SweepResponse response = AnalyzeSweep(circuit, error);
     const SweepResponse ideal_response =
         built && !options.plot.empty() ? AnalyzeSweep(ideal, error) : SweepResponse{};
     if (response.frequencies_hz.empty() ||
@@ -578,8 +566,9 @@ int AnalyzeAndExport(const Options& options, const PartsChoice& choice,
       return kExitAnalysisFailure;
     }
     if (options.touchstone) {
-      ok =
-          WriteOutput(options.directory / TouchstoneFileName(circuit), touchstone.get(), err) && ok;
+      ok = WriteOutput(options.directory / TouchstoneFileName(circuit),
+                       TouchstoneText(circuit, response), err) &&
+           ok;
     }
     if (!options.plot.empty()) {
       PlotData data{&response, built ? &ideal_response : nullptr,
