@@ -1,12 +1,18 @@
 #include "tolerance/monte_carlo.h"
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <numbers>
 #include <thread>
 
@@ -340,6 +346,34 @@ Percentiles PercentilesOf(std::vector<double> values) {
   return {*p5, *p50, *p95};
 }
 
+// The spread's keys: 40 MB for 10,000 boards. Not cleared (every key is
+// written before it is read) and, where the system offers it, in 2 MB pages:
+// the first touch of each 4 kB page is otherwise a fault of its own, some
+// 10,000 of them, a noticeable share of the run.
+class SpreadBuffer {
+ public:
+  explicit SpreadBuffer(size_t count) {
+    if (count == 0) return;
+    size_t bytes = count * sizeof(float);
+#ifdef __linux__
+    constexpr size_t kHugePage = size_t{2} << 20;
+    bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    data_ = static_cast<float*>(std::aligned_alloc(kHugePage, bytes));
+    if (data_) madvise(data_, bytes, MADV_HUGEPAGE);
+#else
+    data_ = static_cast<float*>(std::malloc(bytes));
+#endif
+    if (!data_) throw std::bad_alloc();
+  }
+  ~SpreadBuffer() { std::free(data_); }
+  SpreadBuffer(const SpreadBuffer&) = delete;
+  SpreadBuffer& operator=(const SpreadBuffer&) = delete;
+  float* get() const { return data_; }
+
+ private:
+  float* data_ = nullptr;
+};
+
 // The 5 % and 95 % bands over the sweep from the boards' keys, the rows
 // shared among `threads`. NaNs are moved to the rows' ends.
 SweepSpread Spread(float* keys, int samples, int threads) {
@@ -483,12 +517,7 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
       sampler.Run(1, std::vector<double>(nominal.elements.size(), 0), nullptr, 0, nullptr) == 1;
   std::vector<double> metrics;
   const int spread_samples = std::min(settings.spread_samples, settings.samples);
-  // Not cleared: every key is written before it is read.
-  std::unique_ptr<float[]> spread;
-  if (spread_samples > 0) {
-    spread = std::make_unique_for_overwrite<float[]>(size_t(spread_samples) * kSweepPoints *
-                                                     kSpreadMetrics);
-  }
+  SpreadBuffer spread(size_t(spread_samples) * kSweepPoints * kSpreadMetrics);
   result.passed =
       sampler.Run(settings.samples, sampler.amounts(), &metrics, spread_samples, spread.get());
   result.yield_percent = 100.0 * result.passed / settings.samples;
