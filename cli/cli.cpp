@@ -392,9 +392,12 @@ std::string Identity(const fs::path& path) {
 
 std::optional<UsageError> CheckDistinct(const Options& options) {
   const auto outputs = OutputsOf(options);
+  std::vector<std::string> identities;
+  identities.reserve(outputs.size());
+  for (const auto& output : outputs) identities.push_back(Identity(output.second));
   for (size_t i = 0; i < outputs.size(); ++i) {
     for (size_t j = 0; j < i; ++j) {
-      if (Identity(outputs[i].second) == Identity(outputs[j].second)) {
+      if (identities[i] == identities[j]) {
         return UsageError{outputs[i].first + " " + Quoted(outputs[i].second.string()) +
                           " is the same file as the " + outputs[j].first + " of this run"};
       }
@@ -403,10 +406,16 @@ std::optional<UsageError> CheckDistinct(const Options& options) {
   return std::nullopt;
 }
 
+// Standard error is unbuffered: a line put together first goes out in one
+// write rather than three.
+void ReportWritten(std::ostream& err, const std::string& file_name) {
+  err << "wrote " + Quoted(file_name) + "\n";
+}
+
 bool WriteOutput(const fs::path& path, const std::string& text, std::ostream& err) {
   const std::string failure = WriteFileAtomically(path, text);
   if (failure.empty()) {
-    err << "wrote " << Quoted(path.string()) << '\n';
+    ReportWritten(err, path.string());
     return true;
   }
   err << "rfsplitter-cli: could not write " << Quoted(path.string()) << ": " << failure << '\n';
@@ -620,7 +629,7 @@ int Run(const Options& options, const PartsChoice& choice, const MonteCarloSetti
   DesignKeepingSink sink(writer);
   RunDesign(window, sink);
   if (window.failed() || !sink.design()) return kExitFileFailure;
-  err << "wrote " << Quoted(writer.FileName()) << '\n';
+  ReportWritten(err, writer.FileName());
   return AnalyzeAndExport(options, choice, tolerances, *sink.design(), out, err);
 }
 
