@@ -5,6 +5,7 @@
 # the 200-point sweep, with its plot (needs hyperfine).
 #   bench/compare_ngspice.sh [BUILD_DIR]
 set -euo pipefail
+command -v hyperfine >/dev/null || { echo "needs hyperfine (apt-get install hyperfine)" >&2; exit 1; }
 build=$(realpath "${1:-build}")
 cli="$build/bin/rfsplitter-cli"
 work=$(mktemp -d)
