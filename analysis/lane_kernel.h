@@ -39,6 +39,7 @@ struct Circuit {
 
 // S(to, from) of lane w sits at [(to - 1) * kMaxPorts + from - 1][w].
 struct LaneS {
+  static constexpr int At(int to, int from) { return (to - 1) * kMaxPorts + from - 1; }
   double re[kMaxPorts * kMaxPorts][kLanes];
   double im[kMaxPorts * kMaxPorts][kLanes];
 };

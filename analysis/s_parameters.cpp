@@ -17,6 +17,18 @@ Complex Reciprocal(Complex z) {
   return {z.real() * inverse_norm, -z.imag() * inverse_norm};
 }
 
+// Lane `lane` of a lane solve's answer as a matrix: the first `columns`
+// columns, the others zero.
+void LaneToMatrix(const lanes::LaneS& lane_s, int lane, int ports, int columns, SMatrix& s) {
+  s = SMatrix(ports);
+  for (int to = 1; to <= ports; ++to) {
+    for (int from = 1; from <= columns; ++from) {
+      const int at = lanes::LaneS::At(to, from);
+      s(to, from) = {lane_s.re[at][lane], lane_s.im[at][lane]};
+    }
+  }
+}
+
 // |z|^2 without the library's std::norm, which goes through a hypot.
 double Norm(Complex z) { return z.real() * z.real() + z.imag() * z.imag(); }
 
@@ -208,11 +220,10 @@ void BoundNetlist::FillLanes(lanes::Branch* branches) const {
 
 size_t BoundNetlist::AnalyzeMany(std::span<const double> frequencies_hz, std::span<SMatrix> s,
                                  std::span<bool> analysed, Columns columns) const {
-  const bool two = columns == Columns::kFromPorts1And2;
   std::array<lanes::Branch, kMaxElements> lane_branches;
   FillLanes(lane_branches.data());
   const lanes::Circuit circuit = LaneCircuit(lane_branches.data());
-  const int wanted = two ? 2 : ports_;
+  const int wanted = ColumnCount(columns);
   size_t failed = 0;
   lanes::LaneS lane_s;
   for (size_t first = 0; first < frequencies_hz.size(); first += lanes::kLanes) {
@@ -230,17 +241,9 @@ size_t BoundNetlist::AnalyzeMany(std::span<const double> frequencies_hz, std::sp
       const size_t i = first + w;
       bool ok = true;
       if (scalar & (1u << w)) {
-        ok =
-            two ? AnalyzeFromPorts1And2(frequencies_hz[i], s[i]) : Analyze(frequencies_hz[i], s[i]);
+        ok = AnalyzeColumns(frequencies_hz[i], s[i], columns);
       } else {
-        SMatrix& out = s[i];
-        out = SMatrix(ports_);
-        for (int to = 1; to <= ports_; ++to) {
-          for (int from = 1; from <= wanted; ++from) {
-            const size_t at = size_t((to - 1) * lanes::kMaxPorts + from - 1);
-            out(to, from) = {lane_s.re[at][w], lane_s.im[at][w]};
-          }
-        }
+        LaneToMatrix(lane_s, int(w), ports_, wanted, s[i]);
       }
       analysed[i] = ok;
       if (!ok) ++failed;
@@ -255,12 +258,11 @@ BoardLanes::BoardLanes(const BoundNetlist& circuit) : scalar_(circuit) {
 
 unsigned BoardLanes::Analyze(double frequency_hz, BoundNetlist::Columns columns) {
   columns_ = columns;
-  const bool two = columns == BoundNetlist::Columns::kFromPorts1And2;
   if (!(frequency_hz > 0) || !std::isfinite(frequency_hz)) return 0;
   double omega[kBoards];
   std::fill(std::begin(omega), std::end(omega), 2 * std::numbers::pi * frequency_hz);
   const int ports = scalar_.ports_;
-  const int wanted = two ? 2 : ports;
+  const int wanted = scalar_.ColumnCount(columns);
   if (!losses_known_) {
     for (int i = 0; i < scalar_.branch_count_; ++i) {
       lanes::Branch& b = branches_[size_t(i)];
@@ -280,14 +282,11 @@ unsigned BoardLanes::Analyze(double frequency_hz, BoundNetlist::Columns columns)
       scalar_.SetElement(i, b.value[board], b.loss[board]);
     }
     SMatrix one;
-    if (!(two ? scalar_.AnalyzeFromPorts1And2(frequency_hz, one)
-              : scalar_.Analyze(frequency_hz, one))) {
-      continue;
-    }
+    if (!scalar_.AnalyzeColumns(frequency_hz, one, columns)) continue;
     answered |= 1u << board;
     for (int to = 1; to <= ports; ++to) {
       for (int from = 1; from <= wanted; ++from) {
-        const size_t at = size_t((to - 1) * lanes::kMaxPorts + from - 1);
+        const int at = lanes::LaneS::At(to, from);
         s_.re[at][board] = one(to, from).real();
         s_.im[at][board] = one(to, from).imag();
       }
@@ -298,11 +297,7 @@ unsigned BoardLanes::Analyze(double frequency_hz, BoundNetlist::Columns columns)
 
 void BoardLanes::Get(int board, SMatrix& s) const {
   const int ports = scalar_.ports_;
-  const int wanted = columns_ == BoundNetlist::Columns::kFromPorts1And2 ? 2 : ports;
-  s = SMatrix(ports);
-  for (int to = 1; to <= ports; ++to) {
-    for (int from = 1; from <= wanted; ++from) s(to, from) = S(board, to, from);
-  }
+  LaneToMatrix(s_, board, ports, scalar_.ColumnCount(columns_), s);
 }
 
 SResult AnalyzeNetlist(const Netlist& netlist, double frequency_hz) {

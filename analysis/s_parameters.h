@@ -82,6 +82,15 @@ class BoundNetlist {
   // The kernel for this circuit's size, for the first kC columns (0: all).
   template <int kC>
   bool Dispatch(double frequency_hz, SMatrix& s) const;
+  // How many columns of S `columns` means here.
+  int ColumnCount(Columns columns) const {
+    return columns == Columns::kFromPorts1And2 ? 2 : ports_;
+  }
+  // Analyze or AnalyzeFromPorts1And2, as `columns` says.
+  bool AnalyzeColumns(double frequency_hz, SMatrix& s, Columns columns) const {
+    return columns == Columns::kFromPorts1And2 ? AnalyzeFromPorts1And2(frequency_hz, s)
+                                               : Analyze(frequency_hz, s);
+  }
   template <int kN, int kP, int kC>
   bool Kernel(double omega, SMatrix& s) const;
 
@@ -135,7 +144,7 @@ class BoardLanes {
                    BoundNetlist::Columns columns = BoundNetlist::Columns::kAll);
   // The last answer's S(to, from) for a board.
   Complex S(int board, int to, int from) const {
-    const size_t at = size_t((to - 1) * lanes::kMaxPorts + from - 1);
+    const int at = lanes::LaneS::At(to, from);
     return {s_.re[at][board], s_.im[at][board]};
   }
   // The same as a matrix (the columns solved; the others zero).
