@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numbers>
 #include <stdexcept>
 
@@ -28,9 +29,6 @@ void LaneToMatrix(const lanes::LaneS& lane_s, int lane, int ports, int columns, 
     }
   }
 }
-
-// |z|^2 without the library's std::norm, which goes through a hypot.
-double Norm(Complex z) { return z.real() * z.real() + z.imag() * z.imag(); }
 
 }  // namespace
 
@@ -266,9 +264,13 @@ unsigned BoardLanes::Analyze(double frequency_hz, BoundNetlist::Columns columns)
   if (!losses_known_) {
     for (int i = 0; i < scalar_.branch_count_; ++i) {
       lanes::Branch& b = branches_[size_t(i)];
-      b.losses = 0;
-      for (const double loss : b.loss)
-        b.losses |= loss == 0 ? lanes::kSomeLossless : lanes::kSomeLossy;
+      int lossless = 0, lossy = 0;
+      for (int w = 0; w < kBoards; ++w) {
+        lossless |= b.loss[w] == 0;
+        lossy |= b.loss[w] != 0;
+        b.inverse[w] = 1 / b.value[w];
+      }
+      b.losses = (lossless ? lanes::kSomeLossless : 0) | (lossy ? lanes::kSomeLossy : 0);
     }
     losses_known_ = true;
   }
@@ -313,28 +315,21 @@ SResult AnalyzeDesign(const Design& design, double frequency_hz) {
   return AnalyzeNetlist(IdealNetlist(design), frequency_hz);
 }
 
-std::vector<double> SweepFrequencies(double design_frequency_hz) {
-  const double lo = 0.1 * design_frequency_hz;
-  const double hi = 1.9 * design_frequency_hz;
-  std::vector<double> frequencies(kSweepPoints);
-  for (int i = 0; i < kSweepPoints; ++i) {
-    frequencies[size_t(i)] = lo * std::pow(hi / lo, double(i) / (kSweepPoints - 1));
-  }
-  frequencies.front() = lo;
-  frequencies.back() = hi;
-  return frequencies;
-}
-
-SweepResponse AnalyzeSweep(const Netlist& netlist, std::string& error) {
+SweepResponse AnalyzeSweep(const Netlist& netlist, const Sweep& sweep, std::string& error) {
   SweepResponse response;
-  response.frequencies_hz = SweepFrequencies(netlist.frequency_hz);
+  response.frequencies_hz = sweep.Frequencies();
   response.s.assign(response.frequencies_hz.size(), SMatrix(netlist.ports));
-  bool analysed[kSweepPoints];
-  if (BoundNetlist(netlist).AnalyzeMany(response.frequencies_hz, response.s, analysed) > 0) {
+  const std::unique_ptr<bool[]> analysed(new bool[response.frequencies_hz.size()]);
+  if (BoundNetlist(netlist).AnalyzeMany(response.frequencies_hz, response.s,
+                                        {analysed.get(), response.frequencies_hz.size()}) > 0) {
     error = kSingular;
     return {};
   }
   return response;
+}
+
+SweepResponse AnalyzeSweep(const Netlist& netlist, std::string& error) {
+  return AnalyzeSweep(netlist, FileSweep(netlist.frequency_hz), error);
 }
 
 // 10 log10 |z|^2: the same as 20 log10 |z| without the hypot.

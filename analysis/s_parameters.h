@@ -17,12 +17,16 @@
 #include "analysis/lane_kernel.h"
 #include "engine/design.h"
 #include "engine/netlist.h"
+#include "engine/sweep.h"
 
 namespace rfsplitter {
 
 using Complex = std::complex<double>;
 
-inline constexpr int kMaxPorts = 4;
+inline constexpr int kMaxPorts = lanes::kMaxPorts;
+
+// |z|^2 without the library's std::norm, which goes through a hypot.
+inline double Norm(Complex z) { return z.real() * z.real() + z.imag() * z.imag(); }
 
 // An N x N scattering matrix, N at most kMaxPorts; ports count from 1 as in
 // the netlist. A plain value: no allocation.
@@ -129,11 +133,11 @@ class BoardLanes {
   // Every board at the circuit's values.
   explicit BoardLanes(const BoundNetlist& circuit);
 
-  // As BoundNetlist::SetElement, for one board.
+  // As BoundNetlist::SetElement, for one board. The inverse values are
+  // worked out when the boards are next solved, eight at a time.
   void SetElement(int board, int index, double value, double loss_ohms) {
     lanes::Branch& b = branches_[size_t(index)];
     b.value[board] = value;
-    b.inverse[board] = 1 / value;
     b.loss[board] = loss_ohms;
     losses_known_ = false;
   }
@@ -155,7 +159,7 @@ class BoardLanes {
   BoundNetlist::Columns columns_ = BoundNetlist::Columns::kAll;
   std::array<lanes::Branch, BoundNetlist::kMaxElements> branches_;
   lanes::LaneS s_;
-  bool losses_known_ = true;  // each branch's `losses` up to date
+  bool losses_known_ = true;  // each branch's `losses` and `inverse` up to date
 };
 
 // The S-parameters of a circuit at `frequency_hz` (> 0).
@@ -163,20 +167,28 @@ SResult AnalyzeNetlist(const Netlist& netlist, double frequency_hz);
 // The same for a design's ideal circuit.
 SResult AnalyzeDesign(const Design& design, double frequency_hz);
 
-// The simulation file's sweep: 200 logarithmically spaced points from 0.1 to
-// 1.9 times the design frequency, both ends included exactly.
-std::vector<double> SweepFrequencies(double design_frequency_hz);
-
-inline constexpr int kSweepPoints = 200;
-
-// The response over the simulation file's sweep.
+// The response over a sweep, with the frequencies it was analysed at.
 struct SweepResponse {
   std::vector<double> frequencies_hz;
   std::vector<SMatrix> s;
 };
 
-// Empty frequencies, with `error` set, when the analysis fails.
+// Empty frequencies, with `error` set, when the analysis fails at a point.
+SweepResponse AnalyzeSweep(const Netlist& netlist, const Sweep& sweep, std::string& error);
+// Over the simulation file's sweep.
 SweepResponse AnalyzeSweep(const Netlist& netlist, std::string& error);
+
+// The 5 % to 95 % spread of a family of boards over a sweep, for the plots.
+struct SweepSpread {
+  struct Band {
+    std::vector<double> low, high;  // one value per sweep point
+  };
+  std::vector<double> frequencies_hz;
+  Band s21_db, s31_db, s32_db, s41_db, s11_db;  // s41_db for the hybrids only
+  // The phase difference less 90 degrees for a hybrid (as the limits see
+  // it), and |S21| dB - |S31| dB.
+  Band phase_error_deg, imbalance_db;
+};
 
 double MagnitudeDb(Complex value);
 double PhaseDegrees(Complex value);

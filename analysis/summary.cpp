@@ -1,41 +1,42 @@
 #include "analysis/summary.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <memory>
 #include <vector>
-
-#include "engine/number_text.h"
 
 namespace rfsplitter {
 namespace {
 
-// The band search steps out from the design frequency by this factor until a
-// point fails, then halves the last step: 24 halvings of a 0.25 % step leave
-// about 1.5e-10 of the frequency, well below the six printed digits.
+// The band search steps out from the design frequency by this factor until
+// every limit has failed, then halves each limit's last step: 24 halvings of
+// a 0.25 % step leave about 1.5e-10 of the frequency, well below the six
+// printed digits.
 constexpr double kStep = 1.0025;
-constexpr double kSearchLimit = 100;  // a decade and more either side
 constexpr int kBisections = 24;
+constexpr size_t kLimitCount = std::size(kAllLimits);
 
-// The searches need S11, S21 and S31 only: the first column of S.
+// The searches need the first two columns of S only.
 constexpr auto kColumns = BoundNetlist::Columns::kFromPorts1And2;
-
-bool UsableAt(const BoundNetlist& circuit, double frequency_hz) {
-  SMatrix s;
-  return circuit.AnalyzeFromPorts1And2(frequency_hz, s) && InUsableBand(s);
-}
 
 double S11At(const BoundNetlist& circuit, double frequency_hz) {
   SMatrix s;
   return circuit.AnalyzeFromPorts1And2(frequency_hz, s) ? std::abs(s(1, 1)) : HUGE_VAL;
 }
 
+unsigned HoldingAt(const BoundNetlist& circuit, const LimitCheck& check, double frequency_hz) {
+  SMatrix s;
+  return circuit.AnalyzeFromPorts1And2(frequency_hz, s) ? check.Holding(s) : 0;
+}
+
 // The frequency of least |S11| in the sweep's range: the best sweep point,
 // then a golden-section search between its neighbours (on a log scale).
 double BestMatch(const BoundNetlist& circuit, double f0) {
-  const std::vector<double> sweep = SweepFrequencies(f0);
+  const std::vector<double> sweep = FileSweep(f0).Frequencies();
   std::vector<SMatrix> s(sweep.size());
-  bool analysed[kSweepPoints];
-  circuit.AnalyzeMany(sweep, s, analysed, kColumns);
+  const std::unique_ptr<bool[]> analysed(new bool[sweep.size()]);
+  circuit.AnalyzeMany(sweep, s, {analysed.get(), sweep.size()}, kColumns);
   size_t best = 0;
   double least = HUGE_VAL;
   for (size_t i = 0; i < sweep.size(); ++i) {
@@ -64,15 +65,25 @@ double BestMatch(const BoundNetlist& circuit, double f0) {
   return S11At(circuit, found) <= least ? found : sweep[best];
 }
 
-// Walks from `start` (usable) towards `limit` and returns the last usable
-// frequency; `open` tells that the limit itself was still usable.
-double Edge(const BoundNetlist& design, double start, double limit, bool& open) {
+// For each limit, the last frequency from `start` towards `limit` at which
+// it still holds (it holds at `start`); `open` tells that it still held at
+// `limit` itself. Limits that do not hold at `start` are left alone.
+struct Edges {
+  std::array<double, kLimitCount> edge{};
+  std::array<bool, kLimitCount> open{};
+};
+
+Edges FindEdges(const BoundNetlist& circuit, const LimitCheck& check, double start, double limit,
+                unsigned holding_at_start) {
   const double factor = limit > start ? kStep : 1 / kStep;
-  double good = start;
-  double bad = 0;
-  // The steps go eight at a time through the lane solve.
+  Edges edges;
+  std::array<double, kLimitCount> bad{};
+  edges.edge.fill(start);
+  unsigned alive = holding_at_start;
+  // The steps go eight at a time through the lane solve; every limit is
+  // followed on the same points.
   constexpr size_t kBatch = lanes::kLanes;
-  for (double f = start; bad == 0;) {
+  for (double f = start; alive != 0;) {
     double batch[kBatch];
     size_t count = 0;
     bool at_limit = false;
@@ -86,56 +97,73 @@ double Edge(const BoundNetlist& design, double start, double limit, bool& open) 
     }
     SMatrix s[kBatch];
     bool analysed[kBatch];
-    design.AnalyzeMany({batch, count}, {s, count}, {analysed, count}, kColumns);
-    for (size_t k = 0; k < count && bad == 0; ++k) {
-      if (analysed[k] && InUsableBand(s[k])) {
-        good = batch[k];
-      } else {
-        bad = batch[k];
+    circuit.AnalyzeMany({batch, count}, {s, count}, {analysed, count}, kColumns);
+    for (size_t k = 0; k < count && alive != 0; ++k) {
+      const unsigned holding = analysed[k] ? check.Holding(s[k]) : 0;
+      for (size_t i = 0; i < kLimitCount; ++i) {
+        const unsigned bit = 1u << i;
+        if (!(alive & bit)) continue;
+        if (holding & bit) {
+          edges.edge[i] = batch[k];
+        } else {
+          bad[i] = batch[k];
+          alive &= ~bit;
+        }
       }
     }
-    if (bad == 0 && at_limit) {
-      if (UsableAt(design, limit)) {
-        open = true;
-        return limit;
+    if (alive != 0 && at_limit) {
+      const unsigned holding = HoldingAt(circuit, check, limit);
+      for (size_t i = 0; i < kLimitCount; ++i) {
+        const unsigned bit = 1u << i;
+        if (!(alive & bit)) continue;
+        if (holding & bit) {
+          edges.edge[i] = limit;
+          edges.open[i] = true;
+        } else {
+          bad[i] = limit;
+        }
       }
-      bad = limit;
+      alive = 0;
     }
   }
-  for (int i = 0; i < kBisections; ++i) {
-    const double middle = std::sqrt(good * bad);
-    (UsableAt(design, middle) ? good : bad) = middle;
+  for (size_t i = 0; i < kLimitCount; ++i) {
+    const unsigned bit = 1u << i;
+    if (!(holding_at_start & bit) || edges.open[i]) continue;
+    double good = edges.edge[i];
+    for (int step = 0; step < kBisections; ++step) {
+      const double middle = std::sqrt(good * bad[i]);
+      ((HoldingAt(circuit, check, middle) & bit) ? good : bad[i]) = middle;
+    }
+    edges.edge[i] = good;
   }
-  return good;
+  return edges;
 }
 
 }  // namespace
 
-bool InUsableBand(const SMatrix& s) {
-  return MagnitudeDb(s(1, 1)) <= kMatchLimitDb &&
-         std::abs(MagnitudeDb(s(2, 1)) - kSplitDb) <= kSplitToleranceDb &&
-         std::abs(MagnitudeDb(s(3, 1)) - kSplitDb) <= kSplitToleranceDb;
+const std::optional<Band>& Bands::Of(LimitKind kind) const {
+  switch (kind) {
+    case LimitKind::kMatch:
+      return match;
+    case LimitKind::kIsolation:
+      return isolation;
+    case LimitKind::kAmplitudeBalance:
+      return amplitude_balance;
+    case LimitKind::kPhaseBalance:
+      return phase_balance;
+  }
+  return usable;
 }
 
-double PhaseDifferenceDegrees(const SMatrix& s) {
-  double difference = PhaseDegrees(s(3, 1)) - PhaseDegrees(s(2, 1));
-  if (difference > 180) difference -= 360;
-  if (difference <= -180) difference += 360;
-  return difference;
-}
-
-double InsertionLossDb(const SMatrix& s) {
-  return -10 * std::log10(std::norm(s(2, 1)) + std::norm(s(3, 1)));
-}
-
-std::optional<DesignSummary> Summarize(const Netlist& netlist, std::string& error) {
+std::optional<DesignSummary> Summarize(const Netlist& netlist, const Limits& limits,
+                                       std::string& error) {
   const double f0 = netlist.frequency_hz;
   const SResult result = AnalyzeNetlist(netlist, f0);
   if (!result.s) {
     error = result.error;
     return std::nullopt;
   }
-  const BoundNetlist design(netlist);
+  const BoundNetlist circuit(netlist);
   const SMatrix& s = *result.s;
   DesignSummary summary;
   summary.frequency_hz = f0;
@@ -145,78 +173,37 @@ std::optional<DesignSummary> Summarize(const Netlist& netlist, std::string& erro
   summary.s32 = s(3, 2);
   if (s.ports() >= 4) summary.s41 = s(4, 1);
   summary.phase_difference_degrees = PhaseDifferenceDegrees(s);
-  summary.insertion_loss_db = InsertionLossDb(s);
-  summary.best_match_hz = BestMatch(design, f0);
-  if (InUsableBand(s)) {
-    Band band;
-    band.low_hz = Edge(design, f0, f0 / kSearchLimit, band.low_open);
-    band.high_hz = Edge(design, f0, f0 * kSearchLimit, band.high_open);
-    summary.band = band;
+  summary.figures = FiguresOf(s);
+  summary.best_match_hz = BestMatch(circuit, f0);
+  summary.limits = limits;
+
+  const LimitCheck check(limits, netlist.ports >= 4);
+  const unsigned holding = check.Holding(s);
+  const Sweep range = FileSweep(f0);
+  const Edges low = FindEdges(circuit, check, f0, range.low_hz, holding);
+  const Edges high = FindEdges(circuit, check, f0, range.high_hz, holding);
+  std::optional<Band>* bands[kLimitCount] = {&summary.bands.match, &summary.bands.isolation,
+                                             &summary.bands.amplitude_balance,
+                                             &summary.bands.phase_balance};
+  for (size_t i = 0; i < kLimitCount; ++i) {
+    if (!(holding & (1u << i))) continue;
+    *bands[i] = Band{low.edge[i], high.edge[i], low.open[i], high.open[i]};
+  }
+  if (holding == LimitCheck::kAll) {
+    // The usable band ends where the first limit fails on either side.
+    Band usable = **bands[0];
+    for (size_t i = 1; i < kLimitCount; ++i) {
+      const Band& b = **bands[i];
+      if (b.low_hz > usable.low_hz || (b.low_hz == usable.low_hz && !b.low_open)) {
+        usable.low_hz = b.low_hz, usable.low_open = b.low_open;
+      }
+      if (b.high_hz < usable.high_hz || (b.high_hz == usable.high_hz && !b.high_open)) {
+        usable.high_hz = b.high_hz, usable.high_open = b.high_open;
+      }
+    }
+    summary.bands.usable = usable;
   }
   return summary;
-}
-
-std::string SummaryText(const Netlist& design, const DesignSummary& summary) {
-  const auto db = [](Complex v) { return RightAligned(FixedText(MagnitudeDb(v), 3), 8) + " dB"; };
-  const auto degrees = [](double v) { return RightAligned(FixedText(v, 2), 8) + " deg"; };
-  const std::string mhz = NumberText(design.inputs.frequency_mhz);
-  std::string text = "Response at " + mhz + " MHz, ports referred to " +
-                     NumberText(design.inputs.impedance_ohms) + " ohms:\n";
-  text +=
-      "  Output to port 2   S21  " + db(summary.s21) + degrees(PhaseDegrees(summary.s21)) + "\n";
-  text +=
-      "  Output to port 3   S31  " + db(summary.s31) + degrees(PhaseDegrees(summary.s31)) + "\n";
-  text += "  Phase S31 - S21              " + degrees(summary.phase_difference_degrees) + "\n";
-  text += "  Input match       |S11| " + db(summary.s11) + "\n";
-  text += "  Isolation 3 to 2  |S32| " + db(summary.s32) + "\n";
-  if (summary.s41) text += "  Isolation 1 to 4  |S41| " + db(*summary.s41) + "\n";
-  text += "Usable band (|S11| <= -15 dB, |S21| and |S31| within 0.5 dB of -3.01 dB):\n";
-  if (!summary.band) {
-    text += "  none: the circuit misses these limits at the design frequency\n";
-    return text;
-  }
-  const Band& band = *summary.band;
-  const double f0 = summary.frequency_hz;
-  text += "  " + BandText(band) + " MHz, " + GeneralText((band.high_hz - band.low_hz) / 1e6, 6) +
-          " MHz wide (" + FixedText(100 * (band.high_hz - band.low_hz) / f0, 1) + " % of " + mhz +
-          " MHz)\n";
-  return text;
-}
-
-std::string BandText(const Band& band) {
-  return std::string(band.low_open ? "below " : "") + GeneralText(band.low_hz / 1e6, 6) + " to " +
-         std::string(band.high_open ? "above " : "") + GeneralText(band.high_hz / 1e6, 6);
-}
-
-std::string ComparisonText(const Netlist& ideal, const DesignSummary& a, const DesignSummary& b) {
-  constexpr size_t kLabel = 34;
-  constexpr size_t kColumn = 22;
-  std::string text = "Response at " + NumberText(ideal.inputs.frequency_mhz) +
-                     " MHz, ports referred to " + NumberText(ideal.inputs.impedance_ohms) +
-                     " ohms:\n";
-  const auto row = [&](const std::string& label, const std::string& x, const std::string& y) {
-    std::string line = "  " + label;
-    line.resize(kLabel, ' ');
-    text += line + RightAligned(x, kColumn) + RightAligned(y, kColumn) + "\n";
-  };
-  const auto db = [](Complex v) { return FixedText(MagnitudeDb(v), 3); };
-  const auto deg = [](double v) { return FixedText(v, 2); };
-  const auto band = [](const DesignSummary& s) { return s.band ? BandText(*s.band) : "none"; };
-  row("", "ideal", "built");
-  row("|S21| output to port 2 (dB)", db(a.s21), db(b.s21));
-  row("S21 phase (deg)", deg(PhaseDegrees(a.s21)), deg(PhaseDegrees(b.s21)));
-  row("|S31| output to port 3 (dB)", db(a.s31), db(b.s31));
-  row("S31 phase (deg)", deg(PhaseDegrees(a.s31)), deg(PhaseDegrees(b.s31)));
-  row("Phase S31 - S21 (deg)", deg(a.phase_difference_degrees), deg(b.phase_difference_degrees));
-  row("|S11| input match (dB)", db(a.s11), db(b.s11));
-  row("|S32| isolation 3 to 2 (dB)", db(a.s32), db(b.s32));
-  if (a.s41 && b.s41) row("|S41| isolation 1 to 4 (dB)", db(*a.s41), db(*b.s41));
-  row("Insertion loss (dB)", FixedText(a.insertion_loss_db, 3), FixedText(b.insertion_loss_db, 3));
-  row("Best match (MHz)", GeneralText(a.best_match_hz / 1e6, 6),
-      GeneralText(b.best_match_hz / 1e6, 6));
-  row("Usable band (MHz)", band(a), band(b));
-  text += "  (usable: |S11| <= -15 dB, |S21| and |S31| within 0.5 dB of -3.01 dB)\n";
-  return text;
 }
 
 }  // namespace rfsplitter

@@ -49,9 +49,9 @@ void BM_KernelSweep(benchmark::State& state) {
   }
   BoundNetlist bound(design);
   if (variant < 3) bound.UseLaneSolve(variants[variant]);
-  const std::vector<double> f = SweepFrequencies(design.frequency_hz);
+  const std::vector<double> f = FileSweep(design.frequency_hz).Frequencies();
   std::vector<SMatrix> s(f.size());
-  bool analysed[kSweepPoints];
+  bool analysed[kFileSweepPoints];
   for (auto _ : state) {
     if (variant < 3) {
       bound.AnalyzeMany(f, s, analysed);

@@ -15,9 +15,8 @@ void BM_Fit(benchmark::State& state) {
   choice.inductors = PartSeries::Standard("E12");
   choice.capacitors = PartSeries::Standard("E24");
   choice.resistors = PartSeries::Standard("E24");
-  choice.q_inductor = 40;
   choice.method = static_cast<FitMethod>(state.range(1));
-  for (auto _ : state) benchmark::DoNotOptimize(FitParts(design, choice));
+  for (auto _ : state) benchmark::DoNotOptimize(FitParts(design, choice, {40, 0}));
   state.SetLabel(std::string(TextsOf(topology).file_stem) + " " +
                  std::string(FitName(choice.method)));
 }

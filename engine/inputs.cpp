@@ -12,10 +12,9 @@ namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// How one box is read: its default, range and warning, and how to reach it.
-struct InputBox {
-  std::function<std::string()> get;
-  std::function<void(const std::string&)> set;
+// One box's default, range and warning.
+struct InputRule {
+  InputField field;
   std::string default_text;
   float default_value;
   double lowest;
@@ -23,22 +22,54 @@ struct InputBox {
   std::string_view warning;
 };
 
-float ReadBox(DesignWindow& window, const InputBox& box) {
-  const char separator = window.DecimalSeparator();
-  if (box.get().empty()) box.set(box.default_text);
-  if (!ParseNumber(box.get(), separator)) box.set(box.default_text);
-
-  const std::optional<ParsedNumber> parsed = ParseNumber(box.get(), separator);
-  // The default text always parses; the fallback only guards a window whose
-  // setter did not take the text.
-  const ParsedNumber number = parsed.value_or(ParsedNumber{box.default_value, true});
-  const double value = number.value;
-  if (!number.representable || value < box.lowest || value > box.highest) {
-    window.Warn(std::string(box.warning));
-    box.set(box.default_text);
-    return box.default_value;
+InputRule RuleOf(InputField field, char decimal_separator) {
+  if (field == InputField::kFrequency) {
+    return {field,
+            DefaultFrequencyText(decimal_separator),
+            kDefaultFrequencyMhz,
+            kLowestFrequencyMhz,
+            kHighestFrequencyMhz,
+            kFrequencyWarning};
   }
-  return number.value;
+  return {field,
+          DefaultImpedanceText(),
+          kDefaultImpedanceOhms,
+          kLowestImpedanceOhms,
+          kHighestImpedanceOhms,
+          kImpedanceWarning};
+}
+
+SettledInput Settle(const InputRule& rule, std::string_view text, char separator) {
+  const auto repaired = [&](RepairKind kind) {
+    return SettledInput{
+        rule.default_value,
+        InputRepair{rule.field, kind, std::string(text), rule.default_text,
+                    kind == RepairKind::kOutOfRange ? rule.warning : std::string_view()}};
+  };
+  if (text.empty()) return repaired(RepairKind::kEmpty);
+  const std::optional<ParsedNumber> number = ParseNumber(text, separator);
+  if (!number) return repaired(RepairKind::kNotANumber);
+  const double value = number->value;
+  if (!number->representable || value < rule.lowest || value > rule.highest) {
+    return repaired(RepairKind::kOutOfRange);
+  }
+  return {number->value, std::nullopt};
+}
+
+// A run's read of one box: the settled value, the warning first when there
+// is one, then the default text put back.
+float ReadBox(DesignWindow& window, InputField field,
+              const std::function<std::string()>& get,
+              const std::function<void(const std::string&)>& set) {
+  const SettledInput settled =
+      Settle(RuleOf(field, window.DecimalSeparator()), get(), window.DecimalSeparator());
+  if (settled.repair) {
+    if (settled.repair->kind == RepairKind::kOutOfRange) {
+      window.Warn(std::string(settled.repair->warning));
+    }
+    set(settled.repair->replacement);
+  }
+  return settled.value;
 }
 
 }  // namespace
@@ -104,18 +135,39 @@ std::string DefaultFrequencyText(char decimal_separator) {
 
 std::string DefaultImpedanceText() { return NumberText(kDefaultImpedanceOhms); }
 
+std::string_view InputName(InputField field) {
+  return field == InputField::kFrequency ? "frequency" : "impedance";
+}
+
+SettledInput SettleFrequency(std::string_view text, char decimal_separator) {
+  return Settle(RuleOf(InputField::kFrequency, decimal_separator), text, decimal_separator);
+}
+
+SettledInput SettleImpedance(std::string_view text, char decimal_separator) {
+  return Settle(RuleOf(InputField::kImpedance, decimal_separator), text, decimal_separator);
+}
+
+SettledInputs SettleInputs(std::string_view frequency_text, std::string_view impedance_text,
+                           char decimal_separator) {
+  const SettledInput frequency = SettleFrequency(frequency_text, decimal_separator);
+  const SettledInput impedance = SettleImpedance(impedance_text, decimal_separator);
+  SettledInputs settled{{frequency.value, impedance.value}, {}};
+  for (const SettledInput* input : {&frequency, &impedance}) {
+    if (input->repair) settled.repairs.push_back(*input->repair);
+  }
+  return settled;
+}
+
 float ReadFrequency(DesignWindow& window) {
-  return ReadBox(window, {[&] { return window.FrequencyText(); },
-                          [&](const std::string& t) { window.SetFrequencyText(t); },
-                          DefaultFrequencyText(window.DecimalSeparator()), kDefaultFrequencyMhz,
-                          kLowestFrequencyMhz, kHighestFrequencyMhz, kFrequencyWarning});
+  return ReadBox(
+      window, InputField::kFrequency, [&] { return window.FrequencyText(); },
+      [&](const std::string& t) { window.SetFrequencyText(t); });
 }
 
 float ReadImpedance(DesignWindow& window) {
-  return ReadBox(window, {[&] { return window.ImpedanceText(); },
-                          [&](const std::string& t) { window.SetImpedanceText(t); },
-                          DefaultImpedanceText(), kDefaultImpedanceOhms, kLowestImpedanceOhms,
-                          kHighestImpedanceOhms, kImpedanceWarning});
+  return ReadBox(
+      window, InputField::kImpedance, [&] { return window.ImpedanceText(); },
+      [&](const std::string& t) { window.SetImpedanceText(t); });
 }
 
 }  // namespace rfsplitter

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/design.h"
 
@@ -42,7 +43,47 @@ std::optional<ParsedNumber> ParseNumber(std::string_view text, char decimal_sepa
 std::string DefaultFrequencyText(char decimal_separator = '.');
 std::string DefaultImpedanceText();
 
-// Read, repair and check the boxes, in the order a design run needs them.
+enum class InputField { kFrequency, kImpedance };
+std::string_view InputName(InputField field);  // "frequency", "impedance"
+
+// Why a typed text was replaced by its default.
+enum class RepairKind {
+  kEmpty,        // silently
+  kNotANumber,   // silently
+  kOutOfRange,   // after the field's warning
+};
+
+struct InputRepair {
+  InputField field;
+  RepairKind kind;
+  std::string typed;        // the text as it was
+  std::string replacement;  // the default text put in its place
+  std::string_view warning;  // the warning shown first, for kOutOfRange
+};
+
+// One input settled: its value and, when the text had to be replaced, how.
+struct SettledInput {
+  float value = 0;
+  std::optional<InputRepair> repair;
+};
+
+// The repair rules of one box as pure functions of its text: an empty or
+// non-numeric text becomes the default silently, a number outside the
+// recommended range (or beyond single precision) becomes the default after
+// the warning.
+SettledInput SettleFrequency(std::string_view text, char decimal_separator = '.');
+SettledInput SettleImpedance(std::string_view text, char decimal_separator = '.');
+
+struct SettledInputs {
+  DesignInputs inputs;
+  std::vector<InputRepair> repairs;  // frequency first, as a run warns
+};
+SettledInputs SettleInputs(std::string_view frequency_text, std::string_view impedance_text,
+                           char decimal_separator = '.');
+
+// Read, repair and check the boxes, in the order a design run needs them:
+// the settled value, with the box's text replaced (after the warning) when
+// it had to be repaired.
 float ReadFrequency(DesignWindow& window);
 float ReadImpedance(DesignWindow& window);
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/s_parameters.h"
+#include "analysis/summary.h"
 #include "engine/netlist.h"
 
 namespace rfsplitter {
@@ -26,29 +27,19 @@ std::string SpiceNetlist(const Netlist& netlist);
 std::string SpiceFileName(const Netlist& netlist);        // NarrowQuad12.1.cir
 std::string SpiceResultFileName(const Netlist& netlist);  // NarrowQuad12.1.sp.txt
 
-// The 5 % to 95 % spread of a family of boards over the sweep, for the plot.
-struct SweepSpread {
-  struct Band {
-    std::vector<double> low, high;  // one value per sweep point
-  };
-  Band s21_db, s31_db, s32_db, s11_db;
-  Band phase_difference_deg;  // hybrids
-};
-
 // What the chart shows: the circuit's response, optionally the ideal one as
 // dashed curves beside it and the spread of many boards shaded behind it.
 struct PlotData {
   const SweepResponse* response = nullptr;
   const SweepResponse* ideal = nullptr;
   const SweepSpread* spread = nullptr;
+  std::optional<Band> usable;  // shaded
 };
 
-// |S21|, |S31|, |S32| and |S11| in dB against frequency on a log axis; for a
-// hybrid shown with its ideal or its spread, a second panel with the phase
-// difference and the amplitude imbalance.
+// The response plot (plot.h) over the file's whole sweep, as SVG.
 std::string SvgPlot(const Netlist& netlist, const PlotData& data);
 inline std::string SvgPlot(const Netlist& netlist, const SweepResponse& response) {
-  return SvgPlot(netlist, PlotData{&response});
+  return SvgPlot(netlist, PlotData{&response, nullptr, nullptr, std::nullopt});
 }
 
 }  // namespace rfsplitter

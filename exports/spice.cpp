@@ -40,7 +40,7 @@ std::string SpiceNetlist(const Netlist& design) {
   }
   // One analysis per sweep frequency, so that the points are exactly those
   // of the simulation file's 200-point log sweep, both ends included.
-  const std::vector<double> frequencies = SweepFrequencies(design.frequency_hz);
+  const std::vector<double> frequencies = FileSweep(design.frequency_hz).Frequencies();
   const std::string first = GeneralText(frequencies.front(), 17);
   // The circuit is linear: no operating point is needed, and its inductor
   // loops would make the DC matrix singular.

@@ -22,6 +22,12 @@ mode_t NewFileMode() {
   return mode;
 }
 
+// The longest file name the directory's file system takes.
+size_t NameLimit(const std::filesystem::path& directory) {
+  const long limit = ::pathconf(directory.empty() ? "." : directory.c_str(), _PC_NAME_MAX);
+  return limit > 16 ? size_t(limit) : 255;
+}
+
 std::string Reason(const char* what, int error) {
   std::string text = what;
   if (error != 0) text += ": " + std::system_category().message(error);
@@ -53,7 +59,11 @@ bool AtomicFile::Open(const std::filesystem::path& target) {
   }
 
   const std::filesystem::path directory = target.parent_path();
-  std::string pattern = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
+  // "." + name + ".XXXXXX" must fit the file system's name limit too.
+  std::string name = target.filename().string();
+  const size_t room = NameLimit(directory) - 8;
+  if (name.size() > room) name.resize(room);
+  std::string pattern = (directory / ("." + name + ".XXXXXX")).string();
   fd_ = ::mkstemp(pattern.data());
   if (fd_ < 0) return Fail("cannot create the file", errno);
   temporary_ = pattern;
@@ -74,7 +84,7 @@ bool AtomicFile::Write(std::string_view text) {
   return true;
 }
 
-bool AtomicFile::Commit() {
+bool AtomicFile::Close() {
   if (fd_ < 0) return false;
   // No fsync: it cost about 0.4 ms a file here (a checking run writes four),
   // and a kill or a failure cannot break the target without it. What it
@@ -83,6 +93,11 @@ bool AtomicFile::Commit() {
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) return Fail("cannot write the file", errno);
+  return true;
+}
+
+bool AtomicFile::Replace() {
+  if (fd_ >= 0 || temporary_.empty()) return false;
   if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
     return Fail("cannot replace the file", errno);
   }
@@ -105,6 +120,57 @@ bool AtomicFile::Fail(std::string what, int error) {
   failure_ = Reason(what.c_str(), error);
   Discard();
   return false;
+}
+
+std::string CheckWritable(const std::filesystem::path& target) {
+  struct stat existing {};
+  if (::lstat(target.c_str(), &existing) == 0) {
+    if (S_ISLNK(existing.st_mode)) return "the name is a symbolic link, which is not followed";
+    if (!S_ISREG(existing.st_mode)) return "the name is not a regular file";
+    if ((existing.st_mode & 0222) == 0) return "the file is read-only";
+  } else if (errno != ENOENT) {
+    return Reason("cannot create the file", errno);
+  }
+  const std::filesystem::path directory = target.parent_path();
+  const char* dir = directory.empty() ? "." : directory.c_str();
+  struct stat folder {};
+  if (::stat(dir, &folder) != 0) return Reason("cannot create the file", errno);
+  if (!S_ISDIR(folder.st_mode)) return Reason("cannot create the file", ENOTDIR);
+  if (::access(dir, W_OK | X_OK) != 0) return Reason("cannot create the file", errno);
+  if (target.filename().string().size() > NameLimit(directory)) {
+    return Reason("cannot create the file", ENAMETOOLONG);
+  }
+  return {};
+}
+
+bool FileSet::Stage(const std::filesystem::path& target, std::string_view text) {
+  auto file = std::make_unique<AtomicFile>();
+  if (!(file->Open(target) && file->Write(text) && file->Close())) {
+    failed_path_ = target;
+    failure_ = file->FailureReason();
+    files_.clear();
+    targets_.clear();
+    return false;
+  }
+  files_.push_back(std::move(file));
+  targets_.push_back(target);
+  return true;
+}
+
+bool FileSet::Commit() {
+  for (size_t i = 0; i < files_.size(); ++i) {
+    if (!files_[i]->Replace()) {
+      failed_path_ = targets_[i];
+      failure_ = files_[i]->FailureReason();
+      files_.clear();
+      targets_.clear();
+      return false;
+    }
+    replaced_.push_back(targets_[i]);
+  }
+  files_.clear();
+  targets_.clear();
+  return true;
 }
 
 std::string WriteFileAtomically(const std::filesystem::path& target, std::string_view text) {

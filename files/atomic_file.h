@@ -15,8 +15,10 @@
 #define RFSPLITTER_FILES_ATOMIC_FILE_H_
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rfsplitter {
 
@@ -27,11 +29,17 @@ class AtomicFile {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  // Checks the target and creates the temporary beside it.
+  // Checks the target and creates the temporary beside it. A target whose
+  // name leaves no room for the temporary's marks gets a temporary with a
+  // shortened name.
   bool Open(const std::filesystem::path& target);
   bool Write(std::string_view text);
   // Closes the temporary, then renames it over the target.
-  bool Commit();
+  bool Commit() { return Close() && Replace(); }
+  // The two halves of Commit, for a set of files that are all written
+  // before any of them replaces its target.
+  bool Close();
+  bool Replace();
   // Removes the temporary; the target stays as it was.
   void Discard();
 
@@ -52,6 +60,38 @@ class AtomicFile {
 // Writes `text` to `target` as one AtomicFile. Returns the failure reason,
 // or an empty text when the file was written.
 std::string WriteFileAtomically(const std::filesystem::path& target, std::string_view text);
+
+// Why `target` could not be written, as far as can be told without writing:
+// the checks of AtomicFile::Open, a directory that is missing, not a
+// directory or not writable, a name longer than the file system takes.
+// Empty when nothing stands in the way.
+std::string CheckWritable(const std::filesystem::path& target);
+
+// Several files written as one set: every text is written and closed in its
+// temporary first, and only then do the temporaries replace their targets,
+// one after another. A failure while writing leaves every target as it
+// was; only a failure among the renames (rare: they need no space) can
+// leave some targets new and some old, and Replaced() tells which are new.
+class FileSet {
+ public:
+  // Writes `text` to a temporary for `target`. False when it cannot; every
+  // temporary of the set is then removed.
+  bool Stage(const std::filesystem::path& target, std::string_view text);
+  // Replaces the targets. False at the first rename that fails.
+  bool Commit();
+
+  const std::vector<std::filesystem::path>& Replaced() const { return replaced_; }
+  // The file and the reason of the failure.
+  const std::filesystem::path& FailedPath() const { return failed_path_; }
+  const std::string& FailureReason() const { return failure_; }
+
+ private:
+  std::vector<std::unique_ptr<AtomicFile>> files_;
+  std::vector<std::filesystem::path> targets_;
+  std::vector<std::filesystem::path> replaced_;
+  std::filesystem::path failed_path_;
+  std::string failure_;
+};
 
 }  // namespace rfsplitter
 

@@ -84,6 +84,12 @@ std::string_view FitName(FitMethod method) {
   return "";
 }
 
+std::optional<PartSeries>& PartsChoice::Slot(ElementKind kind) {
+  return kind == ElementKind::kInductor    ? inductors
+         : kind == ElementKind::kCapacitor ? capacitors
+                                           : resistors;
+}
+
 const PartSeries* PartsChoice::SeriesFor(ElementKind kind) const {
   const std::optional<PartSeries>& series = kind == ElementKind::kInductor    ? inductors
                                             : kind == ElementKind::kCapacitor ? capacitors
@@ -91,25 +97,15 @@ const PartSeries* PartsChoice::SeriesFor(ElementKind kind) const {
   return series ? &*series : nullptr;
 }
 
-void ApplyLosses(Netlist& netlist, double q_inductor, double q_capacitor) {
-  const double w0 = Omega0(netlist);
-  for (NetlistElement& e : netlist.elements) {
-    if (e.kind == ElementKind::kInductor && q_inductor > 0) e.loss_ohms = w0 * e.value / q_inductor;
-    if (e.kind == ElementKind::kCapacitor && q_capacitor > 0) {
-      e.loss_ohms = 1 / (w0 * e.value * q_capacitor);
-    }
-  }
-}
-
 Netlist BuildNetlist(const Netlist& ideal, const std::vector<QuantityChoice>& values,
-                     double q_inductor, double q_capacitor) {
+                     const PartLosses& losses) {
   Netlist built = ideal;
   for (NetlistElement& e : built.elements) {
     for (const QuantityChoice& q : values) {
       if (q.quantity == e.quantity) e.value = q.chosen;
     }
   }
-  ApplyLosses(built, q_inductor, q_capacitor);
+  ApplyLosses(built, losses);
   return built;
 }
 
@@ -144,13 +140,13 @@ std::vector<QuantityChoice> Retuned(const Netlist& ideal, std::vector<QuantityCh
   return values;
 }
 
-BuiltCircuit FitParts(const Design& design, const PartsChoice& choice) {
+BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const PartLosses& losses) {
   const Netlist ideal = IdealNetlist(design);
   const CostReference reference(ideal);
   const std::vector<QuantityChoice> start = IdealQuantities(ideal);
   const auto finish = [&](std::vector<QuantityChoice> values) {
     BuiltCircuit built;
-    built.netlist = BuildNetlist(ideal, values, choice.q_inductor, choice.q_capacitor);
+    built.netlist = BuildNetlist(ideal, values, losses);
     built.netlist.description = "the circuit built from the chosen parts";
     built.quantities = std::move(values);
     built.cost = reference.Cost(built.netlist);
@@ -220,7 +216,7 @@ BuiltCircuit FitParts(const Design& design, const PartsChoice& choice) {
       for (size_t k = 0; k < oi.size(); ++k) {
         values[other_index[k]].chosen = other_candidates[k][oi[k]];
       }
-      const Netlist built = BuildNetlist(ideal, values, choice.q_inductor, choice.q_capacitor);
+      const Netlist built = BuildNetlist(ideal, values, losses);
       const double cost = reference.Cost(built);
       if (cost < best.cost) best = finish(values);
     });

@@ -22,6 +22,7 @@
 
 #include "engine/design.h"
 #include "engine/netlist.h"
+#include "engine/part_model.h"
 #include "parts/series.h"
 
 namespace rfsplitter {
@@ -32,12 +33,10 @@ std::string_view FitName(FitMethod method);  // "nearest", "retune", "best"
 struct PartsChoice {
   std::optional<PartSeries> inductors, capacitors, resistors;
   FitMethod method = FitMethod::kBest;
-  // Quality factors at the design frequency; 0 leaves the parts lossless.
-  double q_inductor = 0;
-  double q_capacitor = 0;
 
   bool AnyParts() const { return inductors || capacitors || resistors; }
   const PartSeries* SeriesFor(ElementKind kind) const;
+  std::optional<PartSeries>& Slot(ElementKind kind);
 };
 
 struct QuantityChoice {
@@ -54,14 +53,9 @@ struct BuiltCircuit {
 };
 
 // The ideal circuit with every element of a quantity at `values`' value and
-// the losses of `choice` applied.
+// the parts' losses.
 Netlist BuildNetlist(const Netlist& ideal, const std::vector<QuantityChoice>& values,
-                     double q_inductor, double q_capacitor);
-
-// The loss model: a fixed series resistance computed at the design
-// frequency, w0 L / Q for an inductor and 1 / (w0 C Q) for a capacitor, so
-// that Q is exact at f0. A resistor keeps no loss of its own.
-void ApplyLosses(Netlist& netlist, double q_inductor, double q_capacitor);
+                     const PartLosses& losses);
 
 // The largest, over f0 x 0.95, f0 and f0 x 1.05, of the Frobenius norm of
 // S_built(f) - S_ideal(f); infinite when either cannot be analysed.
@@ -71,7 +65,7 @@ double FitCost(const Netlist& ideal, const Netlist& built);
 // design frequency with the inductor values given, by quantity.
 std::vector<QuantityChoice> Retuned(const Netlist& ideal, std::vector<QuantityChoice> values);
 
-BuiltCircuit FitParts(const Design& design, const PartsChoice& choice);
+BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const PartLosses& losses);
 
 }  // namespace rfsplitter
 

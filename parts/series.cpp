@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine/number_text.h"
+#include "engine/quoted.h"
 
 namespace rfsplitter {
 namespace {
@@ -33,67 +34,12 @@ double Scaled(int digits, int exponent) {
   return exponent >= 0 ? digits * power : digits / power;
 }
 
-struct Prefix {
-  std::string_view text;
-  int exponent;
-};
-constexpr Prefix kPrefixes[] = {{"f", -15}, {"p", -12}, {"n", -9}, {"u", -6}, {"\xc2\xb5", -6},
-                                {"m", -3},  {"k", 3},   {"M", 6},  {"G", 9}};
-
-struct Unit {
-  std::string_view text;
-  ElementKind kind;
-};
-constexpr Unit kUnits[] = {{"H", ElementKind::kInductor},       {"F", ElementKind::kCapacitor},
-                           {"ohms", ElementKind::kResistor},    {"ohm", ElementKind::kResistor},
-                           {"Ohms", ElementKind::kResistor},    {"Ohm", ElementKind::kResistor},
-                           {"\xce\xa9", ElementKind::kResistor}};
-
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
     text.remove_suffix(1);
   }
   return text;
-}
-
-// One value with optional prefix and unit; the error says what is wrong.
-std::optional<PartsFileEntry> ReadValue(std::string_view text, std::string& error) {
-  double number = 0;
-  const auto [end, code] =
-      std::from_chars(text.data(), text.data() + text.size(), number, std::chars_format::general);
-  if (code != std::errc() || end == text.data()) {
-    error = "not a value";
-    return std::nullopt;
-  }
-  std::string_view rest = Trim(std::string_view(end, size_t(text.data() + text.size() - end)));
-  PartsFileEntry entry;
-  for (const Unit& unit : kUnits) {
-    if (rest.size() >= unit.text.size() &&
-        rest.substr(rest.size() - unit.text.size()) == unit.text) {
-      // "m" before "F" is milli; a lone "m" or "M" is a prefix, never a unit.
-      entry.kind = unit.kind;
-      rest = Trim(rest.substr(0, rest.size() - unit.text.size()));
-      break;
-    }
-  }
-  int exponent = 0;
-  if (!rest.empty()) {
-    const auto prefix = std::find_if(std::begin(kPrefixes), std::end(kPrefixes),
-                                     [&](const Prefix& p) { return p.text == rest; });
-    if (prefix == std::end(kPrefixes)) {
-      error = "unknown prefix or unit";
-      return std::nullopt;
-    }
-    exponent = prefix->exponent;
-  }
-  entry.value =
-      exponent >= 0 ? number * std::pow(10.0, exponent) : number / std::pow(10.0, -exponent);
-  if (!(entry.value > 0) || !std::isfinite(entry.value)) {
-    error = "a value must be a positive number";
-    return std::nullopt;
-  }
-  return entry;
 }
 
 }  // namespace
@@ -125,13 +71,28 @@ std::optional<PartSeries> PartSeries::Standard(std::string_view name) {
   return std::nullopt;
 }
 
-PartSeries PartSeries::FromValues(std::string name, std::vector<double> values) {
+PartSeries PartSeries::FromValues(std::string name, std::vector<double> values,
+                                  std::vector<size_t> lines) {
   PartSeries result;
   result.name_ = std::move(name);
-  std::sort(values.begin(), values.end());
-  values.erase(std::unique(values.begin(), values.end()), values.end());
-  result.values_ = std::move(values);
+  std::vector<std::pair<double, size_t>> entries;
+  for (size_t i = 0; i < values.size(); ++i) {
+    entries.emplace_back(values[i], i < lines.size() ? lines[i] : 0);
+  }
+  // Sorted by value, then line, so that a repeated value keeps its first line.
+  std::sort(entries.begin(), entries.end());
+  for (const auto& [value, line] : entries) {
+    if (!result.values_.empty() && result.values_.back() == value) continue;
+    result.values_.push_back(value);
+    result.lines_.push_back(line);
+  }
   return result;
+}
+
+size_t PartSeries::LineOf(double value) const {
+  const auto at = std::lower_bound(values_.begin(), values_.end(), value);
+  if (at == values_.end() || *at != value) return 0;
+  return lines_[size_t(at - values_.begin())];
 }
 
 PartSeries::Neighbours PartSeries::Around(double value) const {
@@ -164,10 +125,16 @@ double PartSeries::Nearest(double value) const {
   return std::log(value / *n.below) <= std::log(*n.above / value) ? *n.below : *n.above;
 }
 
-std::vector<PartSeries> ReadPartsFile(std::string_view text, const std::string& name,
-                                      std::span<const ElementKind> kinds, std::string& error) {
+std::optional<std::vector<std::optional<PartSeries>>> ReadPartsFile(
+    std::string_view text, const std::string& name, std::span<const ElementKind> kinds,
+    std::string& error) {
+  constexpr std::string_view kByteOrderMark = "\xef\xbb\xbf";
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    text.remove_prefix(kByteOrderMark.size());
+  }
   std::vector<std::vector<double>> values(kinds.size());
-  int line_number = 0;
+  std::vector<std::vector<size_t>> lines(kinds.size());
+  size_t line_number = 0;
   while (!text.empty()) {
     ++line_number;
     const size_t end = text.find('\n');
@@ -177,77 +144,50 @@ std::vector<PartSeries> ReadPartsFile(std::string_view text, const std::string& 
       line = line.substr(0, hash);
     line = Trim(line);
     if (line.empty()) continue;
-    std::string why;
-    const std::optional<PartsFileEntry> entry = ReadValue(line, why);
     const std::string where = name + " line " + std::to_string(line_number) + ": ";
-    if (!entry) {
-      error = where + why + " (\"" + std::string(line) + "\")";
-      return {};
+    std::string why;
+    const std::optional<SiValue> value = ParseSiValue(line, why);
+    std::optional<ElementKind> kind;
+    if (value) {
+      kind = KindOf(value->unit);
+      if (!kind && value->unit != Unit::kNone) why = "is not a part value";
+      if (!(value->value > 0)) why = "is not a positive value";
+    }
+    if (!why.empty()) {
+      error = where + QuotedShort(line) + " " + why;
+      return std::nullopt;
     }
     bool used = false;
     for (size_t k = 0; k < kinds.size(); ++k) {
-      if (!entry->kind || *entry->kind == kinds[k]) {
-        values[k].push_back(entry->value);
+      if (!kind || *kind == kinds[k]) {
+        values[k].push_back(value->value);
+        lines[k].push_back(line_number);
         used = true;
       }
     }
     if (!used) {
-      error = where + "\"" + std::string(line) + "\" is a " + std::string(KindName(*entry->kind)) +
-              " value";
-      return {};
+      error = where + QuotedShort(line) + " is " +
+              (*kind == ElementKind::kInductor ? "an " : "a ") + std::string(KindName(*kind)) +
+              " value; this file serves " + std::string(KindName(kinds[0])) + "s";
+      return std::nullopt;
     }
   }
-  std::vector<PartSeries> series;
+  std::vector<std::optional<PartSeries>> series;
+  bool any = false;
   for (size_t k = 0; k < kinds.size(); ++k) {
     if (values[k].empty()) {
-      error = name + ": no " + std::string(KindName(kinds[k])) + " values";
-      return {};
+      series.emplace_back();
+      continue;
     }
-    series.push_back(PartSeries::FromValues(name, std::move(values[k])));
+    any = true;
+    series.push_back(PartSeries::FromValues(name, std::move(values[k]), std::move(lines[k])));
+  }
+  if (!any) {
+    error = name + ": no " + (kinds.size() == 1 ? std::string(KindName(kinds[0])) + " " : "") +
+            "values";
+    return std::nullopt;
   }
   return series;
-}
-
-std::string_view UnitOf(ElementKind kind) {
-  switch (kind) {
-    case ElementKind::kInductor:
-      return "H";
-    case ElementKind::kCapacitor:
-      return "F";
-    case ElementKind::kResistor:
-      return "ohm";
-  }
-  return "";
-}
-
-std::string_view KindName(ElementKind kind) {
-  switch (kind) {
-    case ElementKind::kInductor:
-      return "inductor";
-    case ElementKind::kCapacitor:
-      return "capacitor";
-    case ElementKind::kResistor:
-      return "resistor";
-  }
-  return "";
-}
-
-std::string ValueWithUnit(double value, ElementKind kind) {
-  constexpr struct {
-    double scale;
-    const char* prefix;
-  } kScales[] = {{1e9, "G"},  {1e6, "M"},  {1e3, "k"},   {1, ""},     {1e-3, "m"},
-                 {1e-6, "u"}, {1e-9, "n"}, {1e-12, "p"}, {1e-15, "f"}};
-  // The largest prefix that leaves at least 1 once rounded to six digits.
-  for (const auto& s : kScales) {
-    const std::string mantissa = GeneralText(value / s.scale, 6);
-    double rounded = 0;
-    std::from_chars(mantissa.data(), mantissa.data() + mantissa.size(), rounded);
-    if (std::abs(rounded) >= 1 || s.scale == 1e-15) {
-      return mantissa + " " + s.prefix + std::string(UnitOf(kind));
-    }
-  }
-  return {};
 }
 
 }  // namespace rfsplitter

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/si_value.h"
 #include "engine/topologies.h"
 
 namespace rfsplitter {
@@ -20,8 +21,10 @@ class PartSeries {
   // "E6", "E12", "E24", "E48", "E96" or "E192" (any letter case); nothing
   // for another name.
   static std::optional<PartSeries> Standard(std::string_view name);
-  // A list of available values, in any order.
-  static PartSeries FromValues(std::string name, std::vector<double> values);
+  // A list of available values, in any order; `lines`, when given, says
+  // where in its file each value stands.
+  static PartSeries FromValues(std::string name, std::vector<double> values,
+                               std::vector<size_t> lines = {});
 
   const std::string& name() const { return name_; }
 
@@ -37,6 +40,9 @@ class PartSeries {
 
   // The series' values in one decade [1, 10), for a standard series.
   const std::vector<double>& mantissas() const { return mantissas_; }
+  // The line of the parts file `value` first stands on; 0 when unknown.
+  size_t LineOf(double value) const;
+  bool IsStandard() const { return every_decade_; }
 
  private:
   std::string name_;
@@ -45,27 +51,21 @@ class PartSeries {
   std::vector<int> digits_;  // every decade: the mantissas as whole numbers (10..91, 100..988)
   int digit_count_ = 2;
   std::vector<double> values_;  // a list: the values, ascending
-};
-
-// One value of a parts file.
-struct PartsFileEntry {
-  double value = 0;
-  std::optional<ElementKind> kind;  // from its unit, when it has one
+  std::vector<size_t> lines_;   // the line of each of values_, when known
 };
 
 // Reads a parts file's text: one value a line with an optional SI prefix and
-// unit ("18n", "18 nH", "1.2u", "0.1 pF", "82", "100 ohm"), blank lines and
-// "#" comments. `kinds` are the kinds the file serves; a value whose unit
-// names another kind is an error. Returns the series of each kind of
-// `kinds`, in that order, or sets `error` ("parts.txt line 3: ...").
-std::vector<PartSeries> ReadPartsFile(std::string_view text, const std::string& name,
-                                      std::span<const ElementKind> kinds, std::string& error);
-
-// "18 nH", "8.2 pF", "100 ohm": a value with SI prefix and unit, to six
-// significant digits.
-std::string ValueWithUnit(double value, ElementKind kind);
-std::string_view UnitOf(ElementKind kind);    // "H", "F", "ohm"
-std::string_view KindName(ElementKind kind);  // "inductor", "capacitor", "resistor"
+// unit ("18n", "18 nH", "1.2u", "0.1 pF", "82", "100 ohm"; the grammar of
+// engine/si_value.h), blank lines and "#" comments; a byte order mark at the
+// start is skipped. `kinds` are the kinds the file serves: a value with a
+// unit serves its own kind, a plain number all of them, and a unit of
+// another kind is an error. Returns the series of each of `kinds`, in that
+// order, empty for a kind the file has no value for; or nothing, with
+// `error` set ("parts.txt line 3: ..."), for a bad line or a file without
+// any value.
+std::optional<std::vector<std::optional<PartSeries>>> ReadPartsFile(
+    std::string_view text, const std::string& name, std::span<const ElementKind> kinds,
+    std::string& error);
 
 }  // namespace rfsplitter
 

@@ -3,6 +3,7 @@
 #include "engine/netlist.h"
 #include "engine/number_text.h"
 #include "engine/product.h"
+#include "engine/sweep.h"
 #include "engine/topologies.h"
 
 namespace rfsplitter {
@@ -62,14 +63,15 @@ std::string SimulationFileCircuit(const Design& design, float impedance_ohms) {
 }
 
 std::string SimulationFileSweep(double frequency_hz) {
-  const double lo = 0.1 * frequency_hz;
-  const double hi = 1.9 * frequency_hz;
+  const Sweep sweep = FileSweep(frequency_hz);
+  const double lo = sweep.low_hz;
+  const double hi = sweep.high_hz;
   const std::string q = kQuote;
   const std::string x_axis = "+   X Hz " + q + q + Num(lo) + Num(hi);
   Lines out;
   out << ""
       << "Sweep 'Filter'"
-      << "+ LOOP 200 FREQ LOG " + Num(lo) + Num(hi) << "+   Window 0" << x_axis
+      << "+ LOOP " + std::to_string(sweep.points) + " FREQ LOG " + Num(lo) + Num(hi) << "+   Window 0" << x_axis
       << "+   Y dB " + q + "S21" + q + " -15 0 "
       << "+   Y2 dB " + q + "S31" + q + " -15 0 "
       << "+   Window 1" << x_axis << "+   Y dB " + q + "S32" + q + " -30 0 "

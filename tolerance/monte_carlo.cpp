@@ -6,20 +6,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <new>
 #include <numbers>
 #include <thread>
 
-#include "analysis/s_parameters.h"
-#include "analysis/summary.h"
 #include "engine/number_text.h"
-#include "parts/series.h"
+#include "engine/si_value.h"
 #include "tolerance/rank_select.h"
 
 namespace rfsplitter {
@@ -55,68 +50,25 @@ class BoardRandom {
 constexpr int kUniformsAPart = 2;
 double Offset(BoardRandom& random, Distribution distribution) {
   const double u1 = random.Uniform();
+  if (distribution == Distribution::kUniform) {
+    random.Skip(1);
+    return 2 * u1 - 1;
+  }
   const double u2 = random.Uniform();
-  if (distribution == Distribution::kUniform) return 2 * u1 - 1;
   // Box-Muller; sigma = T / 3, clipped at +-T.
   const double z = std::sqrt(-2 * std::log(1 - u1)) * std::cos(2 * std::numbers::pi * u2);
   return std::clamp(z / 3, -1.0, 1.0);
 }
 
-double PhaseError(const SMatrix& s) {
-  const double difference = PhaseDifferenceDegrees(s);
-  return s.ports() == 4 ? std::abs(difference) - 90 : difference;
-}
-
-double ImbalanceDb(const SMatrix& s) {
-  return std::abs(MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1)));
-}
-
-// The pass limits as powers, so that a board's check needs no logarithm:
-// 10 log10 |S|^2 <= L exactly when |S|^2 <= 10^(L / 10), and the imbalance
-// limit bounds the ratio of the outputs' powers. Only a board that meets
-// them all has its phase difference measured.
-class LimitCheck {
- public:
-  explicit LimitCheck(const YieldLimits& limits)
-      : match_(Power(limits.match_db)),
-        isolation_(Power(limits.isolation_db)),
-        imbalance_(Power(limits.imbalance_db)),
-        phase_deg_(limits.phase_deg) {}
-
-  bool Passes(Complex s11, Complex s21, Complex s31, Complex s32,
-              std::optional<Complex> s41) const {
-    if (Norm(s11) > match_ || Norm(s32) > isolation_) return false;
-    if (s41 && Norm(*s41) > isolation_) return false;
-    const double p21 = Norm(s21), p31 = Norm(s31);
-    if (!(p21 > 0 && p31 > 0 && p21 <= imbalance_ * p31 && p31 <= imbalance_ * p21)) {
-      return false;
-    }
-    SMatrix s(s41 ? 4 : 3);
-    s(2, 1) = s21, s(3, 1) = s31;
-    return std::abs(PhaseError(s)) <= phase_deg_;
-  }
-
- private:
-  static double Power(double db) { return std::pow(10.0, db / 10); }
-  static double Norm(Complex z) { return z.real() * z.real() + z.imag() * z.imag(); }
-  double match_, isolation_, imbalance_, phase_deg_;
-};
-
-constexpr int kMetrics = 6;  // s11, s32, s41, imbalance, phase error, insertion loss
-constexpr const char* kMetricNames[kMetrics] = {
-    "s11_db", "s32_db", "s41_db", "imbalance_db", "phase_error_deg", "insertion_loss_db"};
-constexpr int kSpreadMetrics = 5;  // s21, s31, s32, s11, phase difference
-
-// The spread's percentiles come from ranks, and ranks survive any strictly
-// increasing map; so a board's sweep is stored as cheap keys in the same
-// order as the values plotted, and only the few chosen keys are turned into
-// dB and degrees. This leaves out two logarithms and two arc tangents a
-// point and board (most of the spread's cost).
+// Percentiles and spreads come from ranks, and ranks survive any strictly
+// increasing map; so a board keeps each figure as a cheap key in the same
+// order as the figure (a float made into an ordered integer, see
+// rank_select.h), and only the few chosen keys are turned into dB and
+// degrees. This leaves out every logarithm and arc tangent of a board.
 //
-// The magnitudes' key is |S|^2. The phase difference's is the "diamond
-// angle" of S31 conj(S21): the point's position along the square
-// |x| + |y| = 1, which grows with the angle, here over (-2, 2] for (-180,
-// 180] degrees.
+// A magnitude's key is |S|^2. A phase difference's is the "diamond angle" of
+// S31 conj(S21): the point's position along the square |x| + |y| = 1, which
+// grows with the angle, here over (-2, 2] for (-180, 180] degrees.
 float DiamondAngle(double x, double y) {
   if (x == 0 && y == 0) return 0;
   double q;
@@ -145,41 +97,148 @@ double DegreesOfDiamondAngle(double p) {
   return std::atan2(y, x) * 180 / std::numbers::pi;
 }
 
-void SpreadKeys(bool analysed, const BoardLanes& boards, int k, float* keys) {
-  if (!analysed) {
-    std::fill(keys, keys + kSpreadMetrics, NAN);
-    return;
+// |S|^2 as a key, kept above the smallest float so that no board's key
+// becomes -infinity dB.
+uint32_t PowerKey(Complex z) { return OrderedKey(std::max(float(Norm(z)), 1e-38f)); }
+double DbOfPowerKey(uint32_t key) { return 10 * std::log10(double(FloatOfKey(key))); }
+
+float PhaseKeyOf(Complex s21, Complex s31) {
+  return DiamondAngle(s31.real() * s21.real() + s31.imag() * s21.imag(),
+                      s31.imag() * s21.real() - s31.real() * s21.imag());
+}
+
+// The figures at the design frequency, as in FiguresOf (analysis/limits.h).
+constexpr int kMetrics = 6;
+constexpr const char* kMetricNames[kMetrics] = {
+    "s11_db", "s32_db", "s41_db", "imbalance_db", "phase_error_deg", "insertion_loss_db"};
+
+void MetricKeys(const BoardLanes& boards, int k, bool hybrid, uint32_t* keys, size_t stride) {
+  const Complex s21 = boards.S(k, 2, 1), s31 = boards.S(k, 3, 1);
+  keys[0] = PowerKey(boards.S(k, 1, 1));
+  keys[stride] = PowerKey(boards.S(k, 3, 2));
+  keys[2 * stride] = hybrid ? PowerKey(boards.S(k, 4, 1)) : kMissingKey;
+  // The imbalance grows with the ratio of the larger output power to the
+  // smaller.
+  const double p21 = Norm(s21), p31 = Norm(s31);
+  keys[3 * stride] = OrderedKey(float(std::max(p21, p31) / std::min(p21, p31)));
+  // A hybrid's phase error |t| - 90 grows with |t|.
+  const float phase = PhaseKeyOf(s21, s31);
+  keys[4 * stride] = OrderedKey(hybrid ? std::abs(phase) : phase);
+  // The loss falls as the outputs' power grows.
+  keys[5 * stride] = OrderedKey(float(-(p21 + p31)));
+}
+
+double MetricValue(int metric, uint32_t key, bool hybrid) {
+  if (key == kMissingKey) return NAN;
+  const double v = FloatOfKey(key);
+  switch (metric) {
+    case 0:
+    case 1:
+    case 2:
+      return DbOfPowerKey(key);
+    case 3:
+      return 10 * std::log10(v);
+    case 4:
+      return hybrid ? DegreesOfDiamondAngle(v) - 90 : DegreesOfDiamondAngle(v);
+    default:
+      return -10 * std::log10(-v);
   }
-  const auto norm = [](Complex z) { return float(z.real() * z.real() + z.imag() * z.imag()); };
-  keys[0] = norm(boards.S(k, 2, 1));
-  keys[1] = norm(boards.S(k, 3, 1));
-  keys[2] = norm(boards.S(k, 3, 2));
-  keys[3] = norm(boards.S(k, 1, 1));
-  const Complex a = boards.S(k, 3, 1), b = boards.S(k, 2, 1);
-  keys[4] = DiamondAngle(a.real() * b.real() + a.imag() * b.imag(),
-                         a.imag() * b.real() - a.real() * b.imag());
 }
 
-double SpreadValue(int metric, float key) {
-  if (std::isnan(key)) return NAN;
-  return metric < 4 ? 10 * std::log10(double(key)) : DegreesOfDiamondAngle(key);
+// s21, s31, s32, s41, s11, phase error, imbalance: the curves of the plot.
+constexpr int kSpreadMetrics = 7;
+
+void SpreadKeys(const BoardLanes& boards, int k, bool hybrid, uint32_t* keys, size_t stride) {
+  const Complex s21 = boards.S(k, 2, 1), s31 = boards.S(k, 3, 1);
+  keys[0] = PowerKey(s21);
+  keys[stride] = PowerKey(s31);
+  keys[2 * stride] = PowerKey(boards.S(k, 3, 2));
+  keys[3 * stride] = hybrid ? PowerKey(boards.S(k, 4, 1)) : kMissingKey;
+  keys[4 * stride] = PowerKey(boards.S(k, 1, 1));
+  const float phase = PhaseKeyOf(s21, s31);
+  keys[5 * stride] = OrderedKey(hybrid ? std::abs(phase) : phase);
+  keys[6 * stride] = OrderedKey(float(Norm(s21) / Norm(s31)));
 }
 
-// One Monte Carlo pass over `samples` boards.
+double SpreadValue(int metric, uint32_t key, bool hybrid) {
+  if (key == kMissingKey) return NAN;
+  if (metric < 5) return DbOfPowerKey(key);
+  const double v = FloatOfKey(key);
+  if (metric == 6) return 10 * std::log10(v);
+  return hybrid ? DegreesOfDiamondAngle(v) - 90 : DegreesOfDiamondAngle(v);
+}
+
+// Keys for many boards: not cleared (every key is written before it is
+// read) and, where the system offers it, in 2 MB pages: the first touch of
+// each 4 kB page is otherwise a fault of its own, thousands of them for a
+// large run.
+class KeyBuffer {
+ public:
+  explicit KeyBuffer(size_t count) {
+    if (count == 0) return;
+    size_t bytes = count * sizeof(uint32_t);
+#ifdef __linux__
+    constexpr size_t kHugePage = size_t{2} << 20;
+    bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    data_ = static_cast<uint32_t*>(std::aligned_alloc(kHugePage, bytes));
+    if (data_) madvise(data_, bytes, MADV_HUGEPAGE);
+#else
+    data_ = static_cast<uint32_t*>(std::malloc(bytes));
+#endif
+    if (!data_) throw std::bad_alloc();
+  }
+  ~KeyBuffer() { std::free(data_); }
+  KeyBuffer(const KeyBuffer&) = delete;
+  KeyBuffer& operator=(const KeyBuffer&) = delete;
+  uint32_t* get() const { return data_; }
+
+ private:
+  uint32_t* data_ = nullptr;
+};
+
+// Runs `task(i)` for i in [0, count) on `threads` threads, the calling one
+// among them, each taking the next i as it finishes the last.
+template <typename Task>
+void ForEachShared(int count, int threads, const Task& task) {
+  std::atomic<int> next = 0;
+  const auto work = [&] {
+    for (int i; (i = next++) < count;) task(i);
+  };
+  std::vector<std::jthread> pool;
+  for (int t = 1; t < std::min(threads, count); ++t) pool.emplace_back(work);
+  work();
+}
+
+// Where a run puts what it measures besides the pass count.
+struct RunOutputs {
+  // The figures' keys at the design frequency, figure by figure, `samples`
+  // to a row; and how many boards had none.
+  uint32_t* metrics = nullptr;
+  std::atomic<int>* missing = nullptr;
+  // The spread's keys over the sweep, figure by figure and point by point,
+  // `spread_samples` boards to a row.
+  uint32_t* spread = nullptr;
+  int spread_samples = 0;
+};
+
+// Monte Carlo passes over a circuit.
 class Sampler {
  public:
-  Sampler(const Netlist& nominal, const MonteCarloSettings& settings)
+  Sampler(const Netlist& nominal, const MonteCarloSettings& settings, const RunControl* control)
       : nominal_(nominal),
         bound_(nominal),
         settings_(settings),
+        control_(control),
+        check_(settings.limits, nominal.ports >= 4),
         w0_(2 * std::numbers::pi * nominal.frequency_hz) {
     for (const NetlistElement& e : nominal.elements) {
       amounts_.push_back(settings.ToleranceOf(e.kind).For(e.value));
     }
+    if (settings.losses.q_inductor > 0) w0_over_q_inductor_ = w0_ / settings.losses.q_inductor;
     const double f0 = nominal.frequency_hz;
     check_frequencies_.push_back(f0);
-    if (settings.limits.band_percent > 0) {
-      const double half = settings.limits.band_percent / 200;
+    if (settings.band_percent > 0) {
+      const double half = settings.band_percent / 200;
       for (int i = 0; i < 21; ++i) {
         if (i != 10) check_frequencies_.push_back(f0 * (1 - half + 2 * half * i / 20));
       }
@@ -189,30 +248,34 @@ class Sampler {
   }
 
   const std::vector<double>& amounts() const { return amounts_; }
+  int threads() const { return threads_; }
+  bool stopped() const { return stopped_; }
 
   // Runs `samples` boards in which only the parts with a non-zero amount in
-  // `amounts` vary; fills pass flags and, when asked, metrics and the
-  // spread's keys (see SpreadKeys), metric by metric and point by point,
-  // `spread_samples` boards to a row.
-  int Run(int samples, const std::vector<double>& amounts, std::vector<double>* metrics,
-          int spread_samples, float* spread, int threads_at_most = 0) const {
-    std::vector<char> passed(size_t(samples), 0);
-    if (metrics) metrics->assign(size_t(samples) * kMetrics, 0);
+  // `amounts` vary, on at most `threads` threads; returns how many pass.
+  int Run(int samples, const std::vector<double>& amounts, const RunOutputs& out,
+          int threads) const {
     const std::vector<double> sweep =
-        spread_samples > 0 ? SweepFrequencies(nominal_.frequency_hz) : std::vector<double>{};
+        out.spread_samples > 0 ? FileSweep(nominal_.frequency_hz).Frequencies()
+                               : std::vector<double>{};
+    const std::vector<PartDraw> draws = DrawsOf(amounts);
+    std::atomic<int> passed = 0, done = 0;
     // Eight boards at a time, one to a vector lane; each board's numbers do
     // not depend on its lane, its group or its thread.
-    const auto work = [&](int first, int last) {
+    const auto work = [&](int first, int last, bool reporting) {
       BoardLanes boards(bound_);
       SetCentres(boards);
-      const LimitCheck check(settings_.limits);
-      const bool four = nominal_.ports == 4;
-      SMatrix s;
+      const bool hybrid = nominal_.ports >= 4;
+      int passing_here = 0, missing_here = 0;
       for (int group = first; group < last; group += BoardLanes::kBoards) {
+        if (control_ && control_->StopRequested()) {
+          stopped_ = true;
+          break;
+        }
         const int count = std::min(BoardLanes::kBoards, last - group);
         for (int k = 0; k < BoardLanes::kBoards; ++k) {
           // Spare lanes repeat the group's last board.
-          Draw(boards, k, amounts, uint64_t(group + std::min(k, count - 1)));
+          Draw(boards, k, draws, uint64_t(group + std::min(k, count - 1)));
         }
         unsigned passing = (1u << count) - 1;
         for (size_t i = 0; i < check_frequencies_.size() && passing; ++i) {
@@ -220,61 +283,79 @@ class Sampler {
               boards.Analyze(check_frequencies_[i], BoundNetlist::Columns::kFromPorts1And2);
           for (int k = 0; k < count; ++k) {
             const unsigned bit = 1u << k;
-            if (!(passing & bit)) continue;
-            if (!(analysed & bit) ||
-                !check.Passes(boards.S(k, 1, 1), boards.S(k, 2, 1), boards.S(k, 3, 1),
-                              boards.S(k, 3, 2),
-                              four ? std::optional(boards.S(k, 4, 1)) : std::nullopt)) {
+            const bool answered = analysed & bit;
+            // The figures are those of the design frequency, the first checked.
+            if (i == 0 && out.metrics) {
+              uint32_t* keys = out.metrics + size_t(group + k);
+              if (answered) {
+                MetricKeys(boards, k, hybrid, keys, size_t(samples));
+              } else {
+                for (int m = 0; m < kMetrics; ++m) keys[size_t(m) * size_t(samples)] = kMissingKey;
+                ++missing_here;
+              }
+            }
+            if ((passing & bit) &&
+                (!answered ||
+                 check_.Holding(boards.S(k, 1, 1), boards.S(k, 2, 1), boards.S(k, 3, 1),
+                                boards.S(k, 3, 2),
+                                hybrid ? boards.S(k, 4, 1) : Complex()) != LimitCheck::kAll)) {
               passing &= ~bit;
             }
-            // The metrics are those of the design frequency, the first checked.
-            if (i == 0 && metrics) {
-              boards.Get(k, s);
-              Measure(analysed & bit, s, metrics->data() + size_t(group + k) * kMetrics);
+          }
+        }
+        for (int k = 0; k < count; ++k) passing_here += (passing >> k) & 1;
+        if (out.spread && group < out.spread_samples) {
+          const int spread_count = std::min(count, out.spread_samples - group);
+          const size_t stride = sweep.size() * size_t(out.spread_samples);
+          for (size_t p = 0; p < sweep.size(); ++p) {
+            const unsigned analysed =
+                boards.Analyze(sweep[p], BoundNetlist::Columns::kFromPorts1And2);
+            for (int k = 0; k < spread_count; ++k) {
+              uint32_t* keys =
+                  out.spread + p * size_t(out.spread_samples) + size_t(group + k);
+              if (analysed & (1u << k)) {
+                SpreadKeys(boards, k, hybrid, keys, stride);
+              } else {
+                for (int m = 0; m < kSpreadMetrics; ++m) keys[size_t(m) * stride] = kMissingKey;
+              }
             }
           }
         }
-        for (int k = 0; k < count; ++k) passed[size_t(group + k)] = (passing >> k) & 1;
-        if (!spread || group >= spread_samples) continue;
-        const int spread_count = std::min(count, spread_samples - group);
-        for (size_t p = 0; p < sweep.size(); ++p) {
-          const unsigned analysed =
-              boards.Analyze(sweep[p], BoundNetlist::Columns::kFromPorts1And2);
-          for (int k = 0; k < spread_count; ++k) {
-            float keys[kSpreadMetrics];
-            SpreadKeys(analysed & (1u << k), boards, k, keys);
-            for (int m = 0; m < kSpreadMetrics; ++m) {
-              spread[(size_t(m) * kSweepPoints + p) * size_t(spread_samples) + size_t(group + k)] =
-                  keys[m];
-            }
-          }
+        const int so_far = done += count;
+        if (reporting && control_ && (group / BoardLanes::kBoards) % 64 == 0) {
+          control_->Report("Monte Carlo", double(so_far) / samples);
         }
       }
+      passed += passing_here;
+      if (out.missing) *out.missing += missing_here;
     };
-    const int threads =
-        std::min(threads_at_most > 0 ? threads_at_most : threads_, std::max(1, samples / 64));
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t) {
-      pool.emplace_back(work, int(int64_t(samples) * t / threads),
-                        int(int64_t(samples) * (t + 1) / threads));
+    threads = std::min(threads, std::max(1, samples / 64));
+    // Each thread a whole number of lane groups, so that no group is split.
+    const auto boundary = [&](int t) {
+      return int(int64_t(samples) * t / threads) / BoardLanes::kBoards * BoardLanes::kBoards;
+    };
+    {
+      std::vector<std::jthread> pool;
+      for (int t = 1; t < threads; ++t) {
+        pool.emplace_back(work, boundary(t), t + 1 == threads ? samples : boundary(t + 1), false);
+      }
+      work(0, threads == 1 ? samples : boundary(1), true);
     }
-    work(0, int(int64_t(samples) / threads));
-    for (std::thread& thread : pool) thread.join();
-    return int(std::count(passed.begin(), passed.end(), 1));
+    return passed;
   }
 
-  int threads() const { return threads_; }
-
  private:
-  // A part's series loss at a value: from the Q given, or the built one.
-  double LossOf(const NetlistElement& e, double value) const {
-    if (e.kind == ElementKind::kInductor && settings_.q_inductor > 0) {
-      return w0_ * value / settings_.q_inductor;
+  // Part `i`'s series loss at a value: from the losses given, or the built
+  // one. The model's w0 L / Q with w0 / Q worked out once: a board's
+  // inductors then need no division (the last bit may differ from the
+  // exports' w0 L / Q; nothing a yield can tell).
+  double LossOf(size_t i, double value) const {
+    const NetlistElement& e = nominal_.elements[i];
+    if (e.kind == ElementKind::kInductor && settings_.losses.q_inductor > 0) {
+      return value * w0_over_q_inductor_;
     }
-    if (e.kind == ElementKind::kCapacitor && settings_.q_capacitor > 0) {
-      return 1 / (w0_ * value * settings_.q_capacitor);
-    }
-    return e.loss_ohms;
+    const double loss = SeriesLossOhms(e.kind, value, w0_, settings_.losses);
+    return loss > 0 ? loss : e.loss_ohms;
   }
 
   // Every part of every lane at its centre: where the parts that do not
@@ -283,136 +364,96 @@ class Sampler {
     for (int lane = 0; lane < BoardLanes::kBoards; ++lane) {
       for (size_t i = 0; i < nominal_.elements.size(); ++i) {
         const NetlistElement& e = nominal_.elements[i];
-        boards.SetElement(lane, int(i), e.value, LossOf(e, e.value));
+        boards.SetElement(lane, int(i), e.value, LossOf(i, e.value));
       }
     }
   }
 
-  // Board `number`'s parts that vary, into `lane`. A part that does not
-  // vary still takes its place in the board's stream (skipped, not drawn),
-  // so that a part's value on a board is the same in every run.
-  void Draw(BoardLanes& boards, int lane, const std::vector<double>& amounts,
-            uint64_t number) const {
-    BoardRandom random(settings_.seed, number);
-    for (size_t i = 0; i < nominal_.elements.size(); ++i) {
+  // The parts a run varies, each with the uniforms of the parts before it
+  // that do not: a part that does not vary still takes its place in the
+  // board's stream (skipped, not drawn), so that a part's value on a board
+  // is the same in every run.
+  struct PartDraw {
+    int index;
+    int skip;  // uniforms to pass over first
+    double nominal, amount;
+  };
+  std::vector<PartDraw> DrawsOf(const std::vector<double>& amounts) const {
+    std::vector<PartDraw> draws;
+    int skip = 0;
+    for (size_t i = 0; i < amounts.size(); ++i) {
       if (amounts[i] == 0) {
-        random.Skip(kUniformsAPart);
+        skip += kUniformsAPart;
         continue;
       }
-      const NetlistElement& e = nominal_.elements[i];
-      const double offset = Offset(random, settings_.distribution);
-      // A part never reaches zero, even at a tolerance of 100 %.
-      const double value = std::max(e.value + offset * amounts[i], e.value * 1e-9);
-      boards.SetElement(lane, int(i), value, LossOf(e, value));
+      draws.push_back({int(i), skip, nominal_.elements[i].value, amounts[i]});
+      skip = 0;
     }
+    return draws;
   }
 
-  static void Measure(bool analysed, const SMatrix& s, double* out) {
-    if (!analysed) {
-      std::fill(out, out + kMetrics, NAN);
-      return;
+  // Board `number`'s parts that vary, into `lane`.
+  void Draw(BoardLanes& boards, int lane, const std::vector<PartDraw>& draws,
+            uint64_t number) const {
+    BoardRandom random(settings_.seed, number);
+    for (const PartDraw& d : draws) {
+      random.Skip(uint64_t(d.skip));
+      const double offset = Offset(random, settings_.distribution);
+      // A part never reaches zero, even at a tolerance of 100 %.
+      const double value = std::max(d.nominal + offset * d.amount, d.nominal * 1e-9);
+      boards.SetElement(lane, d.index, value, LossOf(size_t(d.index), value));
     }
-    out[0] = MagnitudeDb(s(1, 1));
-    out[1] = MagnitudeDb(s(3, 2));
-    out[2] = s.ports() == 4 ? MagnitudeDb(s(4, 1)) : NAN;
-    out[3] = ImbalanceDb(s);
-    out[4] = PhaseError(s);
-    out[5] = InsertionLossDb(s);
   }
 
   const Netlist& nominal_;
   const BoundNetlist bound_;
   const MonteCarloSettings& settings_;
+  const RunControl* control_;
+  const LimitCheck check_;
   double w0_;
+  double w0_over_q_inductor_ = 0;
   std::vector<double> amounts_;
   std::vector<double> check_frequencies_;
   int threads_ = 1;
-};
-
-// The 5 %, 50 % and 95 % points of `values` (NaNs, from boards that could
-// not be analysed, left out), by the nearest rank. Each rank is looked for
-// in the part below the one above it.
-Percentiles PercentilesOf(std::vector<double> values) {
-  values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return std::isnan(v); }),
-               values.end());
-  if (values.empty()) return {NAN, NAN, NAN};
-  const auto at = [&](double q) {
-    return values.begin() + std::lround(q * double(values.size() - 1));
-  };
-  const auto p95 = at(0.95), p50 = at(0.5), p5 = at(0.05);
-  std::nth_element(values.begin(), p95, values.end());
-  std::nth_element(values.begin(), p50, p95);
-  std::nth_element(values.begin(), p5, p50);
-  return {*p5, *p50, *p95};
-}
-
-// The spread's keys: 40 MB for 10,000 boards. Not cleared (every key is
-// written before it is read) and, where the system offers it, in 2 MB pages:
-// the first touch of each 4 kB page is otherwise a fault of its own, some
-// 10,000 of them, a noticeable share of the run.
-class SpreadBuffer {
- public:
-  explicit SpreadBuffer(size_t count) {
-    if (count == 0) return;
-    size_t bytes = count * sizeof(float);
-#ifdef __linux__
-    constexpr size_t kHugePage = size_t{2} << 20;
-    bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    data_ = static_cast<float*>(std::aligned_alloc(kHugePage, bytes));
-    if (data_) madvise(data_, bytes, MADV_HUGEPAGE);
-#else
-    data_ = static_cast<float*>(std::malloc(bytes));
-#endif
-    if (!data_) throw std::bad_alloc();
-  }
-  ~SpreadBuffer() { std::free(data_); }
-  SpreadBuffer(const SpreadBuffer&) = delete;
-  SpreadBuffer& operator=(const SpreadBuffer&) = delete;
-  float* get() const { return data_; }
-
- private:
-  float* data_ = nullptr;
+  mutable std::atomic<bool> stopped_ = false;
 };
 
 // The 5 % and 95 % bands over the sweep from the boards' keys, the rows
-// shared among `threads`. NaNs are moved to the rows' ends.
-SweepSpread Spread(float* keys, int samples, int threads) {
-  constexpr int kRows = kSpreadMetrics * kSweepPoints;
-  std::vector<double> low(kRows), high(kRows);
-  const auto work = [&](int first, int last) {
+// shared among `threads`.
+SweepSpread Spread(const uint32_t* keys, int samples, const std::vector<double>& sweep,
+                   bool hybrid, int threads) {
+  const int points = int(sweep.size());
+  const int rows = kSpreadMetrics * points;
+  std::vector<double> low(static_cast<size_t>(rows)), high(static_cast<size_t>(rows));
+  ForEachShared(threads, threads, [&](int t) {
     RankSelector selector;
-    for (int row = first; row < last; ++row) {
-      float* begin = keys + size_t(row) * size_t(samples);
-      // Boards that could not be analysed have no rank.
-      float* end = std::remove_if(begin, begin + samples, [](float v) { return std::isnan(v); });
-      const size_t n = size_t(end - begin);
+    for (int row = rows * t / threads; row < rows * (t + 1) / threads; ++row) {
+      const uint32_t* begin = keys + size_t(row) * size_t(samples);
+      // Boards that could not be analysed sort last and take no rank.
+      const size_t n = size_t(std::count_if(begin, begin + samples,
+                                            [](uint32_t k) { return k != kMissingKey; }));
       if (n == 0) {
         low[size_t(row)] = high[size_t(row)] = NAN;
         continue;
       }
       const auto [at_low, at_high] =
-          selector.Select(begin, n, size_t(std::lround(0.05 * double(n - 1))),
-                          size_t(std::lround(0.95 * double(n - 1))));
-      const int metric = row / kSweepPoints;
-      low[size_t(row)] = SpreadValue(metric, at_low);
-      high[size_t(row)] = SpreadValue(metric, at_high);
+          selector.SelectKeys(begin, size_t(samples), size_t(std::lround(0.05 * double(n - 1))),
+                              size_t(std::lround(0.95 * double(n - 1))));
+      const int metric = row / points;
+      low[size_t(row)] = SpreadValue(metric, at_low, hybrid);
+      high[size_t(row)] = SpreadValue(metric, at_high, hybrid);
     }
-  };
-  std::vector<std::thread> pool;
-  for (int t = 1; t < threads; ++t)
-    pool.emplace_back(work, kRows * t / threads, kRows * (t + 1) / threads);
-  work(0, kRows / threads);
-  for (std::thread& thread : pool) thread.join();
+  });
 
   SweepSpread spread;
-  SweepSpread::Band* bands[kSpreadMetrics] = {&spread.s21_db, &spread.s31_db, &spread.s32_db,
-                                              &spread.s11_db, &spread.phase_difference_deg};
+  spread.frequencies_hz = sweep;
+  SweepSpread::Band* bands[kSpreadMetrics] = {
+      &spread.s21_db, &spread.s31_db,          &spread.s32_db,      &spread.s41_db,
+      &spread.s11_db, &spread.phase_error_deg, &spread.imbalance_db};
   for (int m = 0; m < kSpreadMetrics; ++m) {
-    const auto from = size_t(m) * kSweepPoints;
-    bands[m]->low.assign(low.begin() + std::ptrdiff_t(from),
-                         low.begin() + std::ptrdiff_t(from + kSweepPoints));
-    bands[m]->high.assign(high.begin() + std::ptrdiff_t(from),
-                          high.begin() + std::ptrdiff_t(from + kSweepPoints));
+    const auto from = std::ptrdiff_t(m) * points;
+    bands[m]->low.assign(low.begin() + from, low.begin() + from + points);
+    bands[m]->high.assign(high.begin() + from, high.begin() + from + points);
   }
   return spread;
 }
@@ -443,42 +484,31 @@ const Tolerance& MonteCarloSettings::ToleranceOf(ElementKind kind) const {
 
 std::optional<Tolerance> ParseTolerance(std::string_view text, ElementKind kind,
                                         std::string& error) {
-  double number = 0;
-  const auto [end, code] =
-      std::from_chars(text.data(), text.data() + text.size(), number, std::chars_format::fixed);
-  std::string_view rest(end, size_t(text.data() + text.size() - end));
-  while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
-  if (code != std::errc() || !std::isfinite(number)) {
-    error = "is not a tolerance (5%, or for inductors and capacitors 0.1p, 0.2n)";
-    return std::nullopt;
-  }
-  if (number < 0) {
+  const std::optional<SiValue> value = ParseSiValue(text, error);
+  if (!value) return std::nullopt;
+  if (value->value < 0) {
     error = "is negative";
     return std::nullopt;
   }
-  if (rest == "%") {
-    if (number > 100) {
+  if (value->unit == Unit::kPercent) {
+    if (value->value > 100) {
       error = "is more than 100 %";
       return std::nullopt;
     }
-    return Tolerance{number / 100, true};
+    return Tolerance{value->value / 100, true};
   }
-  if (rest.empty() && number == 0) return Tolerance{0, true};
-  if (kind == ElementKind::kResistor) {
-    error = "must be a percentage for resistors";
+  if (value->value == 0 && !value->prefixed && value->unit == Unit::kNone) {
+    return Tolerance{0, true};
+  }
+  const bool absolute = value->unit == UnitOf(kind) || (value->prefixed && value->unit == Unit::kNone);
+  if (kind == ElementKind::kResistor || !absolute) {
+    error = kind == ElementKind::kResistor
+                ? "must be a percentage for resistors (1%)"
+                : std::string("is not a tolerance (5%, or an absolute ") +
+                      (kind == ElementKind::kInductor ? "0.2n" : "0.1p") + ")";
     return std::nullopt;
   }
-  const std::string unit(UnitOf(kind));
-  const struct {
-    const char* text;
-    double scale;
-  } prefixes[] = {{"f", 1e-15}, {"p", 1e-12}, {"n", 1e-9}, {"u", 1e-6}};
-  for (const auto& p : prefixes) {
-    if (rest == p.text || rest == std::string(p.text) + unit)
-      return Tolerance{number * p.scale, false};
-  }
-  error = "is not a tolerance (5%, or for inductors and capacitors 0.1p, 0.2n)";
-  return std::nullopt;
+  return Tolerance{value->value, false};
 }
 
 std::string ToleranceText(const Tolerance& t, ElementKind kind) {
@@ -488,11 +518,6 @@ std::string ToleranceText(const Tolerance& t, ElementKind kind) {
 
 std::string_view DistributionName(Distribution distribution) {
   return distribution == Distribution::kUniform ? "uniform" : "normal";
-}
-
-bool MeetsLimits(const SMatrix& s, const YieldLimits& limits) {
-  return LimitCheck(limits).Passes(s(1, 1), s(2, 1), s(3, 1), s(3, 2),
-                                   s.ports() == 4 ? std::optional(s(4, 1)) : std::nullopt);
 }
 
 std::pair<double, double> WilsonInterval(int passed, int samples) {
@@ -506,52 +531,83 @@ std::pair<double, double> WilsonInterval(int passed, int samples) {
   return {100 * std::max(0.0, centre - half), 100 * std::min(1.0, centre + half)};
 }
 
-MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings& settings) {
-  const Sampler sampler(nominal, settings);
+MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings& settings,
+                               const RunControl* control) {
+  const Sampler sampler(nominal, settings, control);
+  const bool hybrid = nominal.ports >= 4;
+  const int threads = sampler.threads();
   MonteCarloResult result;
   result.samples = settings.samples;
   result.seed = settings.seed;
   result.distribution = settings.distribution;
-
-  result.nominal_passes =
-      sampler.Run(1, std::vector<double>(nominal.elements.size(), 0), nullptr, 0, nullptr) == 1;
-  std::vector<double> metrics;
-  const int spread_samples = std::min(settings.spread_samples, settings.samples);
-  SpreadBuffer spread(size_t(spread_samples) * kSweepPoints * kSpreadMetrics);
-  result.passed =
-      sampler.Run(settings.samples, sampler.amounts(), &metrics, spread_samples, spread.get());
-  result.yield_percent = 100.0 * result.passed / settings.samples;
-  std::tie(result.ci95_low, result.ci95_high) = WilsonInterval(result.passed, settings.samples);
-
-  for (int m = 0; m < kMetrics; ++m) {
-    if (m == 2 && nominal.ports != 4) continue;
-    std::vector<double> values(size_t(settings.samples));
-    for (size_t b = 0; b < values.size(); ++b) values[b] = metrics[b * kMetrics + size_t(m)];
-    result.percentiles.emplace_back(kMetricNames[m], PercentilesOf(std::move(values)));
-  }
-
-  // Each part alone: the others sit at their nominal values.
-  const int alone_samples = std::min(settings.samples, settings.sensitivity_samples);
   const std::vector<double>& amounts = sampler.amounts();
-  // The parts go to the cores one at a time, each part's boards on one core.
-  // A part without a tolerance leaves every board at the nominal circuit.
-  std::vector<int> alone_passed(nominal.elements.size());
-  std::atomic<size_t> next_part = 0;
-  const auto alone = [&] {
-    for (size_t i; (i = next_part++) < alone_passed.size();) {
-      if (amounts[i] == 0) {
-        alone_passed[i] = result.nominal_passes ? alone_samples : 0;
-        continue;
+
+  result.nominal_passes = sampler.Run(1, std::vector<double>(amounts.size(), 0), {}, 1) == 1;
+
+  // The main run, with the figures at f0 and the spread's keys.
+  const int n = settings.samples;
+  const int spread_samples = std::min(settings.spread_samples, n);
+  const std::vector<double> sweep =
+      spread_samples > 0 ? FileSweep(nominal.frequency_hz).Frequencies() : std::vector<double>{};
+  KeyBuffer metrics(size_t(n) * kMetrics);
+  KeyBuffer spread(size_t(spread_samples) * sweep.size() * kSpreadMetrics);
+  std::atomic<int> missing = 0;
+  result.passed =
+      sampler.Run(n, amounts, {metrics.get(), &missing, spread.get(), spread_samples}, threads);
+  if (sampler.stopped()) {
+    result.stopped = true;
+    return result;
+  }
+  result.yield_percent = 100.0 * result.passed / n;
+  std::tie(result.ci95_low, result.ci95_high) = WilsonInterval(result.passed, n);
+
+  // The percentiles by nearest rank among the boards with figures, one
+  // figure to a thread at a time.
+  std::vector<int> figures;
+  for (int m = 0; m < kMetrics; ++m) {
+    if (m != 2 || hybrid) figures.push_back(m);
+  }
+  result.percentiles.resize(figures.size());
+  const size_t answered = size_t(n - missing);
+  ForEachShared(int(figures.size()), threads, [&](int i) {
+    const int m = figures[size_t(i)];
+    Percentiles p{NAN, NAN, NAN};
+    if (answered > 0) {
+      RankSelector selector;
+      const uint32_t* keys = metrics.get() + size_t(m) * size_t(n);
+      size_t ranks[3];
+      for (const size_t q : {0, 1, 2}) {
+        ranks[q] = size_t(std::lround((q == 0 ? 0.05 : q == 1 ? 0.5 : 0.95) * double(answered - 1)));
       }
-      std::vector<double> only(amounts.size(), 0);
-      only[i] = amounts[i];
-      alone_passed[i] = sampler.Run(alone_samples, only, nullptr, 0, nullptr, 1);
+      uint32_t found[3];
+      selector.SelectKeys(keys, size_t(n), ranks, 3, found);
+      p = {MetricValue(m, found[0], hybrid), MetricValue(m, found[1], hybrid),
+           MetricValue(m, found[2], hybrid)};
     }
-  };
-  {
-    std::vector<std::jthread> pool;
-    for (int t = 1; t < sampler.threads(); ++t) pool.emplace_back(alone);
-    alone();
+    result.percentiles[size_t(i)] = {kMetricNames[m], p};
+  });
+
+  // Each part alone: the others sit at their nominal values. The solo runs
+  // and the tighter-grade run share out at most as many boards as the main
+  // run had.
+  const int varying = int(std::count_if(amounts.begin(), amounts.end(),
+                                        [](double a) { return a != 0; }));
+  const int alone_samples =
+      std::clamp(n / (varying + 1), 1, std::max(1, settings.sensitivity_samples));
+  result.sensitivity_samples = alone_samples;
+  std::vector<int> alone_passed(amounts.size());
+  ForEachShared(int(amounts.size()), threads, [&](int i) {
+    if (amounts[size_t(i)] == 0) {
+      alone_passed[size_t(i)] = result.nominal_passes ? alone_samples : 0;
+      return;
+    }
+    std::vector<double> only(amounts.size(), 0);
+    only[size_t(i)] = amounts[size_t(i)];
+    alone_passed[size_t(i)] = sampler.Run(alone_samples, only, {}, 1);
+  });
+  if (sampler.stopped()) {
+    result.stopped = true;
+    return result;
   }
   for (size_t i = 0; i < nominal.elements.size(); ++i) {
     result.sensitivity.push_back(
@@ -572,64 +628,15 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
     if (result.tighter) {
       std::vector<double> tighter = amounts;
       tighter[index] = result.tighter->For(e->value);
-      const int passed = sampler.Run(alone_samples, tighter, nullptr, 0, nullptr);
+      const int passed = sampler.Run(alone_samples, tighter, {}, threads);
       result.tighter_yield_percent = 100.0 * passed / alone_samples;
     }
     break;
   }
 
-  if (spread_samples > 0) result.spread = Spread(spread.get(), spread_samples, sampler.threads());
+  if (spread_samples > 0) result.spread = Spread(spread.get(), spread_samples, sweep, hybrid, threads);
+  result.stopped = sampler.stopped();
   return result;
-}
-
-std::string MonteCarloText(const Netlist& nominal, const MonteCarloSettings& settings,
-                           const MonteCarloResult& r) {
-  const auto percent = [](double v) { return FixedText(v, 2) + " %"; };
-  std::string text = "Monte Carlo: " + std::to_string(r.samples) + " boards, seed " +
-                     std::to_string(r.seed) + ", " + std::string(DistributionName(r.distribution)) +
-                     "; tolerances L +-" +
-                     ToleranceText(settings.inductor, ElementKind::kInductor) + ", C +-" +
-                     ToleranceText(settings.capacitor, ElementKind::kCapacitor) + ", R +-" +
-                     ToleranceText(settings.resistor, ElementKind::kResistor) + "\n";
-  const YieldLimits& l = settings.limits;
-  text += "  Pass: |S11| <= " + GeneralText(l.match_db, 6) +
-          " dB, isolation <= " + GeneralText(l.isolation_db, 6) +
-          " dB, imbalance <= " + GeneralText(l.imbalance_db, 6) + " dB, phase within " +
-          GeneralText(l.phase_deg, 6) + " deg of " + (nominal.ports == 4 ? "90" : "0") + ", at " +
-          NumberText(nominal.inputs.frequency_mhz) + " MHz";
-  if (l.band_percent > 0) text += " and across a " + GeneralText(l.band_percent, 6) + " % band";
-  text += "\n";
-  text += "  Yield " + percent(r.yield_percent) + " (" + std::to_string(r.passed) + " of " +
-          std::to_string(r.samples) + "; 95 % interval " + FixedText(r.ci95_low, 2) + " to " +
-          percent(r.ci95_high) + ")\n";
-  text += "  At f0                            p5         p50         p95\n";
-  for (const auto& [name, p] : r.percentiles) {
-    std::string label = "  " + name;
-    label.resize(28, ' ');
-    text += label + RightAligned(FixedText(p.p5, 3), 12) + RightAligned(FixedText(p.p50, 3), 12) +
-            RightAligned(FixedText(p.p95, 3), 12) + "\n";
-  }
-  if (!r.nominal_passes) {
-    text +=
-        "  The circuit at its nominal values misses these limits: the boards that pass\n"
-        "  do so by their parts' deviations, and a part's yield alone shows which\n"
-        "  deviations help.\n";
-  }
-  text += "  Yield with only one part varying, most harmful first:\n";
-  for (const auto& part : r.sensitivity) {
-    std::string label = "    " + part.part;
-    label.resize(10, ' ');
-    text += label + RightAligned(percent(part.yield_percent_alone), 9) + "\n";
-  }
-  if (r.harmful_part && r.tighter) {
-    text += "  Most harmful: " + *r.harmful_part + " (+-" +
-            ToleranceText(settings.ToleranceOf(r.harmful_kind), r.harmful_kind) + "); at +-" +
-            ToleranceText(*r.tighter, r.harmful_kind) + " the yield would be " +
-            percent(r.tighter_yield_percent) + "\n";
-  } else if (r.harmful_part) {
-    text += "  Most harmful: " + *r.harmful_part + "\n";
-  }
-  return text;
 }
 
 }  // namespace rfsplitter

@@ -1,12 +1,13 @@
 // Tolerances and yield: how many boards built from these parts meet the
-// target, and which part's tolerance matters most.
+// limits, how their response spreads, and which part's tolerance matters
+// most.
 //
 // Each board draws every physical part independently around its nominal
 // value (the splitter's L1 and L2 are two parts), uniformly within +-T or
 // normally with sigma = T/3 clipped at +-T; the parts' losses follow each
 // drawn value. A board passes when, at the design frequency (or at 21 evenly
-// spaced points of a band around it), |S11|, every isolation, the amplitude
-// imbalance and the phase error stay within their limits.
+// spaced points of a band around it), every limit of analysis/limits.h
+// holds.
 //
 // Every board has its own counter-based random stream (the seed and the
 // board's number), so the result of a seed is the same on every run and for
@@ -21,8 +22,11 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/limits.h"
+#include "analysis/s_parameters.h"
 #include "engine/netlist.h"
-#include "exports/exports.h"
+#include "engine/part_model.h"
+#include "engine/run_control.h"
 
 namespace rfsplitter {
 
@@ -33,9 +37,9 @@ struct Tolerance {
   bool operator==(const Tolerance&) const = default;
 };
 
-// "5%", "0.5 %", or for inductors and capacitors an absolute value with a
-// prefix ("0.1p", "0.2n"). Negative values, and more than 100 %, are refused
-// with `error` set.
+// "5%", "0.5 %", "1e2%", or for inductors and capacitors an absolute value
+// with a prefix ("0.1p", "0.2nH"); "0" is none. Negative values, more than
+// 100 %, and an absolute value for a resistor are refused with `error` set.
 std::optional<Tolerance> ParseTolerance(std::string_view text, ElementKind kind,
                                         std::string& error);
 std::string ToleranceText(const Tolerance& tolerance, ElementKind kind);  // "5 %", "0.1 pF"
@@ -43,28 +47,20 @@ std::string ToleranceText(const Tolerance& tolerance, ElementKind kind);  // "5 
 enum class Distribution { kUniform, kNormal };
 std::string_view DistributionName(Distribution distribution);
 
-struct YieldLimits {
-  double match_db = -15;      // |S11| at most
-  double isolation_db = -15;  // |S32| and, for the hybrids, |S41| at most
-  double imbalance_db = 0.5;  // | |S21| dB - |S31| dB | at most
-  double phase_deg = 5;       // phase difference within this of 0 or 90 degrees
-  double band_percent = 0;    // checks at 21 points across f0 (1 -+ band/200)
-};
-
 struct MonteCarloSettings {
   int samples = 1000;
   uint64_t seed = 1;
   Distribution distribution = Distribution::kUniform;
   Tolerance inductor, capacitor, resistor;
-  YieldLimits limits;
-  double q_inductor = 0;  // losses follow the drawn values
-  double q_capacitor = 0;
-  int threads = 0;  // 0: every core
-  // How many boards the sensitivity and the tighter-grade runs sample at
-  // most (they run once per part).
+  Limits limits;
+  double band_percent = 0;  // checks at 21 points across f0 (1 -+ band/200) too
+  PartLosses losses;        // losses follow the drawn values
+  int threads = 0;          // 0: every core
+  // How many boards each part's solo run, and the tighter-grade run, sample
+  // at most; each gets an equal share of the main run's boards below that.
   int sensitivity_samples = 10000;
-  // The 5 % to 95 % spread over the sweep, for the plot, from at most this
-  // many boards (0: none).
+  // The 5 % to 95 % spread over the file's sweep, for the plots, from at
+  // most this many boards (0: none).
   int spread_samples = 0;
 
   const Tolerance& ToleranceOf(ElementKind kind) const;
@@ -90,6 +86,7 @@ struct MonteCarloResult {
     double yield_percent_alone = 0;
   };
   std::vector<PartYield> sensitivity;  // the most harmful part first
+  int sensitivity_samples = 0;         // boards in each part's solo run
   // The most harmful part with a tolerance, its tolerance one grade tighter,
   // and the yield that would give.
   std::optional<std::string> harmful_part;
@@ -97,20 +94,15 @@ struct MonteCarloResult {
   ElementKind harmful_kind = ElementKind::kInductor;
   double tighter_yield_percent = 0;
   std::optional<SweepSpread> spread;
+  bool stopped = false;  // a stop was requested; the rest is incomplete
 };
 
 // `nominal` is the circuit as designed or built (its values the centres).
-MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings& settings);
+MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings& settings,
+                               const RunControl* control = nullptr);
 
 // The Wilson score interval of `passed` out of `samples` at 95 %, in percent.
 std::pair<double, double> WilsonInterval(int passed, int samples);
-
-// Whether a board with these S-parameters meets the limits at one frequency.
-bool MeetsLimits(const SMatrix& s, const YieldLimits& limits);
-
-// The table the command line prints.
-std::string MonteCarloText(const Netlist& nominal, const MonteCarloSettings& settings,
-                           const MonteCarloResult& result);
 
 }  // namespace rfsplitter
 

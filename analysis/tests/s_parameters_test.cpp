@@ -192,7 +192,7 @@ TEST(BoundNetlist, AgreesWithTheStraightforwardSolve) {
         for (NetlistElement& e : netlist.elements) e.loss_ohms = 0.5 + 0.1 * double(e.node_a);
       }
       const BoundNetlist bound(netlist);
-      for (const double f : SweepFrequencies(netlist.frequency_hz)) {
+      for (const double f : FileSweep(netlist.frequency_hz).Frequencies()) {
         SMatrix fast;
         ASSERT_TRUE(bound.Analyze(f, fast));
         const std::optional<SMatrix> reference = ReferenceAnalysis(netlist, f);
@@ -245,7 +245,7 @@ TEST(BoundNetlist, ManyAtOnceGivesTheScalarSolveBitForBit) {
         }
         BoundNetlist bound(netlist);
         bound.UseLaneSolve(solve);
-        std::vector<double> f = SweepFrequencies(netlist.frequency_hz);
+        std::vector<double> f = FileSweep(netlist.frequency_hz).Frequencies();
         f.resize(197);
         for (const auto columns :
              {BoundNetlist::Columns::kAll, BoundNetlist::Columns::kFromPorts1And2}) {
@@ -289,7 +289,7 @@ TEST(BoardLanes, EachBoardGetsWhatItsOwnCircuitGivesBitForBit) {
         }
         alone.emplace_back(board);
       }
-      for (const double f : SweepFrequencies(nominal.frequency_hz)) {
+      for (const double f : FileSweep(nominal.frequency_hz).Frequencies()) {
         const unsigned answered = boards.Analyze(f);
         for (int k = 0; k < BoardLanes::kBoards; ++k) {
           SMatrix expected, got;
@@ -337,8 +337,8 @@ TEST(BoundNetlist, ManyAtOnceMarksThePointsWithoutAnAnswer) {
   }
 }
 
-TEST(SweepFrequencies, TwoHundredLogPointsWithExactEnds) {
-  const std::vector<double> f = SweepFrequencies(1e6 * double{12.1f});
+TEST(FileSweep, TwoHundredLogPointsWithExactEnds) {
+  const std::vector<double> f = FileSweep(1e6 * double{12.1f}).Frequencies();
   ASSERT_EQ(f.size(), 200u);
   EXPECT_EQ(f.front(), 0.1 * (1e6 * double{12.1f}));
   EXPECT_EQ(f.back(), 1.9 * (1e6 * double{12.1f}));

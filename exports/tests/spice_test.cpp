@@ -66,9 +66,7 @@ TEST_P(SpiceTest, NgspiceAgreesOnABuiltCircuitWithLosses) {
   choice.inductors = PartSeries::Standard("E12");
   choice.capacitors = PartSeries::Standard("E24");
   choice.resistors = PartSeries::Standard("E24");
-  choice.q_inductor = 50;
-  choice.q_capacitor = 500;
-  const BuiltCircuit built = FitParts(ComputeDesign(GetParam(), {433.92f, 50}), choice);
+  const BuiltCircuit built = FitParts(ComputeDesign(GetParam(), {433.92f, 50}), choice, {50, 500});
   ASSERT_GT(built.netlist.elements.front().loss_ohms, 0);
   ExpectNgspiceToAgree(built.netlist);
 }

@@ -36,12 +36,14 @@ TEST(SvgPlot, IsWellFormedWithAxesLegendAndMarker) {
   const std::string svg = SvgPlot(d, AnalyzeSweep(d, error));
   const Chart chart = Read(svg, error);
   ASSERT_TRUE(error.empty()) << error;
-  EXPECT_EQ(chart.polylines, 4);
+  // Five magnitudes, then the phase error and the imbalance.
+  EXPECT_EQ(chart.polylines, 7);
   EXPECT_EQ(chart.points, 200);
-  for (const char* text : {"2", "5", "10", "20", "0", "-30", "-60", "Frequency (MHz)",
-                           "Magnitude (dB)", "f0 = 12.1 MHz", "|S21| output to port 2",
-                           "|S31| output to port 3", "|S32| isolation 3 to 2", "|S11| input match",
-                           "90 Deg Wide-Band at 12.1 MHz, Z0 50 ohms"}) {
+  for (const char* text :
+       {"2", "5", "10", "20", "0", "-30", "-60", "Frequency (MHz)", "Magnitude (dB)",
+        "f0 = 12.1 MHz", "|S21| output to port 2", "|S31| output to port 3",
+        "|S32| isolation 3 to 2", "|S41| isolation 1 to 4", "|S11| input match",
+        "Phase error (deg)", "Imbalance (dB)", "90 Deg Wide-Band at 12.1 MHz, Z0 50 ohms"}) {
     EXPECT_TRUE(chart.texts.contains(QString::fromUtf8(text))) << text;
   }
 }

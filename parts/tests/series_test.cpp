@@ -84,44 +84,58 @@ TEST(PartsList, SnapsWithinItsRangeAndStopsAtItsEnds) {
 TEST(PartsFile, ReadsValuesWithAndWithoutPrefixAndUnit) {
   const ElementKind inductor[] = {ElementKind::kInductor};
   std::string error;
-  const std::vector<PartSeries> series =
-      ReadPartsFile("# a vendor's range\n18n\n  22 nH  \r\n1.2u\n\n3.3e-8 # a comment\n0.1 uH\n",
-                    "coils.txt", inductor, error);
-  ASSERT_EQ(series.size(), 1u) << error;
-  EXPECT_DOUBLE_EQ(series[0].Nearest(17e-9), 18e-9);
-  EXPECT_DOUBLE_EQ(series[0].Nearest(21e-9), 22e-9);
-  EXPECT_DOUBLE_EQ(series[0].Nearest(100e-9), 100e-9);
-  EXPECT_DOUBLE_EQ(series[0].Nearest(2e-6), 1.2e-6);
-  EXPECT_DOUBLE_EQ(series[0].Nearest(32e-9), 33e-9);
+  const auto read = ReadPartsFile(
+      "\xef\xbb\xbf# a vendor's range\n18n\n  22 nH  \r\n1.2u\n\n3.3e-8 # a comment\n0.1 uH\n",
+      "coils.txt", inductor, error);
+  ASSERT_TRUE(read) << error;
+  const PartSeries& coils = *(*read)[0];
+  EXPECT_DOUBLE_EQ(coils.Nearest(17e-9), 18e-9);
+  EXPECT_DOUBLE_EQ(coils.Nearest(21e-9), 22e-9);
+  EXPECT_DOUBLE_EQ(coils.Nearest(100e-9), 100e-9);
+  EXPECT_DOUBLE_EQ(coils.Nearest(2e-6), 1.2e-6);
+  EXPECT_DOUBLE_EQ(coils.Nearest(32e-9), 33e-9);
+  // Each value knows its line, for messages about it.
+  EXPECT_EQ(coils.LineOf(22e-9), 3u);
+  EXPECT_EQ(coils.LineOf(18e-9), 2u);
 
   // One file for every kind: a unit says which kind a value is for; a plain
   // number serves them all.
   const ElementKind all[] = {ElementKind::kInductor, ElementKind::kCapacitor,
                              ElementKind::kResistor};
-  const std::vector<PartSeries> each =
-      ReadPartsFile("18 nH\n8.2 pF\n100 ohm\n", "all.txt", all, error);
-  ASSERT_EQ(each.size(), 3u) << error;
-  EXPECT_DOUBLE_EQ(each[0].Nearest(1), 18e-9);
-  EXPECT_DOUBLE_EQ(each[1].Nearest(1), 8.2e-12);
-  EXPECT_DOUBLE_EQ(each[2].Nearest(1), 100);
+  const auto each = ReadPartsFile("18 nH\n8.2 pF\n100 ohm\n1e-1p\n", "all.txt", all, error);
+  ASSERT_TRUE(each) << error;
+  EXPECT_DOUBLE_EQ((*each)[0]->Nearest(1), 18e-9);
+  EXPECT_DOUBLE_EQ((*each)[1]->Nearest(1), 8.2e-12);
+  EXPECT_DOUBLE_EQ((*each)[1]->Nearest(1e-13), 1e-13);
+  EXPECT_DOUBLE_EQ((*each)[2]->Nearest(1), 100);
+  // A kind the file has no value for is left out, not an error.
+  const auto some = ReadPartsFile("18 nH\n", "coils.txt", all, error);
+  ASSERT_TRUE(some) << error;
+  EXPECT_TRUE((*some)[0]);
+  EXPECT_FALSE((*some)[1]);
 }
 
 TEST(PartsFile, ReportsTheFirstBadLineWithItsNumber) {
   const ElementKind capacitor[] = {ElementKind::kCapacitor};
   const struct {
-    const char* text;
-    const char* error;
+    std::string text;
+    std::string error;
   } cases[] = {
-      {"1p\n2x\n", "caps.txt line 2: unknown prefix or unit (\"2x\")"},
-      {"\n\nten\n", "caps.txt line 3: not a value (\"ten\")"},
-      {"-1p\n", "caps.txt line 1: a value must be a positive number (\"-1p\")"},
-      {"0\n", "caps.txt line 1: a value must be a positive number (\"0\")"},
-      {"1p\n18 nH\n", "caps.txt line 2: \"18 nH\" is a inductor value"},
+      {"1p\n2x\n", "caps.txt line 2: \"2x\" has an unknown prefix or unit \"x\""},
+      {"\n\nten\n", "caps.txt line 3: \"ten\" is not a number"},
+      {"-1p\n", "caps.txt line 1: \"-1p\" is not a positive value"},
+      {"0\n", "caps.txt line 1: \"0\" is not a positive value"},
+      {"1p\n18 nH\n", "caps.txt line 2: \"18 nH\" is an inductor value; this file serves capacitors"},
+      {"5 dB\n", "caps.txt line 1: \"5 dB\" is not a part value"},
+      {"1e308 G\n", "caps.txt line 1: \"1e308 G\" is too large"},
+      {"\xe2\x80\xae" "1p\n", "caps.txt line 1: \"\\u202e1p\" is not a number"},
+      {"1p\n" + std::string(200, 'x') + "\n",
+       "caps.txt line 2: \"" + std::string(80, 'x') + "\"... (200 bytes) is not a number"},
       {"# nothing but comments\n", "caps.txt: no capacitor values"},
   };
   for (const auto& c : cases) {
     std::string error;
-    EXPECT_TRUE(ReadPartsFile(c.text, "caps.txt", capacitor, error).empty()) << c.text;
+    EXPECT_FALSE(ReadPartsFile(c.text, "caps.txt", capacitor, error)) << c.text;
     EXPECT_EQ(error, c.error);
   }
 }

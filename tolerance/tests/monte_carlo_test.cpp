@@ -15,8 +15,7 @@ Netlist Built(Topology topology, double q_inductor = 0) {
   PartsChoice choice;
   choice.inductors = PartSeries::Standard("E12");
   choice.capacitors = PartSeries::Standard("E24");
-  choice.q_inductor = q_inductor;
-  return FitParts(ComputeDesign(topology, {433.92f, 50}), choice).netlist;
+  return FitParts(ComputeDesign(topology, {433.92f, 50}), choice, {q_inductor, 0}).netlist;
 }
 
 MonteCarloSettings Settings(int samples, double inductor, double capacitor) {
@@ -54,7 +53,7 @@ TEST(MonteCarlo, AgreesWithDirectSampling) {
   for (const Topology t : kAllTopologies) {
     const Netlist nominal = Built(t, 40);
     MonteCarloSettings settings = Settings(4000, 0.05, 0.02);
-    settings.q_inductor = 40;
+    settings.losses.q_inductor = 40;
     // Limits that leave every circuit's yield between the ends.
     const double match = -20, imbalance = 0.4;
     settings.limits.match_db = match;
@@ -134,7 +133,7 @@ TEST(MonteCarlo, TheYieldBandChecksMorePoints) {
   const Netlist nominal = Built(Topology::kWideQuad);
   MonteCarloSettings at_f0 = Settings(1000, 0.02, 0.02);
   MonteCarloSettings band = at_f0;
-  band.limits.band_percent = 20;
+  band.band_percent = 20;
   EXPECT_LE(RunMonteCarlo(nominal, band).passed, RunMonteCarlo(nominal, at_f0).passed);
 }
 

@@ -1,4 +1,4 @@
-#include "parts/bom.h"
+#include "study/outputs.h"
 
 #include <gtest/gtest.h>
 
@@ -40,14 +40,16 @@ std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
   return rows;
 }
 
-TEST(Bom, PartsThenDistinctValuesThatSumToTheParts) {
-  PartsChoice choice;
-  choice.inductors = PartSeries::Standard("E12");
-  choice.capacitors = PartSeries::Standard("E24");
-  choice.q_inductor = 40;
-  const Design design = ComputeDesign(Topology::kWideQuad, {433.92f, 50});
-  const BuiltCircuit built = FitParts(design, choice);
-  const auto rows = ReadCsv(BomCsv(IdealNetlist(design), built.netlist, choice));
+TEST(PartsList, PartsThenDistinctValuesThatSumToTheParts) {
+  StudyRequest request;
+  request.topology = Topology::kWideQuad;
+  request.inputs = {433.92f, 50};
+  request.parts.inductors = PartSeries::Standard("E12");
+  request.parts.capacitors = PartSeries::Standard("E24");
+  request.losses.q_inductor = 40;
+  const StudyResult result = *RunStudy(request).result;
+  const BuiltCircuit& built = *result.built;
+  const auto rows = ReadCsv(PartsListCsv(result));
 
   ASSERT_EQ(rows[0].size(), 10u);
   EXPECT_EQ(rows[0][7], "Value (H, F, ohm)");
@@ -73,7 +75,7 @@ TEST(Bom, PartsThenDistinctValuesThatSumToTheParts) {
   EXPECT_EQ(counted, int(built.netlist.elements.size()));
 }
 
-TEST(Bom, QuotesFieldsAsRfc4180Says) {
+TEST(PartsList, QuotesFieldsAsRfc4180Says) {
   EXPECT_EQ(CsvField("E12"), "E12");
   EXPECT_EQ(CsvField("my, parts.txt"), "\"my, parts.txt\"");
   EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");

@@ -1,0 +1,90 @@
+// What a splitter or hybrid must do at a frequency, and how far a response
+// is from it. The bands of the analysis, the Monte Carlo's pass test, the
+// advice on a failing circuit and the fits all judge by these limits.
+//
+//   match              |S11| at most match_db
+//   isolation          every isolation path (|S32|, and |S41| for the
+//                      hybrids) at most isolation_db
+//   amplitude balance  | |S21| dB - |S31| dB | at most imbalance_db
+//   phase balance      arg S31 - arg S21 within phase_deg of 0 (splitter)
+//                      or of +-90 degrees (hybrids)
+//
+// Dissipation is none of these: it is reported as excess loss,
+// -10 log10(|S21|^2 + |S31|^2), and never fails a limit.
+#ifndef RFSPLITTER_ANALYSIS_LIMITS_H_
+#define RFSPLITTER_ANALYSIS_LIMITS_H_
+
+#include <string_view>
+#include <vector>
+
+#include "analysis/s_parameters.h"
+
+namespace rfsplitter {
+
+struct Limits {
+  double match_db = -15;
+  double isolation_db = -15;
+  double imbalance_db = 0.5;
+  double phase_deg = 5;
+  bool operator==(const Limits&) const = default;
+};
+
+enum class LimitKind { kMatch, kIsolation, kAmplitudeBalance, kPhaseBalance };
+inline constexpr LimitKind kAllLimits[] = {LimitKind::kMatch, LimitKind::kIsolation,
+                                           LimitKind::kAmplitudeBalance,
+                                           LimitKind::kPhaseBalance};
+// "match", "isolation", "amplitude balance", "phase balance"
+std::string_view LimitName(LimitKind kind);
+
+// The figures a response is judged by at one frequency; S needs its first
+// two columns only.
+struct PointFigures {
+  double match_db = 0;         // |S11|
+  double isolation_db = 0;     // the worst isolation path
+  double imbalance_db = 0;     // | |S21| dB - |S31| dB |
+  double phase_error_deg = 0;  // the phase difference less 0 or 90 (signed)
+  double excess_loss_db = 0;   // -10 log10(|S21|^2 + |S31|^2)
+};
+PointFigures FiguresOf(const SMatrix& s);
+
+// arg S31 - arg S21 in (-180, 180].
+double PhaseDifferenceDegrees(const SMatrix& s);
+
+// One figure against its limit: `value` in dB or degrees, and the margin,
+// the distance inside the limit in the limit's own unit (negative outside).
+struct LimitMargin {
+  LimitKind kind;
+  double value;
+  double limit;
+  double margin;
+};
+std::vector<LimitMargin> MarginsOf(const PointFigures& figures, const Limits& limits);
+
+// The limits as powers and cosines, so that a check needs no logarithm and
+// no arc tangent: 10 log10 |S|^2 <= L exactly when |S|^2 <= 10^(L / 10), the
+// imbalance bounds the ratio of the outputs' powers, and the phase limit is
+// a bound on the cosine of the angle of S31 conj(S21).
+class LimitCheck {
+ public:
+  explicit LimitCheck(const Limits& limits, bool hybrid);
+
+  // A bit per LimitKind (1 << kind) for each limit that holds.
+  unsigned Holding(Complex s11, Complex s21, Complex s31, Complex s32, Complex s41) const;
+  unsigned Holding(const SMatrix& s) const;
+  static constexpr unsigned kAll = 15;
+
+ private:
+  bool PhaseHolds(Complex s21, Complex s31) const;
+
+  bool hybrid_;
+  double match_, isolation_, imbalance_;
+  double phase_bound_;  // see PhaseHolds
+  bool phase_always_;
+};
+
+// Whether every limit holds.
+bool MeetsLimits(const SMatrix& s, const Limits& limits);
+
+}  // namespace rfsplitter
+
+#endif  // RFSPLITTER_ANALYSIS_LIMITS_H_

@@ -1,0 +1,497 @@
+#include "cli/options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "engine/number_text.h"
+#include "engine/quoted.h"
+#include "engine/si_value.h"
+#include "engine/topologies.h"
+#include "engine/version.h"
+#include "files/read_file.h"
+#include "parts/series.h"
+
+namespace rfsplitter {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kFooter[] =
+    "Computes the lumped-element values of the selected circuit, prints the\n"
+    "component listing and writes the simulation file (.i) into DIR, or into the\n"
+    "current directory; the exports and a relative --plot, --bom or --json go\n"
+    "there too. Numbers are read and written with a decimal point, whatever the\n"
+    "locale; values take SI prefixes and units (18n, 0.1 pF, 900M, 5%).\n"
+    "\n"
+    "Exit status: 0 done, 1 a file or standard output could not be written,\n"
+    "2 usage error (or, with --strict, an input that had to be repaired),\n"
+    "3 the circuit could not be analysed.";
+
+constexpr std::string_view kFits[] = {"nearest", "retune", "best"};
+constexpr FitMethod kFitMethods[] = {FitMethod::kNearest, FitMethod::kRetune, FitMethod::kBest};
+constexpr std::string_view kDistributions[] = {"uniform", "normal"};
+constexpr Distribution kDistributionValues[] = {Distribution::kUniform, Distribution::kNormal};
+
+// The ranges of the number options, as the help and the messages give them.
+constexpr double kLowestQ = 1, kHighestQ = 1e6;
+constexpr double kLimitDb = 200;
+constexpr double kHighestImbalanceDb = 20;
+constexpr double kHighestPhaseDeg = 180;
+// The yield band's lowest point, f0 (1 - band/200), must stay well above 0 Hz.
+constexpr double kHighestYieldBand = 190;
+constexpr int kMostBoards = 1000000;
+
+std::string Number(double v) { return GeneralText(v, 7); }
+
+// Edit distance, for "did you mean".
+size_t Distance(std::string_view a, std::string_view b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1])});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string Closest(std::string_view word, const std::vector<std::string>& candidates) {
+  std::string best;
+  size_t best_distance = SIZE_MAX;
+  for (const std::string& c : candidates) {
+    const size_t d = Distance(word, c);
+    if (d < best_distance) best_distance = d, best = c;
+  }
+  // Only a near miss is worth suggesting.
+  return best_distance <= std::max<size_t>(2, word.size() / 3) ? best : std::string();
+}
+
+std::string Words(std::span<const std::string_view> words) {
+  std::string text;
+  for (size_t i = 0; i < words.size(); ++i) {
+    if (i > 0) text += i + 1 == words.size() ? " or " : ", ";
+    text += words[i];
+  }
+  return text;
+}
+
+// `text` as one of `words`; a usage error names them all.
+template <typename T>
+std::optional<T> OneOf(const char* option, const std::string& text,
+                       std::span<const std::string_view> words, std::span<const T> values,
+                       std::string& message) {
+  for (size_t i = 0; i < words.size(); ++i) {
+    if (text == words[i]) return values[i];
+  }
+  message = std::string(option) + " " + QuotedShort(text) + " is not one of " + Words(words);
+  std::vector<std::string> candidates(words.begin(), words.end());
+  if (const std::string near = Closest(text, candidates); !near.empty()) {
+    message += " (did you mean " + near + "?)";
+  }
+  return std::nullopt;
+}
+
+// A number option in the one value grammar, within [low, high]; `unit` is
+// the unit it may carry.
+std::optional<double> ReadNumber(const char* option, const std::string& text, double low,
+                                 double high, Unit unit, std::string& message) {
+  const std::string what = std::string(option) + " " + QuotedShort(text);
+  std::string why;
+  const std::optional<SiValue> value = ParseSiValue(text, why);
+  if (!value) {
+    message = what + " " + why;
+    return std::nullopt;
+  }
+  if (value->unit != Unit::kNone && value->unit != unit) {
+    message = what + " has the wrong unit" +
+              (unit == Unit::kNone ? std::string("; it takes a plain number")
+                                   : "; it takes " + std::string(UnitText(unit)));
+    return std::nullopt;
+  }
+  if (!(value->value >= low && value->value <= high)) {
+    message = what + " is outside " + Number(low) + " to " + Number(high);
+    return std::nullopt;
+  }
+  return value->value;
+}
+
+// A whole number option: digits only (a seed needs all 64 bits).
+std::optional<uint64_t> ReadWhole(const char* option, const std::string& text, uint64_t low,
+                                  uint64_t high, std::string& message) {
+  uint64_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, code] = std::from_chars(text.data(), end, value);
+  if (text.empty() || code != std::errc() || stop != end || value < low || value > high) {
+    message = std::string(option) + " " + QuotedShort(text) + " is not a whole number from " +
+              std::to_string(low) + " to " + std::to_string(high);
+    return std::nullopt;
+  }
+  return value;
+}
+
+// A match or isolation limit: "20" and "-20" both mean at least 20 dB down.
+std::optional<double> ReadLossLimit(const char* option, const std::string& text, double fallback,
+                                    std::string& message) {
+  if (text.empty()) return fallback;
+  const std::optional<double> v = ReadNumber(option, text, -kLimitDb, kLimitDb, Unit::kDecibel,
+                                             message);
+  if (!v) return std::nullopt;
+  return -std::abs(*v);
+}
+
+// Reads the parts options into series, each parts file once.
+bool ReadParts(const CliOptions& options, Topology topology, RunPlan& plan,
+               std::string& message) {
+  PartsChoice& choice = plan.request.parts;
+  const Netlist circuit = IdealNetlist(ComputeDesign(topology, plan.request.inputs));
+  const auto used = [&](ElementKind kind) {
+    return std::any_of(circuit.elements.begin(), circuit.elements.end(),
+                       [&](const NetlistElement& e) { return e.kind == kind; });
+  };
+  const auto read = [&](const char* option, const std::string& source,
+                        std::span<const ElementKind> kinds) {
+    if (source.empty()) return true;
+    if (std::optional<PartSeries> standard = PartSeries::Standard(source)) {
+      for (const ElementKind kind : kinds) choice.Slot(kind) = *standard;
+      return true;
+    }
+    std::string reason;
+    const std::optional<std::string> text = ReadSmallFile(source, reason);
+    if (!text) {
+      // A name that is no file at all was most likely meant as a series.
+      message = std::string(option) + " " + QuotedShort(source) +
+                (reason.find("No such file") != std::string::npos
+                     ? " is neither a standard series (E6 to E192) nor a readable file"
+                     : ": " + reason);
+      return false;
+    }
+    plan.inputs.push_back(source);
+    std::string error;
+    const auto series = ReadPartsFile(*text, source, kinds, error);
+    if (!series) {
+      message = EscapeControls(error);
+      return false;
+    }
+    for (size_t k = 0; k < kinds.size(); ++k) {
+      if ((*series)[k]) {
+        choice.Slot(kinds[k]) = *(*series)[k];
+      } else if (used(kinds[k])) {
+        plan.notes.push_back(Quoted(source) + " has no " + std::string(KindName(kinds[k])) +
+                             " values; the " + std::string(KindName(kinds[k])) + "s stay ideal");
+      }
+    }
+    return true;
+  };
+  const ElementKind all[] = {ElementKind::kInductor, ElementKind::kCapacitor,
+                             ElementKind::kResistor};
+  if (!read("--parts", options.parts, all)) return false;
+  const struct {
+    const char* option;
+    const std::string& source;
+    ElementKind kind;
+  } own[] = {{"--inductors", options.inductors, ElementKind::kInductor},
+             {"--capacitors", options.capacitors, ElementKind::kCapacitor},
+             {"--resistors", options.resistors, ElementKind::kResistor}};
+  for (const auto& k : own) {
+    if (k.source.empty()) continue;
+    choice.Slot(k.kind).reset();
+    if (!read(k.option, k.source, {&k.kind, 1})) return false;
+  }
+  return true;
+}
+
+std::optional<MonteCarloSettings> ReadMonteCarlo(const CliOptions& options, std::string& message) {
+  MonteCarloSettings settings;
+  const struct {
+    const char* option;
+    const std::string& text;
+    ElementKind kind;
+    Tolerance& tolerance;
+  } kinds[] = {{"--tolerance-inductor", options.tolerance_inductor, ElementKind::kInductor,
+                settings.inductor},
+               {"--tolerance-capacitor", options.tolerance_capacitor, ElementKind::kCapacitor,
+                settings.capacitor},
+               {"--tolerance-resistor", options.tolerance_resistor, ElementKind::kResistor,
+                settings.resistor}};
+  for (const auto& k : kinds) {
+    std::string why;
+    const std::optional<Tolerance> t = ParseTolerance(k.text, k.kind, why);
+    if (!t) {
+      message = std::string(k.option) + " " + QuotedShort(k.text) + " " + why;
+      return std::nullopt;
+    }
+    k.tolerance = *t;
+  }
+  const std::optional<uint64_t> seed = ReadWhole("--seed", options.seed, 0, UINT64_MAX, message);
+  if (!seed) return std::nullopt;
+  settings.seed = *seed;
+  const std::optional<Distribution> distribution =
+      OneOf<Distribution>("--distribution", options.distribution, kDistributions,
+                          kDistributionValues, message);
+  if (!distribution) return std::nullopt;
+  settings.distribution = *distribution;
+  if (!options.yield_band.empty()) {
+    const std::optional<double> band = ReadNumber("--yield-band", options.yield_band, 0,
+                                                  kHighestYieldBand, Unit::kPercent, message);
+    if (!band) return std::nullopt;
+    settings.band_percent = *band;
+  }
+  if (options.monte_carlo.empty()) return settings;
+  const std::optional<uint64_t> samples =
+      ReadWhole("--monte-carlo", options.monte_carlo, 1, kMostBoards, message);
+  if (!samples) return std::nullopt;
+  settings.samples = int(*samples);
+  return settings;
+}
+
+}  // namespace
+
+std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std::string& out,
+                                       std::string& message, int& status) {
+  status = kExitUsage;
+  // CLI11 takes "--json=" as "--json" and then the next argument as its
+  // value; an empty value after "=" is a mistake to name, not to guess.
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    if (arg.size() > 3 && arg.rfind("--", 0) == 0 && arg.back() == '=' &&
+        arg.find('=') == arg.size() - 1) {
+      message = arg + " needs a value after the \"=\"";
+      return std::nullopt;
+    }
+  }
+
+  CliOptions options;
+  CLI::App app("", "rfsplitter-cli");
+  app.footer(kFooter);
+  app.set_version_flag("--version", std::string(kVersion));
+  app.get_formatter()->column_width(24);
+  app.add_option("--topology", options.topology,
+                 "narrow-splitter: 3 dB narrow-band in-phase splitter\n"
+                 "narrow-quad: narrow-band 90-degree hybrid\n"
+                 "wide-quad: wide-band two-section 90-degree hybrid")
+      ->required()
+      ->option_text("NAME");
+  app.add_option("--frequency", options.frequency,
+                 "design frequency in MHz, 0.001 to 50000 (default 12.1)")
+      ->option_text("TEXT");
+  app.add_option("--impedance", options.impedance,
+                 "characteristic impedance in ohms, 1 to 500 (default 50)")
+      ->option_text("TEXT");
+  app.add_option("--directory", options.directory,
+                 "where the simulation file, the exports and a relative\n"
+                 "--plot, --bom or --json go (default: the current one)")
+      ->option_text("DIR");
+  app.add_flag("--strict", options.strict,
+               "an empty, non-numeric or out-of-range input is a usage error\n"
+               "instead of being replaced by the default");
+  app.add_flag("--analyze", options.analyze,
+               "print the response at the design frequency, the bands in\n"
+               "which each limit holds and what the circuit misses");
+  app.add_flag("--touchstone", options.touchstone,
+               "write the S-parameters over the file's sweep beside it\n"
+               "(Touchstone 1.1, .s3p or .s4p)");
+  app.add_flag("--spice", options.spice,
+               "write an ngspice netlist (.cir) with an S-parameter\n"
+               "analysis over the same sweep beside it");
+  app.add_option("--plot", options.plot,
+                 "draw the response over the sweep, the phase error and\n"
+                 "the imbalance, the usable band shaded")
+      ->option_text("FILE.svg");
+  const std::string parts_help =
+      " from a standard series (E6, E12, E24, E48,\n"
+      "E96, E192) or a parts file (one value a line: 18n, 18 nH, 0.1 pF, 82)";
+  app.add_option("--parts", options.parts, "build every part" + parts_help)
+      ->option_text("SERIES|FILE");
+  app.add_option("--inductors", options.inductors,
+                 "the inductors only (a kind left out stays ideal)")
+      ->option_text("SERIES|FILE");
+  app.add_option("--capacitors", options.capacitors, "the capacitors only")
+      ->option_text("SERIES|FILE");
+  app.add_option("--resistors", options.resistors, "the resistor only")
+      ->option_text("SERIES|FILE");
+  app.add_option("--fit", options.fit,
+                 "nearest: every value to its nearest standard value\n"
+                 "retune: inductors nearest, capacitors recomputed for them\n"
+                 "best: the combination closest to the ideal response (default)")
+      ->option_text("METHOD");
+  app.add_option("--q-inductor", options.q_inductor,
+                 "inductor quality factor at the design frequency, 1 to\n"
+                 "1000000 (default: lossless)")
+      ->option_text("Q");
+  app.add_option("--q-capacitor", options.q_capacitor,
+                 "capacitor quality factor, 1 to 1000000 (default: lossless)")
+      ->option_text("Q");
+  app.add_option("--tolerance-inductor", options.tolerance_inductor,
+                 "inductor tolerance: 0 to 100%, or an absolute 0.2n (default 0)")
+      ->option_text("T");
+  app.add_option("--tolerance-capacitor", options.tolerance_capacitor,
+                 "capacitor tolerance: 0 to 100%, or an absolute 0.1p (default 0)")
+      ->option_text("T");
+  app.add_option("--tolerance-resistor", options.tolerance_resistor,
+                 "resistor tolerance: 0 to 100% (default 0)")
+      ->option_text("T");
+  app.add_option("--monte-carlo", options.monte_carlo,
+                 "sample N boards (1 to 1000000) and report the yield, the\n"
+                 "spread and the part whose tolerance matters most")
+      ->option_text("N");
+  app.add_option("--seed", options.seed,
+                 "the boards' random seed, 0 to 18446744073709551615 (default 1)")
+      ->option_text("S");
+  app.add_option("--distribution", options.distribution,
+                 "uniform within +-T (default) or normal with sigma T/3")
+      ->option_text("NAME");
+  app.add_option("--limit-match", options.limit_match,
+                 "|S11| at least this many dB down, 0 to 200 (default 15);\n"
+                 "-15 means the same as 15")
+      ->option_text("DB");
+  app.add_option("--limit-isolation", options.limit_isolation,
+                 "every isolation at least this many dB down (default 15)")
+      ->option_text("DB");
+  app.add_option("--limit-imbalance", options.limit_imbalance,
+                 "| |S21| - |S31| | at most this, 0 to 20 dB (default 0.5)")
+      ->option_text("DB");
+  app.add_option("--limit-phase", options.limit_phase,
+                 "phase difference within this of 0 or 90, 0 to 180 deg (default 5)")
+      ->option_text("DEG");
+  app.add_option("--yield-band", options.yield_band,
+                 "a board must pass at 21 points across f0 (1 -+ PERCENT/200)\n"
+                 "too, 0 to 190")
+      ->option_text("PERCENT");
+  app.add_option("--bom", options.bom, "write the parts list as CSV")->option_text("FILE.csv");
+  app.add_option("--json", options.json, "write the whole run as JSON, for scripts")
+      ->option_text("FILE.json");
+
+  try {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    app.parse(reversed);
+  } catch (const CLI::Success& e) {
+    // --help or --version
+    std::ostringstream out_stream, err_stream;
+    status = app.exit(e, out_stream, err_stream);
+    out = out_stream.str();
+    return std::nullopt;
+  } catch (const CLI::ExtrasError&) {
+    const std::vector<std::string> extras = app.remaining();
+    const std::string first = extras.empty() ? std::string() : extras.front();
+    if (first.rfind("-", 0) == 0) {
+      std::vector<std::string> names;
+      for (const CLI::Option* option : app.get_options()) {
+        for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+      }
+      const std::string option = first.substr(0, first.find('='));
+      message = "unknown option " + QuotedShort(option);
+      if (const std::string near = Closest(option, names); !near.empty()) {
+        message += "; did you mean " + near + "?";
+      }
+    } else {
+      message = "unexpected argument " + QuotedShort(first);
+    }
+    message += " (--help lists every option)";
+    return std::nullopt;
+  } catch (const CLI::ParseError& e) {
+    message = EscapeControls(e.what()) + " (--help lists every option)";
+    return std::nullopt;
+  }
+  // An option given an empty value ("--plot ''") names nothing to use.
+  for (const char* name : {"--directory", "--plot", "--bom", "--json", "--parts", "--inductors",
+                           "--capacitors", "--resistors"}) {
+    const CLI::Option* option = app.get_option(name);
+    if (option->count() > 0 && option->as<std::string>().empty()) {
+      message = std::string(name) + " needs a non-empty value";
+      return std::nullopt;
+    }
+  }
+  status = kExitOk;
+  return options;
+}
+
+std::optional<RunPlan> PlanRun(const CliOptions& options, std::string& message) {
+  RunPlan plan;
+  const std::optional<Topology> topology = TopologyNamed(options.topology);
+  if (!topology) {
+    message = "unknown topology " + QuotedShort(options.topology) +
+              "; the topologies are narrow-splitter, narrow-quad and wide-quad";
+    return std::nullopt;
+  }
+  plan.request.topology = *topology;
+  plan.analyze = options.analyze;
+
+  const SettledInputs settled = SettleInputs(options.frequency, options.impedance);
+  plan.request.inputs = settled.inputs;
+  plan.repairs = settled.repairs;
+  if (options.strict && !plan.repairs.empty()) {
+    const InputRepair& r = plan.repairs.front();
+    const bool frequency = r.field == InputField::kFrequency;
+    message = std::string(frequency ? "--frequency " : "--impedance ") + QuotedShort(r.typed);
+    if (r.kind == RepairKind::kOutOfRange) {
+      message += frequency ? " is outside " + NumberText(kLowestFrequencyMhz) + " to " +
+                                 NumberText(kHighestFrequencyMhz) + " MHz"
+                           : " is outside " + NumberText(kLowestImpedanceOhms) + " to " +
+                                 NumberText(kHighestImpedanceOhms) + " ohms";
+    } else {
+      message += " is not a number";
+    }
+    return std::nullopt;
+  }
+
+  const std::optional<FitMethod> fit = OneOf<FitMethod>("--fit", options.fit, kFits,
+                                                        kFitMethods, message);
+  if (!fit) return std::nullopt;
+  plan.request.parts.method = *fit;
+  for (const auto& [text, q, option] :
+       {std::tuple{&options.q_inductor, &plan.request.losses.q_inductor, "--q-inductor"},
+        {&options.q_capacitor, &plan.request.losses.q_capacitor, "--q-capacitor"}}) {
+    if (text->empty()) continue;
+    const std::optional<double> v =
+        ReadNumber(option, *text, kLowestQ, kHighestQ, Unit::kNone, message);
+    if (!v) return std::nullopt;
+    *q = *v;
+  }
+
+  Limits& limits = plan.request.limits;
+  const std::optional<double> match =
+      ReadLossLimit("--limit-match", options.limit_match, limits.match_db, message);
+  if (!match) return std::nullopt;
+  const std::optional<double> isolation =
+      ReadLossLimit("--limit-isolation", options.limit_isolation, limits.isolation_db, message);
+  if (!isolation) return std::nullopt;
+  limits.match_db = *match;
+  limits.isolation_db = *isolation;
+  if (!options.limit_imbalance.empty()) {
+    const std::optional<double> v = ReadNumber("--limit-imbalance", options.limit_imbalance, 0,
+                                               kHighestImbalanceDb, Unit::kDecibel, message);
+    if (!v) return std::nullopt;
+    limits.imbalance_db = *v;
+  }
+  if (!options.limit_phase.empty()) {
+    const std::optional<double> v = ReadNumber("--limit-phase", options.limit_phase, 0,
+                                               kHighestPhaseDeg, Unit::kDegree, message);
+    if (!v) return std::nullopt;
+    limits.phase_deg = *v;
+  }
+
+  const std::optional<MonteCarloSettings> monte_carlo = ReadMonteCarlo(options, message);
+  if (!monte_carlo) return std::nullopt;
+  if (!options.monte_carlo.empty()) plan.request.monte_carlo = *monte_carlo;
+
+  if (!ReadParts(options, *topology, plan, message)) return std::nullopt;
+
+  plan.outputs.directory = options.directory;
+  plan.outputs.touchstone = options.touchstone;
+  plan.outputs.spice = options.spice;
+  plan.outputs.plot = options.plot;
+  plan.outputs.parts_list = options.bom;
+  plan.outputs.json = options.json;
+  plan.request.summaries = options.analyze;
+  return plan;
+}
+
+}  // namespace rfsplitter

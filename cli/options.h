@@ -1,0 +1,60 @@
+// The command line's options: read with CLI11 as the user typed them, then
+// checked and turned into a design study's request and its outputs. Every
+// check that can refuse a run happens here or in the run's planning, before
+// anything is computed or written.
+#ifndef RFSPLITTER_CLI_OPTIONS_H_
+#define RFSPLITTER_CLI_OPTIONS_H_
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/inputs.h"
+#include "study/outputs.h"
+#include "study/study.h"
+
+namespace rfsplitter {
+
+// The options as typed; numbers stay text until PlanRun reads them.
+struct CliOptions {
+  std::string topology;
+  std::string frequency = DefaultFrequencyText();
+  std::string impedance = DefaultImpedanceText();
+  std::filesystem::path directory;
+  bool strict = false;
+  bool analyze = false;
+  bool touchstone = false;
+  bool spice = false;
+  std::filesystem::path plot, bom, json;
+  std::string parts, inductors, capacitors, resistors;
+  std::string fit = "best";
+  std::string q_inductor, q_capacitor;
+  std::string tolerance_inductor = "0", tolerance_capacitor = "0", tolerance_resistor = "0";
+  std::string monte_carlo, seed = "1", distribution = "uniform";
+  std::string limit_match, limit_isolation, limit_imbalance, limit_phase, yield_band;
+};
+
+// Reads `args` (without the program's name). Returns the options, or
+// nothing with `status` set: --help and --version print to `out` and give
+// 0; a usage error gives 2 with one line for standard error in `message`.
+std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std::string& out,
+                                       std::string& message, int& status);
+
+// What a run will do.
+struct RunPlan {
+  StudyRequest request;
+  OutputChoice outputs;
+  std::vector<std::filesystem::path> inputs;  // the files the run reads
+  std::vector<InputRepair> repairs;           // the typed inputs the run replaced
+  std::vector<std::string> notes;
+  bool analyze = false;
+};
+
+// Checks the options and reads the parts files. A usage error sets
+// `message` and gives nothing.
+std::optional<RunPlan> PlanRun(const CliOptions& options, std::string& message);
+
+}  // namespace rfsplitter
+
+#endif  // RFSPLITTER_CLI_OPTIONS_H_

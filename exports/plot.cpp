@@ -1,0 +1,321 @@
+#include "exports/plot.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/number_text.h"
+
+namespace rfsplitter {
+namespace {
+
+constexpr double kLeft = 70;
+constexpr double kLegendWidth = 190;  // room for the legend column
+constexpr double kRightWithoutLegend = 60;
+constexpr double kTop = 50;
+constexpr double kPanelGap = 60;
+constexpr double kBottom = 60;
+constexpr double kMagnitudeHeight = 410;
+constexpr double kBalanceHeight = 220;
+
+// Text for a tick: the number's own digits, no exponent.
+std::string TickText(double value) { return GeneralText(std::abs(value) < 1e-12 ? 0 : value, 6); }
+
+// A log axis: a grid line at every 1..9 x 10^k, labelled at 1, 2 and 5.
+std::vector<PlotTick> LogTicks(double low, double high) {
+  std::vector<PlotTick> ticks;
+  for (double decade = std::pow(10, std::floor(std::log10(low))); decade <= high; decade *= 10) {
+    for (int m = 1; m <= 9; ++m) {
+      const double v = m * decade;
+      if (v < low * (1 - 1e-12) || v > high * (1 + 1e-12)) continue;
+      ticks.push_back({v, (m == 1 || m == 2 || m == 5) ? TickText(v) : std::string()});
+    }
+  }
+  return ticks;
+}
+
+// A linear axis: every 1, 2 or 5 x 10^k, whichever gives four to ten steps.
+std::vector<PlotTick> LinearTicks(double low, double high) {
+  std::vector<PlotTick> ticks;
+  const double span = high - low;
+  if (!(span > 0)) return ticks;
+  double step = std::pow(10, std::floor(std::log10(span)));
+  for (const double m : {0.5, 0.2, 0.1}) {
+    if (span / step >= 4) break;
+    step = std::pow(10, std::floor(std::log10(span))) * m;
+  }
+  for (double k = std::ceil(low / step - 1e-9); k * step <= high * (1 + 1e-12) + 1e-300; ++k) {
+    ticks.push_back({k * step, TickText(k * step)});
+  }
+  return ticks;
+}
+
+PlotAxis FrequencyAxis(const PlotView& view) {
+  PlotAxis axis;
+  axis.low = view.low_hz / 1e6;
+  axis.high = view.high_hz / 1e6;
+  axis.logarithmic = view.logarithmic;
+  axis.title = "Frequency (MHz)";
+  axis.ticks = view.logarithmic ? LogTicks(axis.low, axis.high) : LinearTicks(axis.low, axis.high);
+  return axis;
+}
+
+// A symmetric axis from -range to +range in ten steps.
+PlotAxis SymmetricAxis(double range, std::string title) {
+  PlotAxis axis{-range, range, false, std::move(title), {}};
+  for (int i = 0; i <= 10; ++i) {
+    const double v = -range + range * i / 5;
+    axis.ticks.push_back({v, TickText(v)});
+  }
+  return axis;
+}
+
+// The smallest of `ranges` that holds every finite value of `curves` between
+// `low` and `high` (MHz).
+double RangeFor(const std::vector<const PlotCurve*>& curves, double low, double high,
+                std::initializer_list<double> ranges) {
+  double largest = 0;
+  for (const PlotCurve* c : curves) {
+    for (size_t i = 0; i < c->x.size(); ++i) {
+      if (c->x[i] >= low && c->x[i] <= high && std::isfinite(c->y[i])) {
+        largest = std::max(largest, std::abs(c->y[i]));
+      }
+    }
+  }
+  for (const double r : ranges) {
+    if (largest <= r) return r;
+  }
+  return *std::prev(ranges.end());
+}
+
+double SignedPhaseError(const SMatrix& s, bool hybrid) {
+  const double difference = PhaseDifferenceDegrees(s);
+  return hybrid ? std::abs(difference) - 90 : difference;
+}
+
+struct Trace {
+  int to, from;
+  PlotColour colour;
+  const char* name;
+  const SweepSpread::Band SweepSpread::*band;
+};
+
+std::vector<Trace> MagnitudeTraces(bool hybrid) {
+  std::vector<Trace> traces = {
+      {2, 1, PlotColour::kS21, "|S21| output to port 2", &SweepSpread::s21_db},
+      {3, 1, PlotColour::kS31, "|S31| output to port 3", &SweepSpread::s31_db},
+      {3, 2, PlotColour::kS32, "|S32| isolation 3 to 2", &SweepSpread::s32_db}};
+  if (hybrid) {
+    traces.push_back({4, 1, PlotColour::kS41, "|S41| isolation 1 to 4", &SweepSpread::s41_db});
+  }
+  traces.push_back({1, 1, PlotColour::kS11, "|S11| input match", &SweepSpread::s11_db});
+  return traces;
+}
+
+template <typename Value>
+PlotCurve CurveOf(const SweepResponse& r, std::string name, PlotColour colour, bool dashed,
+                  bool right_axis, Value value) {
+  PlotCurve curve{std::move(name), colour, dashed, right_axis, {}, {}};
+  curve.x.reserve(r.frequencies_hz.size());
+  curve.y.reserve(r.frequencies_hz.size());
+  for (size_t i = 0; i < r.frequencies_hz.size(); ++i) {
+    curve.x.push_back(r.frequencies_hz[i] / 1e6);
+    curve.y.push_back(value(r.s[i]));
+  }
+  return curve;
+}
+
+PlotFill FillOf(const SweepSpread& spread, const SweepSpread::Band& band, PlotColour colour,
+                bool right_axis) {
+  PlotFill fill{colour, right_axis, {}, band.low, band.high};
+  for (const double f : spread.frequencies_hz) fill.x.push_back(f / 1e6);
+  if (fill.low.size() != fill.x.size() || fill.high.size() != fill.x.size()) fill.x.clear();
+  return fill;
+}
+
+}  // namespace
+
+PlotView WholeSweepView(double design_frequency_hz) {
+  const Sweep sweep = FileSweep(design_frequency_hz);
+  return {sweep.low_hz, sweep.high_hz, true};
+}
+
+PlotView AroundDesignFrequency(double design_frequency_hz, double half_width) {
+  return {design_frequency_hz * (1 - half_width), design_frequency_hz * (1 + half_width), false};
+}
+
+Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
+  const Netlist& netlist = *data.netlist;
+  const bool hybrid = netlist.ports >= 4;
+  const double f0_mhz = netlist.frequency_hz / 1e6;
+  Plot plot;
+  plot.title = DesignTitle(netlist.topology, netlist.inputs);
+  plot.x_title = "Frequency (MHz)";
+
+  PlotPanel magnitude;
+  magnitude.weight = kMagnitudeHeight;
+  magnitude.x = FrequencyAxis(view);
+  magnitude.y = {-60, 0, false, "Magnitude (dB)", {}};
+  for (int v = 0; v >= -60; v -= 10) magnitude.y.ticks.push_back({double(v), TickText(v)});
+  const std::string f0_label = "f0 = " + NumberText(netlist.inputs.frequency_mhz) + " MHz";
+  magnitude.markers.emplace_back(f0_mhz, f0_label);
+
+  PlotPanel balance;
+  balance.weight = kBalanceHeight;
+  balance.x = magnitude.x;
+  balance.markers.emplace_back(f0_mhz, "");
+  if (data.usable) {
+    const std::pair<double, double> band{data.usable->low_hz / 1e6, data.usable->high_hz / 1e6};
+    magnitude.shades.push_back(band);
+    balance.shades.push_back(band);
+  }
+
+  const std::vector<Trace> traces = MagnitudeTraces(hybrid);
+  if (data.spread) {
+    for (const Trace& t : traces) {
+      magnitude.fills.push_back(FillOf(*data.spread, (*data.spread).*(t.band), t.colour, false));
+    }
+    balance.fills.push_back(
+        FillOf(*data.spread, data.spread->phase_error_deg, PlotColour::kPhase, false));
+    balance.fills.push_back(
+        FillOf(*data.spread, data.spread->imbalance_db, PlotColour::kImbalance, true));
+  }
+  const auto add_response = [&](const SweepResponse& r, bool dashed) {
+    const std::string suffix = dashed ? " (ideal)" : "";
+    for (const Trace& t : traces) {
+      magnitude.curves.push_back(CurveOf(r, t.name + suffix, t.colour, dashed, false,
+                                         [&](const SMatrix& s) {
+                                           return MagnitudeDb(s(t.to, t.from));
+                                         }));
+    }
+    balance.curves.push_back(CurveOf(r, "phase error (deg)" + suffix, PlotColour::kPhase, dashed,
+                                     false,
+                                     [&](const SMatrix& s) { return SignedPhaseError(s, hybrid); }));
+    balance.curves.push_back(CurveOf(r, "imbalance (dB)" + suffix, PlotColour::kImbalance, dashed,
+                                     true, [](const SMatrix& s) {
+                                       return MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1));
+                                     }));
+  };
+  if (data.ideal) add_response(*data.ideal, true);
+  if (data.response) add_response(*data.response, false);
+
+  // The balance scales serve the neighbourhood of f0 (10 % either side),
+  // where the circuit is used; farther out the curves may leave them.
+  const double near_low = std::max(magnitude.x.low, 0.9 * f0_mhz);
+  const double near_high = std::min(magnitude.x.high, 1.1 * f0_mhz);
+  std::vector<const PlotCurve*> phase_curves, imbalance_curves;
+  for (const PlotCurve& c : balance.curves) {
+    (c.right_axis ? imbalance_curves : phase_curves).push_back(&c);
+  }
+  const double phase_range = RangeFor(phase_curves, near_low, near_high, {1, 2, 5, 10, 20, 45, 90, 180});
+  const double imbalance_range =
+      RangeFor(imbalance_curves, near_low, near_high, {0.5, 1, 2, 5, 10, 20, 50});
+  balance.y = SymmetricAxis(phase_range, hybrid ? "Phase error (deg)" : "Phase S31 - S21 (deg)");
+  balance.y_right = SymmetricAxis(imbalance_range, "Imbalance (dB)");
+  balance.legend = {
+      {PlotColour::kPhase, PlotLegendEntry::Style::kLine,
+       hybrid ? "phase S31 - S21, less 90 deg (left)" : "phase S31 - S21 (left)"},
+      {PlotColour::kImbalance, PlotLegendEntry::Style::kLine, "imbalance |S21| - |S31| (right)"}};
+
+  for (const Trace& t : traces) {
+    plot.legend.push_back({t.colour, PlotLegendEntry::Style::kLine, t.name});
+  }
+  if (data.ideal) {
+    plot.legend.push_back(
+        {PlotColour::kNeutral, PlotLegendEntry::Style::kDashed, "ideal parts (dashed)"});
+  }
+  if (data.spread) {
+    plot.legend.push_back(
+        {PlotColour::kNeutral, PlotLegendEntry::Style::kFill, "5 % to 95 % of boards"});
+  }
+  if (data.usable) {
+    plot.legend.push_back({PlotColour::kNeutral, PlotLegendEntry::Style::kShade, "usable band"});
+  }
+  plot.panels.push_back(std::move(magnitude));
+  plot.panels.push_back(std::move(balance));
+  return plot;
+}
+
+Plot SmithPlot(const ResponsePlotData& data) {
+  const Netlist& netlist = *data.netlist;
+  Plot plot;
+  plot.title = DesignTitle(netlist.topology, netlist.inputs) + ": port reflections";
+  PlotPanel smith;
+  smith.smith = true;
+  smith.weight = 560;
+  const PlotColour colours[] = {PlotColour::kS11, PlotColour::kS21, PlotColour::kS31,
+                                PlotColour::kS41};
+  const auto add = [&](const SweepResponse& r, bool dashed) {
+    for (int port = 1; port <= netlist.ports; ++port) {
+      std::string name = "S" + std::to_string(port) + std::to_string(port);
+      PlotCurve curve{name + (dashed ? " (ideal)" : ""), colours[port - 1], dashed, false, {}, {}};
+      for (const SMatrix& s : r.s) {
+        curve.x.push_back(s(port, port).real());
+        curve.y.push_back(s(port, port).imag());
+      }
+      smith.curves.push_back(std::move(curve));
+      if (!dashed) plot.legend.push_back({colours[port - 1], PlotLegendEntry::Style::kLine, name});
+    }
+  };
+  if (data.ideal) add(*data.ideal, true);
+  if (data.response) add(*data.response, false);
+  if (data.ideal) {
+    plot.legend.push_back(
+        {PlotColour::kNeutral, PlotLegendEntry::Style::kDashed, "ideal parts (dashed)"});
+  }
+  plot.panels.push_back(std::move(smith));
+  return plot;
+}
+
+double NaturalPlotHeight(const Plot& plot) {
+  double height = kTop + kBottom;
+  for (size_t i = 0; i < plot.panels.size(); ++i) {
+    height += plot.panels[i].weight + (i > 0 ? kPanelGap : 0);
+  }
+  return height;
+}
+
+PlotLayout LayoutPlot(const Plot& plot, double width, double height) {
+  PlotLayout layout;
+  layout.width = width;
+  layout.height = height;
+  const double right = width - (plot.legend.empty() ? kRightWithoutLegend : kLegendWidth);
+  double weights = 0;
+  for (const PlotPanel& p : plot.panels) weights += p.weight;
+  const double gaps = kPanelGap * double(plot.panels.empty() ? 0 : plot.panels.size() - 1);
+  const double room = std::max(0.0, height - kTop - kBottom - gaps);
+  double top = kTop;
+  for (const PlotPanel& p : plot.panels) {
+    const double h = weights > 0 ? room * p.weight / weights : 0;
+    layout.panels.push_back({kLeft, top, std::max(kLeft, right), top + h});
+    top += h + kPanelGap;
+  }
+  layout.title_y = 28;
+  layout.x_title_y = height - 14;
+  layout.legend_x = right + 14;
+  return layout;
+}
+
+double MapX(const PlotAxis& axis, const PlotRect& rect, double value) {
+  const double t = axis.logarithmic ? std::log(value / axis.low) / std::log(axis.high / axis.low)
+                                    : (value - axis.low) / (axis.high - axis.low);
+  return rect.left + (rect.right - rect.left) * t;
+}
+
+double MapY(const PlotAxis& axis, const PlotRect& rect, double value) {
+  if (!std::isfinite(value)) value = value > 0 ? axis.high : axis.low;
+  const double clipped = std::clamp(value, axis.low, axis.high);
+  return rect.top + (rect.bottom - rect.top) * (axis.high - clipped) / (axis.high - axis.low);
+}
+
+double UnmapX(const PlotAxis& axis, const PlotRect& rect, double pixel) {
+  const double t = (pixel - rect.left) / (rect.right - rect.left);
+  return axis.logarithmic ? axis.low * std::pow(axis.high / axis.low, t)
+                          : axis.low + (axis.high - axis.low) * t;
+}
+
+SmithCircle SmithCircleIn(const PlotRect& rect) {
+  const double radius = std::min(rect.right - rect.left, rect.bottom - rect.top) / 2;
+  return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2, std::max(0.0, radius)};
+}
+
+}  // namespace rfsplitter

@@ -1,0 +1,316 @@
+#include "study/outputs.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <system_error>
+
+#include "engine/number_text.h"
+#include "engine/quoted.h"
+#include "engine/si_value.h"
+#include "exports/exports.h"
+#include "simfile/simulation_file.h"
+
+namespace rfsplitter {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+constexpr std::string_view kTopologyOptions[] = {"narrow-splitter", "narrow-quad", "wide-quad"};
+
+// What makes two paths one file: the device and inode of a file that
+// exists; the resolved directory and the name of one that does not yet.
+struct Identity {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::string path;
+  bool operator==(const Identity&) const = default;
+};
+
+std::optional<Identity> IdentityOf(const fs::path& path, std::string& error) {
+  Identity identity;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) {
+    identity.exists = true;
+    identity.device = st.st_dev;
+    identity.inode = st.st_ino;
+    return identity;
+  }
+  if (errno != ENOENT) {
+    error = "cannot create the file: " + std::system_category().message(errno);
+    return std::nullopt;
+  }
+  std::error_code code;
+  const fs::path absolute = fs::absolute(path, code);
+  if (!code) identity.path = fs::weakly_canonical(absolute, code).lexically_normal().string();
+  if (code) {
+    error = "cannot create the file: " + code.message();
+    return std::nullopt;
+  }
+  return identity;
+}
+
+// Numbers a script can rely on being numbers: a magnitude of zero would be
+// -infinity dB, written as -999.
+double Finite(double v) {
+  if (std::isinf(v)) return v < 0 ? -999 : 999;
+  return v;
+}
+
+Json BandJson(const std::optional<Band>& band) {
+  if (!band) return nullptr;
+  return Json::array({band->low_hz / 1e6, band->high_hz / 1e6});
+}
+
+Json PartsJson(const std::vector<PartRow>& rows, bool as_built) {
+  Json parts = Json::array();
+  for (const PartRow& p : rows) {
+    parts.push_back({{"name", p.name},
+                     {"kind", KindName(p.kind)},
+                     {"value", as_built ? p.chosen : p.ideal},
+                     {"ideal", p.ideal},
+                     {"series", as_built ? p.series : "ideal"},
+                     {"error_percent", as_built ? p.error_percent : 0.0},
+                     {"loss_ohms", as_built ? p.loss_ohms : 0.0}});
+  }
+  return parts;
+}
+
+Json ResponseJson(const DesignSummary& s) {
+  const auto db = [](Complex v) { return Finite(MagnitudeDb(v)); };
+  Json response = {{"at_mhz", s.frequency_hz / 1e6},
+                   {"s21_db", db(s.s21)},
+                   {"s21_deg", PhaseDegrees(s.s21)},
+                   {"s31_db", db(s.s31)},
+                   {"s31_deg", PhaseDegrees(s.s31)},
+                   {"phase_difference_deg", s.phase_difference_degrees},
+                   {"s11_db", db(s.s11)},
+                   {"s32_db", db(s.s32)}};
+  if (s.s41) response["s41_db"] = db(*s.s41);
+  // The same figure under its older name and its own.
+  response["insertion_loss_db"] = Finite(s.figures.excess_loss_db);
+  response["excess_loss_db"] = Finite(s.figures.excess_loss_db);
+  response["imbalance_db"] = Finite(s.figures.imbalance_db);
+  response["phase_error_deg"] = s.figures.phase_error_deg;
+  response["best_match_mhz"] = s.best_match_hz / 1e6;
+  response["band_mhz"] = BandJson(s.bands.usable);
+  response["bands"] = {{"match", BandJson(s.bands.match)},
+                       {"isolation", BandJson(s.bands.isolation)},
+                       {"amplitude_balance", BandJson(s.bands.amplitude_balance)},
+                       {"phase_balance", BandJson(s.bands.phase_balance)},
+                       {"usable", BandJson(s.bands.usable)}};
+  response["limits"] = {{"match_db", s.limits.match_db},
+                        {"isolation_db", s.limits.isolation_db},
+                        {"imbalance_db", s.limits.imbalance_db},
+                        {"phase_deg", s.limits.phase_deg}};
+  return response;
+}
+
+Json MonteCarloJson(const MonteCarloResult& r) {
+  Json percentiles = Json::object();
+  for (const auto& [name, p] : r.percentiles) {
+    percentiles[name] = {Finite(p.p5), Finite(p.p50), Finite(p.p95)};
+  }
+  Json sensitivity = Json::array();
+  for (const auto& part : r.sensitivity) {
+    sensitivity.push_back({{"part", part.part}, {"yield_percent_alone", part.yield_percent_alone}});
+  }
+  return {{"samples", r.samples},
+          {"seed", r.seed},
+          {"distribution", DistributionName(r.distribution)},
+          {"yield_percent", r.yield_percent},
+          {"yield_ci95", {r.ci95_low, r.ci95_high}},
+          {"nominal_passes", r.nominal_passes},
+          {"percentiles", percentiles},
+          {"sensitivity", sensitivity}};
+}
+
+void Row(std::string& csv, const std::vector<std::string>& fields) {
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) csv += ',';
+    csv += CsvField(fields[i]);
+  }
+  csv += "\r\n";
+}
+
+}  // namespace
+
+std::string_view TopologyOption(Topology topology) {
+  return kTopologyOptions[static_cast<size_t>(topology)];
+}
+
+std::optional<Topology> TopologyNamed(std::string_view name) {
+  for (size_t i = 0; i < std::size(kTopologyOptions); ++i) {
+    if (name == kTopologyOptions[i]) return kAllTopologies[i];
+  }
+  return std::nullopt;
+}
+
+std::vector<PlannedOutput> PlanOutputs(Topology topology, DesignInputs inputs,
+                                       const OutputChoice& choice) {
+  const Netlist netlist = IdealNetlist(ComputeDesign(topology, inputs));
+  const fs::path& dir = choice.directory;
+  std::vector<PlannedOutput> outputs;
+  if (choice.simulation_file) {
+    outputs.push_back({OutputKind::kSimulationFile, "simulation file",
+                       dir / SimulationFileName(topology, inputs.frequency_mhz)});
+  }
+  if (choice.touchstone) {
+    outputs.push_back(
+        {OutputKind::kTouchstone, "Touchstone file", dir / TouchstoneFileName(netlist)});
+  }
+  if (choice.spice) {
+    outputs.push_back({OutputKind::kSpiceNetlist, "ngspice netlist", dir / SpiceFileName(netlist)});
+  }
+  // dir / path is path itself when path is absolute.
+  if (!choice.plot.empty()) outputs.push_back({OutputKind::kPlot, "--plot", dir / choice.plot});
+  if (!choice.parts_list.empty()) {
+    outputs.push_back({OutputKind::kPartsList, "--bom", dir / choice.parts_list});
+  }
+  if (!choice.json.empty()) outputs.push_back({OutputKind::kJson, "--json", dir / choice.json});
+  return outputs;
+}
+
+void AskForOutputs(const std::vector<PlannedOutput>& outputs, StudyRequest& request) {
+  for (const PlannedOutput& o : outputs) {
+    switch (o.kind) {
+      case OutputKind::kTouchstone:
+        request.sweeps = true;
+        break;
+      case OutputKind::kPlot:
+        request.sweeps = request.summaries = true;
+        request.spread = request.monte_carlo.has_value();
+        break;
+      case OutputKind::kJson:
+        request.summaries = true;
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+OutputCheck CheckOutputs(const std::vector<PlannedOutput>& outputs,
+                         const std::vector<fs::path>& inputs) {
+  OutputCheck check;
+  std::vector<Identity> seen;
+  for (const PlannedOutput& o : outputs) {
+    std::string reason;
+    const std::optional<Identity> id = IdentityOf(o.path, reason);
+    if (!id) {
+      check.unresolved = {o.path, reason};
+      return check;
+    }
+    for (size_t j = 0; j < seen.size(); ++j) {
+      if (seen[j] == *id) {
+        check.clash = o.role + " " + Quoted(o.path.string()) + " is the same file as the " +
+                      outputs[j].role + " of this run";
+        return check;
+      }
+    }
+    seen.push_back(*id);
+    for (const fs::path& input : inputs) {
+      std::string ignored;
+      const std::optional<Identity> in = IdentityOf(input, ignored);
+      if (in && *in == *id) {
+        check.clash = o.role + " " + Quoted(o.path.string()) + " is " + Quoted(input.string()) +
+                      ", which this run reads; it would be overwritten";
+        return check;
+      }
+    }
+  }
+  return check;
+}
+
+std::string OutputText(OutputKind kind, const StudyResult& r) {
+  const Netlist& circuit = r.Circuit();
+  switch (kind) {
+    case OutputKind::kSimulationFile:
+      return SimulationFileText(r.design);
+    case OutputKind::kTouchstone:
+      return TouchstoneText(circuit, *r.CircuitSweep());
+    case OutputKind::kSpiceNetlist:
+      return SpiceNetlist(circuit);
+    case OutputKind::kPlot: {
+      PlotData data{&*r.CircuitSweep(), r.built ? &*r.ideal_sweep : nullptr,
+                    r.monte_carlo && r.monte_carlo->spread ? &*r.monte_carlo->spread : nullptr,
+                    r.CircuitSummary() ? r.CircuitSummary()->bands.usable : std::nullopt};
+      return SvgPlot(circuit, data);
+    }
+    case OutputKind::kPartsList:
+      return PartsListCsv(r);
+    case OutputKind::kJson:
+      return JsonText(r);
+  }
+  return {};
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string PartsListCsv(const StudyResult& r) {
+  std::string csv;
+  Row(csv, {"Designator", "Kind", "Value", "Series", "Ideal value", "Error %", "Loss",
+            "Value (H, F, ohm)", "Ideal (H, F, ohm)", "Loss (ohm)"});
+  struct Group {
+    ElementKind kind;
+    std::string series;
+    int count = 0;
+  };
+  std::map<std::pair<int, double>, Group> groups;  // by kind, then value
+  for (const PartRow& p : r.parts) {
+    Row(csv, {p.name, std::string(KindName(p.kind)), ValueWithUnit(p.chosen, p.kind), p.series,
+              ValueWithUnit(p.ideal, p.kind), FixedText(p.error_percent, 2),
+              p.loss_ohms > 0 ? ValueWithUnit(p.loss_ohms, ElementKind::kResistor) : "",
+              ShortestText(p.chosen), ShortestText(p.ideal), ShortestText(p.loss_ohms)});
+    Group& group = groups[{static_cast<int>(p.kind), p.chosen}];
+    group.kind = p.kind;
+    group.series = p.series;
+    ++group.count;
+  }
+  csv += "\r\n";
+  Row(csv, {"Value", "Kind", "Series", "Count", "Value (H, F, ohm)"});
+  for (const auto& [key, group] : groups) {
+    Row(csv, {ValueWithUnit(key.second, group.kind), std::string(KindName(group.kind)),
+              group.series, std::to_string(group.count), ShortestText(key.second)});
+  }
+  return csv;
+}
+
+std::string JsonText(const StudyResult& r) {
+  Json run = {{"topology", std::string(TopologyOption(r.design.topology))},
+              {"frequency_mhz", r.design.inputs.frequency_mhz},
+              {"impedance_ohms", r.design.inputs.impedance_ohms},
+              {"ideal",
+               {{"parts", PartsJson(r.parts, false)},
+                {"response", ResponseJson(*r.ideal_summary)}}}};
+  if (r.built) {
+    run["built"] = {
+        {"fit", r.request.parts.AnyParts() ? FitName(r.request.parts.method) : "ideal"},
+        {"parts", PartsJson(r.parts, true)},
+        {"response", ResponseJson(*r.built_summary)}};
+  }
+  Json misses = Json::array();
+  for (const LimitMiss& m : r.nominal_misses) {
+    misses.push_back({{"limit", LimitName(m.kind)},
+                      {"value", Finite(m.value)},
+                      {"allowed", m.limit},
+                      {"at_mhz", m.frequency_hz / 1e6}});
+  }
+  run["advice"] = {{"nominal_misses", misses}, {"warnings", r.warnings}};
+  if (r.monte_carlo) run["monte_carlo"] = MonteCarloJson(*r.monte_carlo);
+  return run.dump(2) + "\n";
+}
+
+}  // namespace rfsplitter

@@ -1,0 +1,243 @@
+#include "study/report.h"
+
+#include <algorithm>
+
+#include "engine/listing.h"
+#include "engine/number_text.h"
+#include "engine/si_value.h"
+
+namespace rfsplitter {
+namespace {
+
+std::string Db(double v) { return FixedText(v, 3); }
+std::string Mhz(double hz) { return GeneralText(hz / 1e6, 6); }
+
+std::string LimitsText(const Limits& l, bool hybrid) {
+  return "|S11| <= " + GeneralText(l.match_db, 6) + " dB, isolation <= " +
+         GeneralText(l.isolation_db, 6) + " dB, imbalance <= " + GeneralText(l.imbalance_db, 6) +
+         " dB, phase within " + GeneralText(l.phase_deg, 6) + " deg of " + (hybrid ? "90" : "0");
+}
+
+std::string OptionalBand(const std::optional<Band>& band) {
+  return band ? BandText(*band) : "none";
+}
+
+// The bands of one circuit, a row each.
+std::string BandsText(const DesignSummary& s, bool hybrid, const std::string& mhz) {
+  std::string text = "Bands (" + LimitsText(s.limits, hybrid) + "):\n";
+  const auto row = [&](const char* label, const std::optional<Band>& band) {
+    std::string line = std::string("  ") + label;
+    line.resize(22, ' ');
+    text += line + (band ? BandText(*band) + " MHz" : "none: missed at the design frequency");
+    if (band && std::string_view(label) == "Usable") {
+      text += ", " + GeneralText((band->high_hz - band->low_hz) / 1e6, 6) + " MHz wide (" +
+              FixedText(100 * (band->high_hz - band->low_hz) / s.frequency_hz, 1) + " % of " +
+              mhz + " MHz)";
+    }
+    text += "\n";
+  };
+  row("Match", s.bands.match);
+  row("Isolation", s.bands.isolation);
+  row("Amplitude balance", s.bands.amplitude_balance);
+  row("Phase balance", s.bands.phase_balance);
+  row("Usable", s.bands.usable);
+  return text;
+}
+
+std::string SummaryText(const Netlist& design, const DesignSummary& summary) {
+  const auto db = [](Complex v) { return RightAligned(Db(MagnitudeDb(v)), 8) + " dB"; };
+  const auto degrees = [](double v) { return RightAligned(FixedText(v, 2), 8) + " deg"; };
+  const std::string mhz = NumberText(design.inputs.frequency_mhz);
+  std::string text = "Response at " + mhz + " MHz, ports referred to " +
+                     NumberText(design.inputs.impedance_ohms) + " ohms:\n";
+  text +=
+      "  Output to port 2   S21  " + db(summary.s21) + degrees(PhaseDegrees(summary.s21)) + "\n";
+  text +=
+      "  Output to port 3   S31  " + db(summary.s31) + degrees(PhaseDegrees(summary.s31)) + "\n";
+  text += "  Phase S31 - S21              " + degrees(summary.phase_difference_degrees) + "\n";
+  text += "  Input match       |S11| " + db(summary.s11) + "\n";
+  text += "  Isolation 3 to 2  |S32| " + db(summary.s32) + "\n";
+  if (summary.s41) text += "  Isolation 1 to 4  |S41| " + db(*summary.s41) + "\n";
+  text += "  Excess loss             " + RightAligned(Db(summary.figures.excess_loss_db), 8) +
+          " dB\n";
+  return text + BandsText(summary, design.ports >= 4, mhz);
+}
+
+std::string ComparisonText(const Netlist& ideal, const DesignSummary& a, const DesignSummary& b) {
+  constexpr size_t kLabel = 34;
+  constexpr size_t kColumn = 22;
+  std::string text = "Response at " + NumberText(ideal.inputs.frequency_mhz) +
+                     " MHz, ports referred to " + NumberText(ideal.inputs.impedance_ohms) +
+                     " ohms:\n";
+  const auto row = [&](const std::string& label, const std::string& x, const std::string& y) {
+    std::string line = "  " + label;
+    line.resize(kLabel, ' ');
+    text += line + RightAligned(x, kColumn) + RightAligned(y, kColumn) + "\n";
+  };
+  const auto db = [](Complex v) { return Db(MagnitudeDb(v)); };
+  const auto deg = [](double v) { return FixedText(v, 2); };
+  row("", "ideal", "built");
+  row("|S21| output to port 2 (dB)", db(a.s21), db(b.s21));
+  row("S21 phase (deg)", deg(PhaseDegrees(a.s21)), deg(PhaseDegrees(b.s21)));
+  row("|S31| output to port 3 (dB)", db(a.s31), db(b.s31));
+  row("S31 phase (deg)", deg(PhaseDegrees(a.s31)), deg(PhaseDegrees(b.s31)));
+  row("Phase S31 - S21 (deg)", deg(a.phase_difference_degrees), deg(b.phase_difference_degrees));
+  row("Imbalance (dB)", Db(a.figures.imbalance_db), Db(b.figures.imbalance_db));
+  row("|S11| input match (dB)", db(a.s11), db(b.s11));
+  row("|S32| isolation 3 to 2 (dB)", db(a.s32), db(b.s32));
+  if (a.s41 && b.s41) row("|S41| isolation 1 to 4 (dB)", db(*a.s41), db(*b.s41));
+  row("Excess loss (dB)", Db(a.figures.excess_loss_db), Db(b.figures.excess_loss_db));
+  row("Best match (MHz)", Mhz(a.best_match_hz), Mhz(b.best_match_hz));
+  row("Match band (MHz)", OptionalBand(a.bands.match), OptionalBand(b.bands.match));
+  row("Isolation band (MHz)", OptionalBand(a.bands.isolation), OptionalBand(b.bands.isolation));
+  row("Amplitude balance band (MHz)", OptionalBand(a.bands.amplitude_balance),
+      OptionalBand(b.bands.amplitude_balance));
+  row("Phase balance band (MHz)", OptionalBand(a.bands.phase_balance),
+      OptionalBand(b.bands.phase_balance));
+  row("Usable band (MHz)", OptionalBand(a.bands.usable), OptionalBand(b.bands.usable));
+  text += "  (" + LimitsText(a.limits, ideal.ports >= 4) + "; usable: all four)\n";
+  return text;
+}
+
+std::string PartsTableText(const StudyResult& r) {
+  std::string text = "Parts (fit " + std::string(r.request.parts.AnyParts()
+                                                     ? FitName(r.request.parts.method)
+                                                     : "ideal") +
+                     "):\n";
+  const auto row = [&](std::vector<std::pair<std::string, size_t>> cells) {
+    std::string line = " ";
+    for (auto& [cell, width] : cells) {
+      cell.resize(std::max(width, cell.size()), ' ');
+      line += " " + cell;
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    text += line + "\n";
+  };
+  row({{"Part", 5}, {"Ideal", 14}, {"Chosen", 14}, {"Series", 10}, {"Error", 10}, {"Loss", 0}});
+  for (const PartRow& p : r.parts) {
+    row({{p.name, 5},
+         {ValueWithUnit(p.ideal, p.kind), 14},
+         {ValueWithUnit(p.chosen, p.kind), 14},
+         {p.series, 10},
+         {(p.error_percent >= 0 ? "+" : "") + FixedText(p.error_percent, 2) + " %", 10},
+         {p.loss_ohms > 0 ? ValueWithUnit(p.loss_ohms, ElementKind::kResistor) : "", 0}});
+  }
+  return text;
+}
+
+std::string Percent(double v) { return FixedText(v, 2) + " %"; }
+
+std::string MonteCarloText(const StudyResult& result) {
+  const MonteCarloResult& r = *result.monte_carlo;
+  const MonteCarloSettings& settings = *result.request.monte_carlo;
+  const Netlist& nominal = result.Circuit();
+  std::string text = "Monte Carlo: " + std::to_string(r.samples) + " boards, seed " +
+                     std::to_string(r.seed) + ", " + std::string(DistributionName(r.distribution)) +
+                     "; tolerances L +-" +
+                     ToleranceText(settings.inductor, ElementKind::kInductor) + ", C +-" +
+                     ToleranceText(settings.capacitor, ElementKind::kCapacitor) + ", R +-" +
+                     ToleranceText(settings.resistor, ElementKind::kResistor) + "\n";
+  text += "  Pass: " + LimitsText(result.request.limits, nominal.ports >= 4) + ", at " +
+          NumberText(nominal.inputs.frequency_mhz) + " MHz";
+  if (settings.band_percent > 0) {
+    text += " and across a " + GeneralText(settings.band_percent, 6) + " % band";
+  }
+  text += "\n  " + YieldLine(result);
+  text += "  At f0                            p5         p50         p95\n";
+  for (const auto& [name, p] : r.percentiles) {
+    std::string label = "  " + name;
+    label.resize(28, ' ');
+    text += label + RightAligned(FixedText(p.p5, 3), 12) + RightAligned(FixedText(p.p50, 3), 12) +
+            RightAligned(FixedText(p.p95, 3), 12) + "\n";
+  }
+  if (!r.nominal_passes) {
+    text +=
+        "  The circuit at its nominal values misses the limits (see above): the boards\n"
+        "  that pass do so by their parts' deviations, and a tighter tolerance can lower\n"
+        "  the yield. Mend the nominal circuit first.\n";
+  }
+  text += "  Yield with only one part varying (" + std::to_string(r.sensitivity_samples) +
+          " boards each), most harmful first:\n";
+  for (const auto& part : r.sensitivity) {
+    std::string label = "    " + part.part;
+    label.resize(10, ' ');
+    text += label + RightAligned(Percent(part.yield_percent_alone), 9) + "\n";
+  }
+  if (r.harmful_part && r.tighter) {
+    text += "  Most harmful: " + *r.harmful_part + " (+-" +
+            ToleranceText(settings.ToleranceOf(r.harmful_kind), r.harmful_kind) + "); at +-" +
+            ToleranceText(*r.tighter, r.harmful_kind) + " the yield would be " +
+            Percent(r.tighter_yield_percent) + "\n";
+  } else if (r.harmful_part) {
+    text += "  Most harmful: " + *r.harmful_part + "\n";
+  }
+  return text;
+}
+
+std::string MissesText(const StudyResult& r) {
+  if (r.nominal_misses.empty()) return {};
+  std::string text = std::string("The ") + (r.built ? "built" : "ideal") +
+                     " circuit misses these limits with the parts at their nominal values:\n";
+  for (const LimitMiss& miss : r.nominal_misses) text += "  " + MissText(miss) + "\n";
+  return text;
+}
+
+}  // namespace
+
+std::string ListingText(const Design& design) {
+  std::string text;
+  for (const NamedValue& entry : design.listing) {
+    std::string line = ComponentLine(entry.name, entry.value.value);
+    line.replace(line.size() - 2, 2, "\n");
+    text += line;
+  }
+  return text;
+}
+
+std::string AnalysisText(const StudyResult& r) {
+  std::string text;
+  if (r.built) {
+    text += "\n" + PartsTableText(r);
+    text += "\n" + ComparisonText(r.ideal, *r.ideal_summary, *r.built_summary);
+  } else {
+    text += "\n" + SummaryText(r.ideal, *r.ideal_summary);
+  }
+  if (!r.nominal_misses.empty()) text += "\n" + MissesText(r);
+  if (r.monte_carlo) text += "\n" + MonteCarloText(r);
+  return text;
+}
+
+std::string YieldLine(const StudyResult& result) {
+  const MonteCarloResult& r = *result.monte_carlo;
+  return "Yield " + Percent(r.yield_percent) + " (" + std::to_string(r.passed) + " of " +
+         std::to_string(r.samples) + "; 95 % interval " + FixedText(r.ci95_low, 2) + " to " +
+         Percent(r.ci95_high) + ")\n";
+}
+
+std::string BandText(const Band& band) {
+  return std::string(band.low_open ? "below " : "") + Mhz(band.low_hz) + " to " +
+         std::string(band.high_open ? "above " : "") + Mhz(band.high_hz);
+}
+
+std::string MissText(const LimitMiss& miss) {
+  const auto number = [](double v) { return GeneralText(v, 3); };
+  std::string what;
+  switch (miss.kind) {
+    case LimitKind::kMatch:
+      what = "match |S11| " + FixedText(miss.value, 2) + " dB > " + number(miss.limit) + " dB";
+      break;
+    case LimitKind::kIsolation:
+      what = "isolation " + FixedText(miss.value, 2) + " dB > " + number(miss.limit) + " dB";
+      break;
+    case LimitKind::kAmplitudeBalance:
+      what = "imbalance " + FixedText(miss.value, 2) + " dB > " + number(miss.limit) + " dB";
+      break;
+    case LimitKind::kPhaseBalance:
+      what = "phase error " + FixedText(std::abs(miss.value), 2) + " deg > " +
+             number(miss.limit) + " deg";
+      break;
+  }
+  return what + " at " + Mhz(miss.frequency_hz) + " MHz";
+}
+
+}  // namespace rfsplitter

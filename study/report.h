@@ -1,0 +1,31 @@
+// The console report of a design study: the texts the command line prints.
+// Every number comes from the StudyResult; nothing is computed here.
+#ifndef RFSPLITTER_STUDY_REPORT_H_
+#define RFSPLITTER_STUDY_REPORT_H_
+
+#include <string>
+
+#include "study/study.h"
+
+namespace rfsplitter {
+
+// The component listing, a line per entry ending in a line feed.
+std::string ListingText(const Design& design);
+
+// --analyze: the parts and both circuits side by side when built, else the
+// ideal circuit's response; the bands; what the nominal circuit misses; the
+// Monte Carlo table.
+std::string AnalysisText(const StudyResult& result);
+
+// The one line --monte-carlo prints without --analyze.
+std::string YieldLine(const StudyResult& result);
+
+// "10.5126 to 13.2507", with "below" or "above" at an open end.
+std::string BandText(const Band& band);
+
+// "imbalance 0.62 dB > 0.5 dB at 2450 MHz"
+std::string MissText(const LimitMiss& miss);
+
+}  // namespace rfsplitter
+
+#endif  // RFSPLITTER_STUDY_REPORT_H_

@@ -1,0 +1,174 @@
+#include "study/study.h"
+
+#include <algorithm>
+#include <array>
+
+#include "engine/number_text.h"
+#include "engine/si_value.h"
+#include "engine/topologies.h"
+
+namespace rfsplitter {
+namespace {
+
+std::vector<PartRow> PartRows(const Netlist& ideal, const Netlist& circuit,
+                              const PartsChoice& parts) {
+  std::vector<PartRow> rows;
+  for (size_t i = 0; i < circuit.elements.size(); ++i) {
+    const NetlistElement& e = circuit.elements[i];
+    const PartSeries* series = parts.SeriesFor(e.kind);
+    PartRow row;
+    row.name = std::string(e.name);
+    row.kind = e.kind;
+    row.ideal = ideal.elements[i].value;
+    row.chosen = e.value;
+    row.series = series ? series->name() : "ideal";
+    row.file_line = series && !series->IsStandard() ? series->LineOf(e.value) : 0;
+    row.error_percent = ErrorPercent(row.chosen, row.ideal);
+    row.loss_ohms = e.loss_ohms;
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+// A part bought more than a decade away from its ideal value is almost
+// certainly a slip in the parts file (a unit or prefix off).
+std::vector<std::string> FarOffParts(const std::vector<PartRow>& rows) {
+  std::vector<std::string> warnings;
+  for (const PartRow& row : rows) {
+    const double ratio = row.chosen / row.ideal;
+    if (ratio <= 10 && ratio >= 0.1) continue;
+    std::string where = row.series;
+    if (row.file_line > 0) where += " line " + std::to_string(row.file_line);
+    warnings.push_back(row.name + " = " + ValueWithUnit(row.chosen, row.kind) + " (" + where +
+                       ") is more than a decade from its ideal value, " +
+                       ValueWithUnit(row.ideal, row.kind));
+  }
+  return warnings;
+}
+
+// An absolute tolerance as large as a part would let a drawn value reach
+// zero or below.
+std::optional<std::string> TooWideTolerance(const Netlist& circuit,
+                                            const MonteCarloSettings& settings) {
+  for (const ElementKind kind :
+       {ElementKind::kInductor, ElementKind::kCapacitor, ElementKind::kResistor}) {
+    const Tolerance& t = settings.ToleranceOf(kind);
+    if (t.relative || t.value == 0) continue;
+    for (const NetlistElement& e : circuit.elements) {
+      if (e.kind != kind || t.value < e.value) continue;
+      return "the " + std::string(KindName(kind)) + " tolerance +-" + ToleranceText(t, kind) +
+             " is not smaller than " + std::string(e.name) + ", " + ValueWithUnit(e.value, kind);
+    }
+  }
+  return std::nullopt;
+}
+
+// The frequencies a board is checked at: f0, and with a yield band 21
+// evenly spaced points across it.
+std::vector<double> CheckFrequencies(double f0, double band_percent) {
+  std::vector<double> frequencies = {f0};
+  if (band_percent > 0) {
+    const double half = band_percent / 200;
+    for (int i = 0; i < 21; ++i) {
+      if (i != 10) frequencies.push_back(f0 * (1 - half + 2 * half * i / 20));
+    }
+  }
+  return frequencies;
+}
+
+// The limits the circuit misses at its nominal values, each at the point
+// where it misses by most.
+std::optional<std::vector<LimitMiss>> NominalMisses(const Netlist& circuit, const Limits& limits,
+                                                    double band_percent, std::string& error) {
+  std::array<std::optional<LimitMiss>, std::size(kAllLimits)> worst;
+  std::array<double, std::size(kAllLimits)> worst_margin{};
+  for (const double f : CheckFrequencies(circuit.frequency_hz, band_percent)) {
+    const SResult s = AnalyzeNetlist(circuit, f);
+    if (!s.s) {
+      error = s.error;
+      return std::nullopt;
+    }
+    for (const LimitMargin& m : MarginsOf(FiguresOf(*s.s), limits)) {
+      const size_t k = size_t(m.kind);
+      if (m.margin < 0 && (!worst[k] || m.margin < worst_margin[k])) {
+        worst[k] = LimitMiss{m.kind, m.value, m.limit, f};
+        worst_margin[k] = m.margin;
+      }
+    }
+  }
+  std::vector<LimitMiss> misses;
+  for (const auto& miss : worst) {
+    if (miss) misses.push_back(*miss);
+  }
+  return misses;
+}
+
+StudyOutcome Failed(StudyOutcome::Status status, std::string error) {
+  return {status, std::move(error), std::nullopt};
+}
+
+}  // namespace
+
+Design DesignOf(const StudyRequest& request) {
+  return ComputeDesign(request.topology, request.inputs);
+}
+
+StudyOutcome RunStudy(const StudyRequest& request, const RunControl* control) {
+  const auto stopped = [&] { return control && control->StopRequested(); };
+  StudyResult r;
+  r.request = request;
+  r.design = DesignOf(request);
+  r.ideal = IdealNetlist(r.design);
+  if (request.Built()) r.built = FitParts(r.design, request.parts, request.losses);
+  const Netlist& circuit = r.Circuit();
+  r.parts = PartRows(r.ideal, circuit, request.parts);
+  r.warnings = FarOffParts(r.parts);
+
+  std::optional<MonteCarloSettings> monte_carlo = request.monte_carlo;
+  if (monte_carlo) {
+    monte_carlo->limits = request.limits;
+    monte_carlo->losses = request.losses;
+    monte_carlo->spread_samples = request.spread ? 10000 : 0;
+    if (std::optional<std::string> why = TooWideTolerance(circuit, *monte_carlo)) {
+      return Failed(StudyOutcome::Status::kRefused, *why);
+    }
+  }
+  if (stopped()) return Failed(StudyOutcome::Status::kStopped, "stopped");
+
+  std::string error;
+  const double band_percent = monte_carlo ? monte_carlo->band_percent : 0;
+  std::optional<std::vector<LimitMiss>> misses =
+      NominalMisses(circuit, request.limits, band_percent, error);
+  if (!misses) return Failed(StudyOutcome::Status::kAnalysisFailed, error);
+  r.nominal_misses = std::move(*misses);
+
+  if (request.summaries) {
+    if (control) control->Report("response", 0);
+    r.ideal_summary = Summarize(r.ideal, request.limits, error);
+    if (r.ideal_summary && r.built) r.built_summary = Summarize(circuit, request.limits, error);
+    if (!r.ideal_summary || (r.built && !r.built_summary)) {
+      return Failed(StudyOutcome::Status::kAnalysisFailed, error);
+    }
+  }
+  if (request.sweeps) {
+    SweepResponse sweep = AnalyzeSweep(r.ideal, error);
+    if (sweep.frequencies_hz.empty()) return Failed(StudyOutcome::Status::kAnalysisFailed, error);
+    r.ideal_sweep = std::move(sweep);
+    if (r.built) {
+      sweep = AnalyzeSweep(circuit, error);
+      if (sweep.frequencies_hz.empty()) {
+        return Failed(StudyOutcome::Status::kAnalysisFailed, error);
+      }
+      r.built_sweep = std::move(sweep);
+    }
+  }
+  if (stopped()) return Failed(StudyOutcome::Status::kStopped, "stopped");
+  if (monte_carlo) {
+    MonteCarloResult result = RunMonteCarlo(circuit, *monte_carlo, control);
+    if (result.stopped) return Failed(StudyOutcome::Status::kStopped, "stopped");
+    r.monte_carlo = std::move(result);
+  }
+  return {StudyOutcome::Status::kDone, {}, std::move(r)};
+}
+
+}  // namespace rfsplitter

@@ -1,0 +1,109 @@
+// A design study: from the settled inputs to everything the program can say
+// about the circuit. The ideal design, the circuit built from parts with its
+// losses, their responses and bands against the limits, the Monte Carlo of
+// boards and the advice on what fails. Plain C++ without a window or a
+// command line: the command line and the window's bench both fill in a
+// StudyRequest, run it and show the StudyResult.
+#ifndef RFSPLITTER_STUDY_STUDY_H_
+#define RFSPLITTER_STUDY_STUDY_H_
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/limits.h"
+#include "analysis/s_parameters.h"
+#include "analysis/summary.h"
+#include "engine/design.h"
+#include "engine/netlist.h"
+#include "engine/part_model.h"
+#include "engine/run_control.h"
+#include "parts/fit.h"
+#include "tolerance/monte_carlo.h"
+
+namespace rfsplitter {
+
+struct StudyRequest {
+  Topology topology = Topology::kNarrowSplitter;
+  DesignInputs inputs;  // settled (engine/inputs.h)
+  PartsChoice parts;    // a kind without a series stays ideal
+  PartLosses losses;
+  Limits limits;
+  // The boards to sample, with their tolerances; its limits and losses are
+  // taken from the request's own.
+  std::optional<MonteCarloSettings> monte_carlo;
+  // What to compute beyond the design, the built circuit and the advice.
+  bool summaries = false;  // the response at f0 and the bands, ideal and built
+  bool sweeps = false;     // the responses over the file's sweep
+  bool spread = false;     // the boards' spread over the sweep (with monte_carlo)
+
+  bool Built() const { return parts.AnyParts() || losses.Any(); }
+};
+
+// One part of the circuit as built: what the parts list, the tables and the
+// JSON show.
+struct PartRow {
+  std::string name;  // "L1", as in the netlist
+  ElementKind kind = ElementKind::kInductor;
+  double ideal = 0;
+  double chosen = 0;
+  std::string series;  // "E12", the parts file, or "ideal"
+  size_t file_line = 0;  // where a parts file offers the value; 0 otherwise
+  double error_percent = 0;
+  double loss_ohms = 0;
+};
+
+// A limit that the circuit at its nominal values misses, and where.
+struct LimitMiss {
+  LimitKind kind = LimitKind::kMatch;
+  double value = 0;  // dB or degrees, as the limit
+  double limit = 0;
+  double frequency_hz = 0;
+};
+
+struct StudyResult {
+  StudyRequest request;
+  Design design;
+  Netlist ideal;
+  std::optional<BuiltCircuit> built;
+  std::vector<PartRow> parts;
+  std::optional<DesignSummary> ideal_summary, built_summary;
+  std::optional<SweepResponse> ideal_sweep, built_sweep;
+  std::optional<MonteCarloResult> monte_carlo;
+  // The limits the nominal circuit misses at f0 (or, with a yield band, the
+  // worst place in it): the first thing to mend, before any tolerance.
+  std::vector<LimitMiss> nominal_misses;
+  // Things the user should know: a part far from its ideal value, ...
+  std::vector<std::string> warnings;
+
+  // The circuit the study is about: built when parts or losses were asked
+  // for, else the ideal one.
+  const Netlist& Circuit() const { return built ? built->netlist : ideal; }
+  const std::optional<DesignSummary>& CircuitSummary() const {
+    return built ? built_summary : ideal_summary;
+  }
+  const std::optional<SweepResponse>& CircuitSweep() const {
+    return built ? built_sweep : ideal_sweep;
+  }
+};
+
+struct StudyOutcome {
+  enum class Status {
+    kDone,
+    kRefused,   // the request cannot be carried out: `error` says why
+    kAnalysisFailed,  // a node matrix was singular
+    kStopped,   // a stop was requested
+  };
+  Status status = Status::kDone;
+  std::string error;
+  std::optional<StudyResult> result;  // with kDone
+};
+
+StudyOutcome RunStudy(const StudyRequest& request, const RunControl* control = nullptr);
+
+// The design of a request alone (the equations, no analysis).
+Design DesignOf(const StudyRequest& request);
+
+}  // namespace rfsplitter
+
+#endif  // RFSPLITTER_STUDY_STUDY_H_
