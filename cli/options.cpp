@@ -173,7 +173,7 @@ bool ReadParts(const CliOptions& options, Topology topology, RunPlan& plan,
                      : ": " + reason);
       return false;
     }
-    plan.inputs.push_back(source);
+    plan.inputs.push_back({std::string(option) + " file", source});
     std::string error;
     const auto series = ReadPartsFile(*text, source, kinds, error);
     if (!series) {

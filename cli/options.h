@@ -45,7 +45,7 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
 struct RunPlan {
   StudyRequest request;
   OutputChoice outputs;
-  std::vector<std::filesystem::path> inputs;  // the files the run reads
+  std::vector<InputFile> inputs;  // the files the run reads
   std::vector<InputRepair> repairs;           // the typed inputs the run replaced
   std::vector<std::string> notes;
   bool analyze = false;

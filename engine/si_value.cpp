@@ -107,12 +107,12 @@ std::optional<SiValue> ParseSiValue(std::string_view text, std::string& error) {
       for (const Prefix& p : kPrefixes) {
         if (rest.substr(0, p.text.size()) != p.text) continue;
         const std::string_view after = rest.substr(p.text.size());
-        const std::optional<Unit> unit = after.empty() ? Unit::kNone : UnitNamed(after);
-        if (!unit || *unit == Unit::kPercent || *unit == Unit::kDecibel ||
-            *unit == Unit::kDegree) {
+        const std::optional<Unit> named = after.empty() ? Unit::kNone : UnitNamed(after);
+        if (!named || *named == Unit::kPercent || *named == Unit::kDecibel ||
+            *named == Unit::kDegree) {
           continue;
         }
-        result.unit = *unit;
+        result.unit = *named;
         result.prefixed = true;
         exponent = p.exponent;
         found = true;

@@ -195,7 +195,7 @@ void AskForOutputs(const std::vector<PlannedOutput>& outputs, StudyRequest& requ
 }
 
 OutputCheck CheckOutputs(const std::vector<PlannedOutput>& outputs,
-                         const std::vector<fs::path>& inputs) {
+                         const std::vector<InputFile>& inputs) {
   OutputCheck check;
   std::vector<Identity> seen;
   for (const PlannedOutput& o : outputs) {
@@ -213,12 +213,12 @@ OutputCheck CheckOutputs(const std::vector<PlannedOutput>& outputs,
       }
     }
     seen.push_back(*id);
-    for (const fs::path& input : inputs) {
+    for (const InputFile& input : inputs) {
       std::string ignored;
-      const std::optional<Identity> in = IdentityOf(input, ignored);
+      const std::optional<Identity> in = IdentityOf(input.path, ignored);
       if (in && *in == *id) {
-        check.clash = o.role + " " + Quoted(o.path.string()) + " is " + Quoted(input.string()) +
-                      ", which this run reads; it would be overwritten";
+        check.clash = o.role + " " + Quoted(o.path.string()) + " is the " + input.role + " " +
+                      Quoted(input.path.string()) + " of this run; writing it would destroy it";
         return check;
       }
     }

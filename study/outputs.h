@@ -50,8 +50,12 @@ struct OutputCheck {
   std::optional<std::string> clash;
   std::optional<std::pair<std::filesystem::path, std::string>> unresolved;
 };
+struct InputFile {
+  std::string role;  // "--parts file"
+  std::filesystem::path path;
+};
 OutputCheck CheckOutputs(const std::vector<PlannedOutput>& outputs,
-                         const std::vector<std::filesystem::path>& inputs);
+                         const std::vector<InputFile>& inputs);
 
 // The text of one output.
 std::string OutputText(OutputKind kind, const StudyResult& result);

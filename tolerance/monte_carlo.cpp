@@ -219,6 +219,7 @@ struct RunOutputs {
   // `spread_samples` boards to a row.
   uint32_t* spread = nullptr;
   int spread_samples = 0;
+  bool reports_progress = false;  // the main run tells how far it has come
 };
 
 // Monte Carlo passes over a circuit.
@@ -322,7 +323,8 @@ class Sampler {
           }
         }
         const int so_far = done += count;
-        if (reporting && control_ && (group / BoardLanes::kBoards) % 64 == 0) {
+        if (reporting && out.reports_progress && control_ &&
+            (group / BoardLanes::kBoards) % 64 == 0) {
           control_->Report("Monte Carlo", double(so_far) / samples);
         }
       }
@@ -552,8 +554,8 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
   KeyBuffer metrics(size_t(n) * kMetrics);
   KeyBuffer spread(size_t(spread_samples) * sweep.size() * kSpreadMetrics);
   std::atomic<int> missing = 0;
-  result.passed =
-      sampler.Run(n, amounts, {metrics.get(), &missing, spread.get(), spread_samples}, threads);
+  result.passed = sampler.Run(
+      n, amounts, {metrics.get(), &missing, spread.get(), spread_samples, true}, threads);
   if (sampler.stopped()) {
     result.stopped = true;
     return result;
