@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -39,6 +40,8 @@ void GenerateAndQuit(rfsplitter::MainWindow& window) {
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("rfsplitter"));
+  // Where the bench keeps its settings: ~/.config/talvaine/rfsplitter.conf.
+  QCoreApplication::setOrganizationName(FromStd(rfsplitter::kMakerName));
   QCoreApplication::setApplicationVersion(FromStd(rfsplitter::kVersion));
 
   QCommandLineParser parser;
@@ -52,6 +55,14 @@ int main(int argc, char** argv) {
   QCommandLineOption smoke_test(QStringLiteral("smoke-test"));
   smoke_test.setFlags(QCommandLineOption::HiddenFromHelp);
   parser.addOption(smoke_test);
+  QCommandLineOption bench(QStringLiteral("bench"),
+                           QStringLiteral("Open the design bench beside the main window."));
+  parser.addOption(bench);
+  // A dark palette whatever the desktop's, to look at the program as users
+  // of a dark theme see it.
+  QCommandLineOption dark_palette(QStringLiteral("dark-palette"));
+  dark_palette.setFlags(QCommandLineOption::HiddenFromHelp);
+  parser.addOption(dark_palette);
   QCommandLineOption generate_and_quit(QStringLiteral("generate-and-quit"));
   generate_and_quit.setFlags(QCommandLineOption::HiddenFromHelp);
   parser.addOption(generate_and_quit);
@@ -70,9 +81,27 @@ int main(int argc, char** argv) {
   // Lets the desktop match the window to its menu entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("com.talvaine.rfsplitter"));
   parser.process(app);
+  if (parser.isSet(dark_palette)) {
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Base, QColor(30, 30, 32));
+    dark.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Button, QColor(55, 55, 58));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Mid, QColor(80, 80, 84));
+    dark.setColor(QPalette::Dark, QColor(150, 150, 155));
+    dark.setColor(QPalette::ToolTipBase, QColor(60, 60, 64));
+    dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    QApplication::setPalette(dark);
+  }
 
   rfsplitter::MainWindow window;
   window.show();
+  if (parser.isSet(bench)) window.OpenBench();
   if (parser.isSet(smoke_test)) QTimer::singleShot(0, &app, &QApplication::quit);
   if (parser.isSet(generate_and_quit)) {
     QTimer::singleShot(0, &window, [&window] { GenerateAndQuit(window); });

@@ -16,11 +16,16 @@ struct RunControl {
   // The stage and the fraction of it done, 0 to 1; called from the thread
   // that runs the computation.
   std::function<void(std::string_view stage, double fraction)> progress;
+  // The computation's threads yield to others (a window's thread that must
+  // answer every keystroke) where the system lets them.
+  bool background = false;
 
   bool StopRequested() const { return stop.stop_requested(); }
   void Report(std::string_view stage, double fraction) const {
     if (progress) progress(stage, fraction);
   }
+  // Called by each thread of the computation as it starts.
+  void EnterThread() const;
 };
 
 }  // namespace rfsplitter

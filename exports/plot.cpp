@@ -69,16 +69,22 @@ PlotAxis SymmetricAxis(double range, std::string title) {
   return axis;
 }
 
-// The smallest of `ranges` that holds every finite value of `curves` between
-// `low` and `high` (MHz).
-double RangeFor(const std::vector<const PlotCurve*>& curves, double low, double high,
+// The smallest of `ranges` that holds every finite value of `curves` and
+// `fills` between `low` and `high` (MHz).
+double RangeFor(const std::vector<const PlotCurve*>& curves,
+                const std::vector<const PlotFill*>& fills, double low, double high,
                 std::initializer_list<double> ranges) {
   double largest = 0;
+  const auto consider = [&](double x, double y) {
+    if (x >= low && x <= high && std::isfinite(y)) largest = std::max(largest, std::abs(y));
+  };
   for (const PlotCurve* c : curves) {
-    for (size_t i = 0; i < c->x.size(); ++i) {
-      if (c->x[i] >= low && c->x[i] <= high && std::isfinite(c->y[i])) {
-        largest = std::max(largest, std::abs(c->y[i]));
-      }
+    for (size_t i = 0; i < c->x.size(); ++i) consider(c->x[i], c->y[i]);
+  }
+  for (const PlotFill* f : fills) {
+    for (size_t i = 0; i < f->x.size(); ++i) {
+      consider(f->x[i], f->low[i]);
+      consider(f->x[i], f->high[i]);
     }
   }
   for (const double r : ranges) {
@@ -206,9 +212,14 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
   for (const PlotCurve& c : balance.curves) {
     (c.right_axis ? imbalance_curves : phase_curves).push_back(&c);
   }
-  const double phase_range = RangeFor(phase_curves, near_low, near_high, {1, 2, 5, 10, 20, 45, 90, 180});
-  const double imbalance_range =
-      RangeFor(imbalance_curves, near_low, near_high, {0.5, 1, 2, 5, 10, 20, 50});
+  std::vector<const PlotFill*> phase_fills, imbalance_fills;
+  for (const PlotFill& f : balance.fills) {
+    (f.right_axis ? imbalance_fills : phase_fills).push_back(&f);
+  }
+  const double phase_range = RangeFor(phase_curves, phase_fills, near_low, near_high,
+                                      {1, 2, 5, 10, 20, 45, 90, 180});
+  const double imbalance_range = RangeFor(imbalance_curves, imbalance_fills, near_low, near_high,
+                                          {0.5, 1, 2, 5, 10, 20, 50});
   balance.y = SymmetricAxis(phase_range, hybrid ? "Phase error (deg)" : "Phase S31 - S21 (deg)");
   balance.y_right = SymmetricAxis(imbalance_range, "Imbalance (dB)");
   balance.legend = {
@@ -251,6 +262,18 @@ Plot SmithPlot(const ResponsePlotData& data) {
       for (const SMatrix& s : r.s) {
         curve.x.push_back(s(port, port).real());
         curve.y.push_back(s(port, port).imag());
+      }
+      if (!dashed && !r.frequencies_hz.empty()) {
+        // The design frequency on the curve: the sweep point nearest it.
+        size_t nearest = 0;
+        for (size_t i = 0; i < r.frequencies_hz.size(); ++i) {
+          if (std::abs(std::log(r.frequencies_hz[i] / netlist.frequency_hz)) <
+              std::abs(std::log(r.frequencies_hz[nearest] / netlist.frequency_hz))) {
+            nearest = i;
+          }
+        }
+        smith.dots.push_back({curve.x[nearest], curve.y[nearest], colours[port - 1],
+                              port == 1 ? "f0" : ""});
       }
       smith.curves.push_back(std::move(curve));
       if (!dashed) plot.legend.push_back({colours[port - 1], PlotLegendEntry::Style::kLine, name});

@@ -68,6 +68,12 @@ struct PlotPanel {
   std::vector<PlotFill> fills;                    // drawn first
   std::vector<PlotCurve> curves;
   std::vector<std::pair<double, std::string>> markers;  // vertical lines at x, labelled
+  struct Dot {
+    double x = 0, y = 0;
+    PlotColour colour = PlotColour::kNeutral;
+    std::string label;
+  };
+  std::vector<Dot> dots;  // points marked on the curves (f0 on a Smith chart)
   std::vector<PlotLegendEntry> legend;                  // inside the panel, top left
 };
 

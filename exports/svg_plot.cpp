@@ -176,6 +176,12 @@ void DrawPanel(Svg& svg, const PlotPanel& panel, const PlotRect& rect, const std
     const PlotAxis unit{-1, 1, false, "", {}};
     const PlotRect square{c.x - c.radius, c.y - c.radius, c.x + c.radius, c.y + c.radius};
     for (const PlotCurve& curve : panel.curves) DrawCurve(svg, curve, unit, unit, square, clip);
+    for (const PlotPanel::Dot& dot : panel.dots) {
+      const double x = MapX(unit, square, dot.x), y = MapY(unit, square, dot.y);
+      svg.text += "<circle cx=\"" + Fixed(x) + "\" cy=\"" + Fixed(y) + "\" r=\"4\" fill=\"" +
+                  Colour(dot.colour) + "\"/>\n";
+      if (!dot.label.empty()) svg.Text(x + 7, y - 7, "start", dot.label);
+    }
     return;
   }
   svg.text += "<defs><clipPath id=\"" + clip + "\"><rect x=\"" + Fixed(rect.left) + "\" y=\"" +

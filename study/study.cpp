@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <numbers>
 
 #include "engine/number_text.h"
 #include "engine/si_value.h"
@@ -119,7 +120,17 @@ StudyOutcome RunStudy(const StudyRequest& request, const RunControl* control) {
   r.request = request;
   r.design = DesignOf(request);
   r.ideal = IdealNetlist(r.design);
-  if (request.Built()) r.built = FitParts(r.design, request.parts, request.losses);
+  if (request.Built()) {
+    r.built = FitParts(r.design, request.parts, request.losses);
+    const double w0 = 2 * std::numbers::pi * r.design.frequency_hz;
+    for (const auto& [name, value] : request.part_values) {
+      for (NetlistElement& e : r.built->netlist.elements) {
+        if (e.name != name || !(value > 0)) continue;
+        e.value = value;
+        e.loss_ohms = SeriesLossOhms(e.kind, value, w0, request.losses);
+      }
+    }
+  }
   const Netlist& circuit = r.Circuit();
   r.parts = PartRows(r.ideal, circuit, request.parts);
   r.warnings = FarOffParts(r.parts);

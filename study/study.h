@@ -36,8 +36,11 @@ struct StudyRequest {
   bool summaries = false;  // the response at f0 and the bands, ideal and built
   bool sweeps = false;     // the responses over the file's sweep
   bool spread = false;     // the boards' spread over the sweep (with monte_carlo)
+  // Parts set by hand after the fit (the bench's steppers): a part's name
+  // and its value; its loss follows the value.
+  std::vector<std::pair<std::string, double>> part_values;
 
-  bool Built() const { return parts.AnyParts() || losses.Any(); }
+  bool Built() const { return parts.AnyParts() || losses.Any() || !part_values.empty(); }
 };
 
 // One part of the circuit as built: what the parts list, the tables and the

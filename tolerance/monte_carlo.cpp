@@ -5,10 +5,12 @@
 #endif
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 #include <numbers>
 #include <thread>
@@ -171,41 +173,91 @@ double SpreadValue(int metric, uint32_t key, bool hybrid) {
 // Keys for many boards: not cleared (every key is written before it is
 // read) and, where the system offers it, in 2 MB pages: the first touch of
 // each 4 kB page is otherwise a fault of its own, thousands of them for a
-// large run.
+// large run. A program that runs one Monte Carlo after another (the bench,
+// at every change) gets its last buffers back, whose pages the system has
+// already handed over and cleared.
 class KeyBuffer {
  public:
   explicit KeyBuffer(size_t count) {
     if (count == 0) return;
-    size_t bytes = count * sizeof(uint32_t);
+    bytes_ = count * sizeof(uint32_t);
 #ifdef __linux__
     constexpr size_t kHugePage = size_t{2} << 20;
-    bytes = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    data_ = static_cast<uint32_t*>(std::aligned_alloc(kHugePage, bytes));
-    if (data_) madvise(data_, bytes, MADV_HUGEPAGE);
+    bytes_ = (bytes_ + kHugePage - 1) / kHugePage * kHugePage;
+#endif
+    {
+      const std::lock_guard lock(CacheMutex());
+      for (Spare& spare : Cache()) {
+        if (spare.data && spare.bytes >= bytes_) {
+          data_ = spare.data, bytes_ = spare.bytes;
+          spare = {};
+          return;
+        }
+      }
+    }
+#ifdef __linux__
+    data_ = static_cast<uint32_t*>(std::aligned_alloc(kHugePage, bytes_));
+    if (data_) madvise(data_, bytes_, MADV_HUGEPAGE);
 #else
-    data_ = static_cast<uint32_t*>(std::malloc(bytes));
+    data_ = static_cast<uint32_t*>(std::malloc(bytes_));
 #endif
     if (!data_) throw std::bad_alloc();
   }
-  ~KeyBuffer() { std::free(data_); }
+  ~KeyBuffer() {
+    if (!data_) return;
+    const std::lock_guard lock(CacheMutex());
+    for (Spare& spare : Cache()) {
+      if (!spare.data) {
+        spare = {data_, bytes_};
+        return;
+      }
+    }
+    // The smallest spare makes room.
+    Spare* smallest = &Cache().front();
+    for (Spare& spare : Cache()) {
+      if (spare.bytes < smallest->bytes) smallest = &spare;
+    }
+    if (smallest->bytes < bytes_) std::swap(smallest->data, data_), std::swap(smallest->bytes, bytes_);
+    std::free(data_);
+  }
   KeyBuffer(const KeyBuffer&) = delete;
   KeyBuffer& operator=(const KeyBuffer&) = delete;
   uint32_t* get() const { return data_; }
 
  private:
+  struct Spare {
+    uint32_t* data = nullptr;
+    size_t bytes = 0;
+  };
+  // A run holds two buffers (the figures and the spread) at a time.
+  static std::array<Spare, 2>& Cache() {
+    static std::array<Spare, 2> cache;
+    return cache;
+  }
+  static std::mutex& CacheMutex() {
+    static std::mutex mutex;
+    return mutex;
+  }
+
   uint32_t* data_ = nullptr;
+  size_t bytes_ = 0;
 };
 
 // Runs `task(i)` for i in [0, count) on `threads` threads, the calling one
 // among them, each taking the next i as it finishes the last.
 template <typename Task>
-void ForEachShared(int count, int threads, const Task& task) {
+void ForEachShared(int count, int threads, const RunControl* control, const Task& task) {
   std::atomic<int> next = 0;
   const auto work = [&] {
     for (int i; (i = next++) < count;) task(i);
   };
   std::vector<std::jthread> pool;
-  for (int t = 1; t < std::min(threads, count); ++t) pool.emplace_back(work);
+  for (int t = 1; t < std::min(threads, count); ++t) {
+    pool.emplace_back([&] {
+      if (control) control->EnterThread();
+      work();
+    });
+  }
   work();
 }
 
@@ -339,7 +391,10 @@ class Sampler {
     {
       std::vector<std::jthread> pool;
       for (int t = 1; t < threads; ++t) {
-        pool.emplace_back(work, boundary(t), t + 1 == threads ? samples : boundary(t + 1), false);
+        pool.emplace_back([&, t] {
+          if (control_) control_->EnterThread();
+          work(boundary(t), t + 1 == threads ? samples : boundary(t + 1), false);
+        });
       }
       work(0, threads == 1 ? samples : boundary(1), true);
     }
@@ -423,11 +478,11 @@ class Sampler {
 // The 5 % and 95 % bands over the sweep from the boards' keys, the rows
 // shared among `threads`.
 SweepSpread Spread(const uint32_t* keys, int samples, const std::vector<double>& sweep,
-                   bool hybrid, int threads) {
+                   bool hybrid, int threads, const RunControl* control) {
   const int points = int(sweep.size());
   const int rows = kSpreadMetrics * points;
   std::vector<double> low(static_cast<size_t>(rows)), high(static_cast<size_t>(rows));
-  ForEachShared(threads, threads, [&](int t) {
+  ForEachShared(threads, threads, control, [&](int t) {
     RankSelector selector;
     for (int row = rows * t / threads; row < rows * (t + 1) / threads; ++row) {
       const uint32_t* begin = keys + size_t(row) * size_t(samples);
@@ -571,7 +626,7 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
   }
   result.percentiles.resize(figures.size());
   const size_t answered = size_t(n - missing);
-  ForEachShared(int(figures.size()), threads, [&](int i) {
+  ForEachShared(int(figures.size()), threads, control, [&](int i) {
     const int m = figures[size_t(i)];
     Percentiles p{NAN, NAN, NAN};
     if (answered > 0) {
@@ -598,7 +653,7 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
       std::clamp(n / (varying + 1), 1, std::max(1, settings.sensitivity_samples));
   result.sensitivity_samples = alone_samples;
   std::vector<int> alone_passed(amounts.size());
-  ForEachShared(int(amounts.size()), threads, [&](int i) {
+  ForEachShared(int(amounts.size()), threads, control, [&](int i) {
     if (amounts[size_t(i)] == 0) {
       alone_passed[size_t(i)] = result.nominal_passes ? alone_samples : 0;
       return;
@@ -636,7 +691,7 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
     break;
   }
 
-  if (spread_samples > 0) result.spread = Spread(spread.get(), spread_samples, sweep, hybrid, threads);
+  if (spread_samples > 0) result.spread = Spread(spread.get(), spread_samples, sweep, hybrid, threads, control);
   result.stopped = sampler.stopped();
   return result;
 }

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QShortcut>
 
 #include "engine/inputs.h"
 #include "engine/product.h"
@@ -10,6 +11,7 @@
 #include "engine/topologies.h"
 #include "engine/version.h"
 #include "simfile/simulation_file.h"
+#include "ui/bench_window.h"
 #include "ui/message_boxes.h"
 #include "ui/web_links.h"
 #include "ui_main_window.h"
@@ -76,6 +78,12 @@ void MainWindow::SetUpControls() {
   }
 
   connect(ui_->cmdCalculate, &QPushButton::clicked, this, &MainWindow::Generate);
+  connect(ui_->cmdBench, &QPushButton::clicked, this, &MainWindow::OpenBench);
+  auto* bench_shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_B), this);
+  connect(bench_shortcut, &QShortcut::activated, this, &MainWindow::OpenBench);
+  // The bench follows what is typed, as it is typed.
+  connect(ui_->txtFrequency, &QLineEdit::textChanged, this, &MainWindow::FollowInBench);
+  connect(ui_->txtImpedance, &QLineEdit::textChanged, this, &MainWindow::FollowInBench);
   const QUrl maker(FromStd(kMakerAddress));
   const QUrl vendor(FromStd(kSimulatorVendorAddress));
   ui_->cmdBrackwen->setText(QStringLiteral("Launch ") + HostWithoutTopLevelDomain(maker));
@@ -100,6 +108,7 @@ void MainWindow::SetUpOptionGroup() {
     connect(option, &QRadioButton::toggled, this, [this, i, option](bool on) {
       option->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
       if (on) ShowPictureOf(i);
+      if (on) FollowInBench();
     });
     connect(option, &QRadioButton::clicked, this, [this, i] { ShowPictureOf(i); });
   }
@@ -148,6 +157,22 @@ void MainWindow::ShowPictureOf(int option) {
 void MainWindow::Generate() {
   SimulationFileWriter writer;
   RunDesign(*this, writer);
+}
+
+void MainWindow::OpenBench() {
+  if (!bench_) {
+    bench_ = std::make_unique<BenchWindow>();
+    FollowInBench();
+  }
+  bench_->show();
+  bench_->raise();
+  bench_->activateWindow();
+}
+
+void MainWindow::FollowInBench() {
+  if (!bench_) return;
+  bench_->FollowInputs(SelectedTopology(), ui_->txtFrequency->text(), ui_->txtImpedance->text(),
+                       DecimalSeparator());
 }
 
 std::string MainWindow::FrequencyText() const { return ui_->txtFrequency->text().toStdString(); }

@@ -12,6 +12,7 @@
 #include "engine/design.h"
 
 class QButtonGroup;
+class QShortcut;
 class QLabel;
 class QRadioButton;
 
@@ -40,6 +41,11 @@ class MainWindow : public QWidget, public DesignWindow {
   void ReportFileFailure(const std::string& file_name, const std::string& reason) override;
   char DecimalSeparator() const override;
 
+  // The design bench, opened on the first call; it follows this window's
+  // circuit and inputs from then on.
+  void OpenBench();
+  class BenchWindow* Bench() const { return bench_.get(); }
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -49,10 +55,12 @@ class MainWindow : public QWidget, public DesignWindow {
   void LoadStartUpState();
   void ShowPictureOf(int option);
   void Generate();
+  void FollowInBench();
 
   std::unique_ptr<Ui::MainWindow> ui_;
   QButtonGroup* options_ = nullptr;  // ids 0, 1, 2: opt1, opt3, opt4, one per Topology
   QLabel* pictures_[3] = {};         // picDesign1, picDesign3, picDesign4
+  std::unique_ptr<class BenchWindow> bench_;
 };
 
 }  // namespace rfsplitter

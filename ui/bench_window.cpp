@@ -1,0 +1,1081 @@
+#include "ui/bench_window.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSettings>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "engine/inputs.h"
+#include "engine/netlist.h"
+#include "engine/number_text.h"
+#include "engine/quoted.h"
+#include "engine/si_value.h"
+#include "files/atomic_file.h"
+#include "files/read_file.h"
+#include "study/report.h"
+#include "ui/localized.h"
+#include "ui/plot_painter.h"
+#include "ui/plot_widget.h"
+
+namespace rfsplitter {
+
+// One yield run on a worker thread: its stop switch and whether it is still
+// the one the bench waits for.
+struct BenchWindow::Job {
+  std::stop_source stop;
+  std::atomic<double> fraction = 0;
+  std::atomic<bool> finished = false;  // the worker has handed its result over
+};
+
+namespace {
+
+constexpr ElementKind kKinds[] = {ElementKind::kInductor, ElementKind::kCapacitor,
+                                  ElementKind::kResistor};
+constexpr const char* kSeriesNames[] = {"E6", "E12", "E24", "E48", "E96", "E192"};
+constexpr int kFileItem = 7;  // after "Ideal" and the six series
+constexpr int kViewPoints = 401;
+
+QString FromStd(const std::string& text) { return QString::fromStdString(text); }
+
+QLabel* BuddyLabel(const QString& text, QWidget* buddy) {
+  auto* label = new QLabel(text);
+  label->setBuddy(buddy);
+  return label;
+}
+
+// "403.07 - 465.60", an open end marked "<" or ">" (the band reaches the
+// sweep's end there).
+QString BandCell(const std::optional<Band>& band) {
+  if (!band) return QObject::tr("missed at f0");
+  const auto mhz = [](double hz) { return Localized(GeneralText(hz / 1e6, 6)); };
+  return (band->low_open ? QStringLiteral("< ") : QString()) + mhz(band->low_hz) +
+         QStringLiteral(" \u2013 ") + (band->high_open ? QStringLiteral("> ") : QString()) +
+         mhz(band->high_hz);
+}
+
+void MarkValid(QLineEdit* edit, bool valid) {
+  edit->setStyleSheet(valid ? QString() : QStringLiteral("QLineEdit { border: 2px solid #d62728; }"));
+}
+
+}  // namespace
+
+BenchWindow::BenchWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setWindowTitle(tr("Design bench"));
+  setObjectName(QStringLiteral("benchWindow"));
+  BuildControls();
+  SetTabOrder();
+  LoadSettings();
+  view_ = AroundDesignFrequency(1e6 * double(inputs_.frequency_mhz));
+  Recompute();
+}
+
+BenchWindow::~BenchWindow() {
+  // The workers stop within a batch of boards; the lists join them.
+  for (Worker& w : workers_) w.job->stop.request_stop();
+}
+
+void BenchWindow::JoinFinished(std::list<Worker>& workers) {
+  workers.remove_if([](Worker& w) {
+    if (!w.job->finished) return false;
+    w.thread.join();
+    return true;
+  });
+}
+
+void BenchWindow::BuildControls() {
+  auto* top = new QVBoxLayout(this);
+  title_ = new QLabel;
+  QFont title_font = title_->font();
+  title_font.setPointSizeF(title_font.pointSizeF() * 1.2);
+  title_font.setBold(true);
+  title_->setFont(title_font);
+  note_ = new QLabel;
+  note_->setObjectName(QStringLiteral("benchNote"));
+  note_->setWordWrap(true);
+  note_->setStyleSheet(QStringLiteral("QLabel { color: #c0392b; }"));
+  top->addWidget(title_);
+  top->addWidget(note_);
+
+  auto* splitter = new QSplitter(Qt::Horizontal);
+  top->addWidget(splitter, 1);
+
+  // The plots, with their tools.
+  auto* left = new QWidget;
+  auto* left_layout = new QVBoxLayout(left);
+  left_layout->setContentsMargins(0, 0, 0, 0);
+  auto* tools = new QHBoxLayout;
+  around_ = new QPushButton(tr("Around &f0"));
+  around_->setToolTip(tr("A linear frequency axis 30 % either side of the design frequency"));
+  whole_ = new QPushButton(tr("&Whole sweep"));
+  whole_->setToolTip(tr("The simulation file's sweep, 0.1 to 1.9 times the design frequency, "
+                        "on a log axis"));
+  reset_ = new QPushButton(tr("Reset &view"));
+  reset_->setToolTip(tr("Back to the view chosen last (also a double click on the plot)"));
+  for (QPushButton* b : {around_, whole_, reset_}) tools->addWidget(b);
+  tools->addStretch(1);
+  // The yield stays in sight above the plot; its details are in the column.
+  yield_label_ = new QLabel;
+  yield_label_->setObjectName(QStringLiteral("yieldLabel"));
+  QFont yield_font = yield_label_->font();
+  yield_font.setBold(true);
+  yield_label_->setFont(yield_font);
+  tools->addWidget(yield_label_);
+  progress_ = new QProgressBar;
+  progress_->setRange(0, 100);
+  progress_->setMaximumWidth(160);
+  progress_->setAccessibleName(tr("Yield progress"));
+  progress_->hide();
+  tools->addWidget(progress_);
+  left_layout->addLayout(tools);
+  plots_ = new QTabWidget;
+  response_plot_ = new PlotWidget;
+  response_plot_->setObjectName(QStringLiteral("responsePlot"));
+  response_plot_->setAccessibleName(tr("Response plot"));
+  smith_plot_ = new PlotWidget;
+  smith_plot_->setObjectName(QStringLiteral("smithPlot"));
+  smith_plot_->setAccessibleName(tr("Smith chart of the port reflections"));
+  plots_->addTab(response_plot_, tr("&Response"));
+  plots_->addTab(smith_plot_, tr("Smit&h chart"));
+  left_layout->addWidget(plots_, 1);
+  splitter->addWidget(left);
+  connect(around_, &QPushButton::clicked, this, [this] {
+    whole_sweep_ = false;
+    SetView(AroundDesignFrequency(1e6 * double(inputs_.frequency_mhz)));
+  });
+  connect(whole_, &QPushButton::clicked, this, [this] {
+    whole_sweep_ = true;
+    SetView(WholeSweepView(1e6 * double(inputs_.frequency_mhz)));
+  });
+  const auto reset = [this] {
+    const double f0 = 1e6 * double(inputs_.frequency_mhz);
+    SetView(whole_sweep_ ? WholeSweepView(f0) : AroundDesignFrequency(f0));
+  };
+  connect(reset_, &QPushButton::clicked, this, reset);
+  connect(response_plot_, &PlotWidget::ResetRequested, this, reset);
+  connect(response_plot_, &PlotWidget::ViewRequested, this, [this](double low, double high) {
+    if (!(low > 0 && high > low)) return;
+    SetView({low * 1e6, high * 1e6, view_.logarithmic});
+  });
+
+  // The controls, in a column that scrolls.
+  auto* column = new QWidget;
+  auto* controls = new QVBoxLayout(column);
+
+  auto* parts_box = new QGroupBox(tr("Parts"));
+  auto* parts_layout = new QVBoxLayout(parts_box);
+  auto* parts_form = new QFormLayout;
+  const QString kind_labels[] = {tr("&Inductors:"), tr("Capac&itors:"), tr("Re&sistors:")};
+  const QString kind_names[] = {tr("Inductors"), tr("Capacitors"), tr("Resistors")};
+  for (int k = 0; k < 3; ++k) {
+    series_[k] = new QComboBox;
+    series_[k]->addItem(tr("Ideal"));
+    for (const char* name : kSeriesNames) series_[k]->addItem(QString::fromLatin1(name));
+    series_[k]->addItem(tr("Parts file..."));
+    series_[k]->setAccessibleName(kind_names[k] + tr(" from"));
+    file_buttons_[k] = new QToolButton;
+    file_buttons_[k]->setText(QStringLiteral("..."));
+    file_buttons_[k]->setToolTip(tr("Choose a parts file for the %1").arg(kind_names[k].toLower()));
+    file_buttons_[k]->setAccessibleName(tr("Choose a parts file for the %1").arg(kind_names[k].toLower()));
+    auto* row = new QHBoxLayout;
+    row->addWidget(series_[k], 1);
+    row->addWidget(file_buttons_[k]);
+    parts_form->addRow(BuddyLabel(kind_labels[k], series_[k]), row);
+    connect(series_[k], &QComboBox::activated, this, [this, k](int index) {
+      if (index == kFileItem) ReadPartsSource(k);
+      part_values_.clear();
+      Recompute();
+    });
+    connect(file_buttons_[k], &QToolButton::clicked, this, [this, k] {
+      series_[k]->setCurrentIndex(kFileItem);
+      ReadPartsSource(k);
+      part_values_.clear();
+      Recompute();
+    });
+  }
+  fit_ = new QComboBox;
+  fit_->addItems({tr("nearest"), tr("retune"), tr("best")});
+  fit_->setCurrentIndex(2);
+  fit_->setAccessibleName(tr("Fit"));
+  fit_->setToolTip(tr("nearest: each value to its nearest standard value; retune: inductors "
+                      "nearest, capacitors recomputed for them; best: the combination closest "
+                      "to the ideal response"));
+  parts_form->addRow(BuddyLabel(tr("Fi&t:"), fit_), fit_);
+  connect(fit_, &QComboBox::activated, this, [this] {
+    part_values_.clear();
+    Recompute();
+  });
+  q_inductor_ = new QLineEdit;
+  q_inductor_->setPlaceholderText(tr("lossless"));
+  q_inductor_->setAccessibleName(tr("Inductor Q"));
+  q_inductor_->setToolTip(tr("The inductors' quality factor at the design frequency, 1 to 1000000"));
+  q_capacitor_ = new QLineEdit;
+  q_capacitor_->setPlaceholderText(tr("lossless"));
+  q_capacitor_->setAccessibleName(tr("Capacitor Q"));
+  q_capacitor_->setToolTip(tr("The capacitors' quality factor at the design frequency"));
+  parts_form->addRow(BuddyLabel(tr("Inductor &Q:"), q_inductor_), q_inductor_);
+  parts_form->addRow(BuddyLabel(tr("C&apacitor Q:"), q_capacitor_), q_capacitor_);
+  for (QLineEdit* e : {q_inductor_, q_capacitor_}) {
+    connect(e, &QLineEdit::textChanged, this, &BenchWindow::Recompute);
+  }
+  parts_layout->addLayout(parts_form);
+
+  parts_ = new QTableWidget(0, 7);
+  parts_->setObjectName(QStringLiteral("partsTable"));
+  parts_->setAccessibleName(tr("Parts table"));
+  parts_->setHorizontalHeaderLabels(
+      {tr("Part"), tr("Ideal"), tr("Chosen"), tr("Step"), tr("Series"), tr("Error"), tr("Loss")});
+  parts_->verticalHeader()->hide();
+  parts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  parts_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  parts_->setSelectionMode(QAbstractItemView::SingleSelection);
+  parts_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  parts_->horizontalHeader()->setStretchLastSection(true);
+  parts_->setToolTip(tr("Alt+Up and Alt+Down step the selected part through its series"));
+  parts_->installEventFilter(this);
+  parts_layout->addWidget(parts_);
+  copy_ = new QPushButton(tr("&Copy parts"));
+  copy_->setToolTip(tr("The parts table as tab-separated text, for a spreadsheet"));
+  connect(copy_, &QPushButton::clicked, this, &BenchWindow::CopyParts);
+  parts_layout->addWidget(copy_, 0, Qt::AlignLeft);
+  controls->addWidget(parts_box);
+
+  auto* bands_box = new QGroupBox(tr("Bands"));
+  auto* bands_layout = new QVBoxLayout(bands_box);
+  bands_ = new QTableWidget(5, 2);
+  bands_->setObjectName(QStringLiteral("bandsTable"));
+  bands_->setAccessibleName(tr("Bands table"));
+  bands_->setVerticalHeaderLabels(
+      {tr("Match"), tr("Isolation"), tr("Amplitude balance"), tr("Phase balance"), tr("Usable")});
+  bands_->setHorizontalHeaderLabels({tr("Ideal (MHz)"), tr("Built (MHz)")});
+  bands_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  bands_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  bands_->setFocusPolicy(Qt::NoFocus);
+  bands_->setFixedHeight(bands_->verticalHeader()->length() +
+                         bands_->horizontalHeader()->height() + 4);
+  bands_layout->addWidget(bands_);
+  auto* limits_form = new QFormLayout;
+  const QString limit_labels[] = {tr("&Match at least (dB down):"),
+                                  tr("Isolation at &least (dB down):"),
+                                  tr("Imbalance at most (d&B):"), tr("Phase within (de&g):")};
+  const char* limit_defaults[] = {"15", "15", "0.5", "5"};
+  for (int i = 0; i < 4; ++i) {
+    limits_[i] = new QLineEdit(Localized(limit_defaults[i]));
+    limits_[i]->setAccessibleName(QString(limit_labels[i]).remove(QLatin1Char('&')));
+    limits_form->addRow(BuddyLabel(limit_labels[i], limits_[i]), limits_[i]);
+    connect(limits_[i], &QLineEdit::textChanged, this, &BenchWindow::Recompute);
+  }
+  bands_layout->addLayout(limits_form);
+  controls->addWidget(bands_box);
+
+  auto* yield_box = new QGroupBox(tr("Yield"));
+  auto* yield_layout = new QVBoxLayout(yield_box);
+  auto* yield_form = new QFormLayout;
+  const QString tolerance_labels[] = {tr("Inductor tolera&nce:"), tr("Ca&pacitor tolerance:"),
+                                      tr("R&esistor tolerance:")};
+  const char* tolerance_defaults[] = {"5%", "2%", "1%"};
+  for (int k = 0; k < 3; ++k) {
+    tolerances_[k] = new QLineEdit(Localized(tolerance_defaults[k]));
+    tolerances_[k]->setAccessibleName(QString(tolerance_labels[k]).remove(QLatin1Char('&')));
+    tolerances_[k]->setToolTip(tr("A percentage (5%) or, for inductors and capacitors, an "
+                                  "absolute value (0.2n, 0.1p)"));
+    yield_form->addRow(BuddyLabel(tolerance_labels[k], tolerances_[k]), tolerances_[k]);
+    connect(tolerances_[k], &QLineEdit::textChanged, this, &BenchWindow::Recompute);
+  }
+  boards_ = new QSpinBox;
+  boards_->setRange(0, 1000000);
+  boards_->setSingleStep(1000);
+  boards_->setValue(10000);
+  boards_->setSpecialValueText(tr("none"));
+  boards_->setAccessibleName(tr("Boards"));
+  yield_form->addRow(BuddyLabel(tr("Boa&rds:"), boards_), boards_);
+  seed_ = new QLineEdit(QStringLiteral("1"));
+  seed_->setAccessibleName(tr("Seed"));
+  yield_form->addRow(BuddyLabel(tr("See&d:"), seed_), seed_);
+  distribution_ = new QComboBox;
+  distribution_->addItems({tr("uniform"), tr("normal")});
+  distribution_->setAccessibleName(tr("Distribution"));
+  yield_form->addRow(BuddyLabel(tr("Distri&bution:"), distribution_), distribution_);
+  yield_band_ = new QLineEdit(QStringLiteral("0"));
+  yield_band_->setAccessibleName(tr("Yield band in percent"));
+  yield_band_->setToolTip(tr("Boards must pass at 21 points across f0 (1 -+ PERCENT/200) too"));
+  yield_form->addRow(BuddyLabel(tr("&Yield band (%):"), yield_band_), yield_band_);
+  connect(boards_, &QSpinBox::valueChanged, this, &BenchWindow::Recompute);
+  connect(seed_, &QLineEdit::textChanged, this, &BenchWindow::Recompute);
+  connect(yield_band_, &QLineEdit::textChanged, this, &BenchWindow::Recompute);
+  connect(distribution_, &QComboBox::activated, this, &BenchWindow::Recompute);
+  yield_layout->addLayout(yield_form);
+  progress_delay_ = new QTimer(this);
+  progress_delay_->setSingleShot(true);
+  progress_delay_->setInterval(150);
+  connect(progress_delay_, &QTimer::timeout, this, [this] {
+    if (running_ > 0) progress_->show();
+  });
+  percentiles_ = new QTableWidget(0, 3);
+  percentiles_->setAccessibleName(tr("Percentiles at the design frequency"));
+  percentiles_->setHorizontalHeaderLabels({tr("5 %"), tr("50 %"), tr("95 %")});
+  percentiles_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  percentiles_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  percentiles_->setFocusPolicy(Qt::NoFocus);
+  yield_layout->addWidget(percentiles_);
+  advice_ = new QLabel;
+  advice_->setObjectName(QStringLiteral("adviceLabel"));
+  advice_->setWordWrap(true);
+  advice_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  yield_layout->addWidget(advice_);
+  controls->addWidget(yield_box);
+
+  auto* export_box = new QGroupBox(tr("Export"));
+  auto* export_layout = new QVBoxLayout(export_box);
+  auto* folder_row = new QHBoxLayout;
+  folder_ = new QLineEdit(QDir::currentPath());
+  folder_->setAccessibleName(tr("Export folder"));
+  choose_folder_ = new QPushButton(tr("C&hoose..."));
+  choose_folder_->setToolTip(tr("Choose the folder the exports go to"));
+  folder_row->addWidget(BuddyLabel(tr("Fol&der:"), folder_));
+  folder_row->addWidget(folder_, 1);
+  folder_row->addWidget(choose_folder_);
+  export_layout->addLayout(folder_row);
+  connect(choose_folder_, &QPushButton::clicked, this, &BenchWindow::ChooseFolder);
+  const QString export_names[] = {tr("T&ouchstone"), tr("n&gspice netlist"), tr("Plot (S&VG)"),
+                                  tr("Plot (P&NG)"), tr("Parts &list (CSV)"), tr("&JSON")};
+  auto* checks = new QGridLayout;
+  for (int i = 0; i < 6; ++i) {
+    exports_[i] = new QCheckBox(export_names[i]);
+    exports_[i]->setChecked(true);
+    checks->addWidget(exports_[i], i / 3, i % 3);
+  }
+  export_layout->addLayout(checks);
+  export_ = new QPushButton(tr("E&xport"));
+  export_->setToolTip(tr("Write the chosen files into the folder, as the command line writes "
+                         "them for the same settings"));
+  connect(export_, &QPushButton::clicked, this, &BenchWindow::Export);
+  export_layout->addWidget(export_, 0, Qt::AlignLeft);
+  controls->addWidget(export_box);
+  controls->addStretch(1);
+
+  auto* scroll = new QScrollArea;
+  scroll->setWidget(column);
+  scroll->setWidgetResizable(true);
+  scroll->setMinimumWidth(560);
+  splitter->addWidget(scroll);
+  splitter->setStretchFactor(0, 3);
+  splitter->setStretchFactor(1, 2);
+
+  status_ = new QLabel;
+  status_->setObjectName(QStringLiteral("benchStatus"));
+  status_->setWordWrap(true);
+  status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  top->addWidget(status_);
+  // As large as the plot wants, within the screen.
+  const QRect screen = QApplication::primaryScreen()
+                           ? QApplication::primaryScreen()->availableGeometry()
+                           : QRect(0, 0, 1400, 900);
+  resize(std::min(1400, screen.width() * 9 / 10), std::min(900, screen.height() * 9 / 10));
+}
+
+void BenchWindow::SetTabOrder() {
+  // Down the plot's tools and the plot, then down the column.
+  QWidget* order[] = {around_,    whole_,          reset_,        plots_,     series_[0],
+                      file_buttons_[0], series_[1], file_buttons_[1], series_[2],
+                      file_buttons_[2], fit_,       q_inductor_,   q_capacitor_, parts_,
+                      copy_,      limits_[0],      limits_[1],    limits_[2], limits_[3],
+                      tolerances_[0], tolerances_[1], tolerances_[2], boards_,  seed_,
+                      distribution_, yield_band_,  folder_,       choose_folder_, exports_[0],
+                      exports_[1], exports_[2],    exports_[3],   exports_[4], exports_[5],
+                      export_};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+}
+
+void BenchWindow::LoadSettings() {
+  QSettings settings;
+  settings.beginGroup(QStringLiteral("bench"));
+  if (settings.contains(QStringLiteral("geometry"))) {
+    restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+  }
+  for (int k = 0; k < 3; ++k) {
+    const int index = settings.value(QStringLiteral("series%1").arg(k), 0).toInt();
+    // A parts file is chosen again each time, not read behind the user's back.
+    series_[k]->setCurrentIndex(index >= 0 && index < kFileItem ? index : 0);
+    tolerances_[k]->setText(
+        settings.value(QStringLiteral("tolerance%1").arg(k), tolerances_[k]->text()).toString());
+  }
+  fit_->setCurrentIndex(settings.value(QStringLiteral("fit"), 2).toInt());
+  q_inductor_->setText(settings.value(QStringLiteral("qInductor")).toString());
+  q_capacitor_->setText(settings.value(QStringLiteral("qCapacitor")).toString());
+  for (int i = 0; i < 4; ++i) {
+    limits_[i]->setText(
+        settings.value(QStringLiteral("limit%1").arg(i), limits_[i]->text()).toString());
+  }
+  boards_->setValue(settings.value(QStringLiteral("boards"), boards_->value()).toInt());
+  seed_->setText(settings.value(QStringLiteral("seed"), seed_->text()).toString());
+  distribution_->setCurrentIndex(settings.value(QStringLiteral("distribution"), 0).toInt());
+  yield_band_->setText(settings.value(QStringLiteral("yieldBand"), yield_band_->text()).toString());
+}
+
+void BenchWindow::SaveSettings() const {
+  QSettings settings;
+  settings.beginGroup(QStringLiteral("bench"));
+  settings.setValue(QStringLiteral("geometry"), saveGeometry());
+  for (int k = 0; k < 3; ++k) {
+    settings.setValue(QStringLiteral("series%1").arg(k), series_[k]->currentIndex());
+    settings.setValue(QStringLiteral("tolerance%1").arg(k), tolerances_[k]->text());
+  }
+  settings.setValue(QStringLiteral("fit"), fit_->currentIndex());
+  settings.setValue(QStringLiteral("qInductor"), q_inductor_->text());
+  settings.setValue(QStringLiteral("qCapacitor"), q_capacitor_->text());
+  for (int i = 0; i < 4; ++i) settings.setValue(QStringLiteral("limit%1").arg(i), limits_[i]->text());
+  settings.setValue(QStringLiteral("boards"), boards_->value());
+  settings.setValue(QStringLiteral("seed"), seed_->text());
+  settings.setValue(QStringLiteral("distribution"), distribution_->currentIndex());
+  settings.setValue(QStringLiteral("yieldBand"), yield_band_->text());
+}
+
+void BenchWindow::closeEvent(QCloseEvent* event) {
+  SaveSettings();
+  event->accept();
+}
+
+QString BenchWindow::Note() const { return note_->text(); }
+QString BenchWindow::Status() const { return status_->text(); }
+
+void BenchWindow::FollowInputs(Topology topology, const QString& frequency,
+                               const QString& impedance, char decimal_separator) {
+  const DesignInputs before = inputs_;
+  const Topology topology_before = topology_;
+  topology_ = topology;
+  QStringList notes;
+  // A text the main window would repair leaves the last good value.
+  const auto follow = [&](const QString& text, bool is_frequency, float& value) {
+    const std::string typed = text.toStdString();
+    const SettledInput settled = is_frequency ? SettleFrequency(typed, decimal_separator)
+                                              : SettleImpedance(typed, decimal_separator);
+    if (!settled.repair) {
+      value = settled.value;
+      return;
+    }
+    const QString unit = is_frequency ? tr("MHz") : tr("ohms");
+    QString why;
+    switch (settled.repair->kind) {
+      case RepairKind::kEmpty:
+        why = tr("empty");
+        break;
+      case RepairKind::kNotANumber:
+        why = tr("not a number");
+        break;
+      case RepairKind::kOutOfRange:
+        why = is_frequency ? tr("outside 0.001 to 50000 MHz") : tr("outside 1 to 500 ohms");
+        break;
+    }
+    notes << tr("%1 %2: the design keeps %3 %4")
+                 .arg(is_frequency ? tr("Frequency") : tr("Impedance"), why,
+                      Localized(NumberText(value)), unit);
+  };
+  follow(frequency, true, inputs_.frequency_mhz);
+  follow(impedance, false, inputs_.impedance_ohms);
+  input_note_ = notes.join(QStringLiteral("\n"));
+  const bool changed = before.frequency_mhz != inputs_.frequency_mhz ||
+                       before.impedance_ohms != inputs_.impedance_ohms ||
+                       topology_before != topology_;
+  if (changed) {
+    part_values_.clear();
+    const double f0 = 1e6 * double(inputs_.frequency_mhz);
+    view_ = whole_sweep_ ? WholeSweepView(f0) : AroundDesignFrequency(f0);
+  }
+  Recompute();
+}
+
+void BenchWindow::ReadPartsSource(int kind) {
+  const QString path = QFileDialog::getOpenFileName(
+      this, tr("Parts file for the %1s").arg(FromStd(std::string(KindName(kKinds[kind])))),
+      file_paths_[kind].isEmpty() ? folder_->text() : file_paths_[kind]);
+  if (path.isEmpty()) {
+    if (!file_series_[kind]) series_[kind]->setCurrentIndex(0);
+    return;
+  }
+  std::string reason;
+  const std::optional<std::string> text = ReadSmallFile(path.toStdString(), reason);
+  std::string error;
+  std::optional<std::vector<std::optional<PartSeries>>> series;
+  if (text) {
+    const ElementKind kinds[] = {kKinds[kind]};
+    series = ReadPartsFile(*text, QFileInfo(path).fileName().toStdString(), kinds, error);
+  } else {
+    error = Quoted(path.toStdString()) + ": " + reason;
+  }
+  if (!series) {
+    status_->setText(tr("The parts file was not read: %1").arg(FromStd(error)));
+    if (!file_series_[kind]) series_[kind]->setCurrentIndex(0);
+    return;
+  }
+  file_series_[kind] = *(*series)[0];
+  file_paths_[kind] = path;
+  series_[kind]->setItemText(kFileItem, QFileInfo(path).fileName());
+  status_->setText(tr("Read the parts file %1").arg(path));
+}
+
+StudyRequest BenchWindow::Request(QStringList& problems) const {
+  StudyRequest request;
+  request.topology = topology_;
+  request.inputs = inputs_;
+  for (int k = 0; k < 3; ++k) {
+    const int index = series_[k]->currentIndex();
+    if (index >= 1 && index <= 6) {
+      request.parts.Slot(kKinds[k]) = PartSeries::Standard(kSeriesNames[index - 1]);
+    } else if (index == kFileItem && file_series_[k]) {
+      request.parts.Slot(kKinds[k]) = file_series_[k];
+    }
+  }
+  request.parts.method = static_cast<FitMethod>(fit_->currentIndex());
+  const auto number = [&](QLineEdit* edit, double low, double high, const QString& what,
+                          double fallback) {
+    const std::string text = Unlocalized(edit->text());
+    std::string error;
+    const std::optional<SiValue> v = ParseSiValue(text, error);
+    const bool ok = v && v->value >= low && v->value <= high;
+    MarkValid(edit, ok || text.empty());
+    if (!ok && !text.empty()) {
+      problems << tr("%1 \"%2\" is not a number from %3 to %4")
+                      .arg(what, edit->text(), QLocale().toString(low), QLocale().toString(high));
+    }
+    return ok ? v->value : fallback;
+  };
+  request.losses.q_inductor = number(q_inductor_, 1, 1e6, tr("Inductor Q"), 0);
+  request.losses.q_capacitor = number(q_capacitor_, 1, 1e6, tr("Capacitor Q"), 0);
+  request.limits.match_db = -std::abs(number(limits_[0], -200, 200, tr("Match"), 15));
+  request.limits.isolation_db = -std::abs(number(limits_[1], -200, 200, tr("Isolation"), 15));
+  request.limits.imbalance_db = number(limits_[2], 0, 20, tr("Imbalance"), 0.5);
+  request.limits.phase_deg = number(limits_[3], 0, 180, tr("Phase"), 5);
+  for (const auto& [name, value] : part_values_) request.part_values.emplace_back(name, value);
+  request.summaries = true;
+  return request;
+}
+
+std::optional<MonteCarloSettings> BenchWindow::YieldSettings(QStringList& problems) const {
+  if (boards_->value() == 0) return std::nullopt;
+  MonteCarloSettings settings;
+  settings.samples = boards_->value();
+  bool ok = true;
+  for (int k = 0; k < 3; ++k) {
+    std::string why;
+    const std::optional<Tolerance> t =
+        ParseTolerance(Unlocalized(tolerances_[k]->text()), kKinds[k], why);
+    MarkValid(tolerances_[k], t.has_value());
+    if (!t) {
+      problems << tr("The %1 tolerance \"%2\" %3")
+                      .arg(FromStd(std::string(KindName(kKinds[k]))), tolerances_[k]->text(),
+                           FromStd(why));
+      ok = false;
+      continue;
+    }
+    (k == 0 ? settings.inductor : k == 1 ? settings.capacitor : settings.resistor) = *t;
+  }
+  bool seed_ok = false;
+  settings.seed = seed_->text().trimmed().toULongLong(&seed_ok);
+  MarkValid(seed_, seed_ok);
+  if (!seed_ok) {
+    problems << tr("The seed \"%1\" is not a whole number from 0 to 18446744073709551615")
+                    .arg(seed_->text());
+    ok = false;
+  }
+  settings.distribution = distribution_->currentIndex() == 1 ? Distribution::kNormal
+                                                            : Distribution::kUniform;
+  std::string error;
+  const std::optional<SiValue> band = ParseSiValue(Unlocalized(yield_band_->text()), error);
+  const bool band_ok = band && band->value >= 0 && band->value <= 190;
+  MarkValid(yield_band_, band_ok);
+  if (!band_ok) {
+    problems << tr("The yield band \"%1\" is not a number from 0 to 190").arg(yield_band_->text());
+    ok = false;
+  } else {
+    settings.band_percent = band->value;
+  }
+  if (!ok) return std::nullopt;
+  return settings;
+}
+
+void BenchWindow::Recompute() {
+  QStringList problems;
+  StudyRequest request = Request(problems);
+  const std::optional<MonteCarloSettings> yield = YieldSettings(problems);
+  title_->setText(Localized(DesignTitle(topology_, inputs_)));
+  const StudyOutcome outcome = RunStudy(request);
+  if (outcome.status == StudyOutcome::Status::kDone) {
+    nominal_ = *outcome.result;
+  } else {
+    problems << FromStd(outcome.error);
+  }
+  problems_note_ = problems.join(QStringLiteral("\n"));
+  QStringList notes;
+  if (!input_note_.isEmpty()) notes << input_note_;
+  if (!problems_note_.isEmpty()) notes << problems_note_;
+  note_->setText(notes.join(QStringLiteral("\n")));
+  note_->setVisible(!notes.isEmpty());
+  ShowParts();
+  ShowBands();
+  RebuildPlots();
+  if (yield && nominal_) {
+    request.monte_carlo = yield;
+    StartYield(request);
+  } else {
+    if (current_) current_->stop.request_stop();
+    current_.reset();
+    yield_.reset();
+    yield_label_->setText(boards_->value() == 0 ? tr("No boards: the yield is off.")
+                                                : tr("No yield: see the note above."));
+    percentiles_->setRowCount(0);
+    ShowAdvice();
+  }
+  emit NominalShown();
+}
+
+void BenchWindow::ShowParts() {
+  if (!nominal_) return;
+  const std::vector<PartRow>& rows = nominal_->parts;
+  if (int(rows.size()) != parts_->rowCount()) {
+    parts_->setRowCount(int(rows.size()));
+    steppers_.clear();
+  }
+  const StudyRequest& request = nominal_->request;
+  for (int i = 0; i < int(rows.size()); ++i) {
+    const PartRow& p = rows[size_t(i)];
+    const QString cells[] = {
+        FromStd(p.name),
+        Localized(ValueWithUnit(p.ideal, p.kind)),
+        Localized(ValueWithUnit(p.chosen, p.kind)),
+        QString(),
+        FromStd(p.series) + (part_values_.contains(p.name) ? tr(" (stepped)") : QString()),
+        Localized((p.error_percent >= 0 ? "+" : "") + FixedText(p.error_percent, 2) + " %"),
+        p.loss_ohms > 0 ? Localized(ValueWithUnit(p.loss_ohms, ElementKind::kResistor)) : QString()};
+    for (int c = 0; c < 7; ++c) {
+      if (c == 3) continue;
+      // Items are made once and their texts changed after: each keystroke
+      // must stay well inside a frame.
+      QTableWidgetItem* item = parts_->item(i, c);
+      if (item == nullptr) {
+        item = new QTableWidgetItem;
+        if (c != 0 && c != 4) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        parts_->setItem(i, c, item);
+      }
+      if (item->text() != cells[c]) item->setText(cells[c]);
+    }
+    const bool steps = request.parts.SeriesFor(p.kind) != nullptr;
+    if (i >= int(steppers_.size()) || steppers_[size_t(i)].name != p.name) {
+      // A new row: its two stepper buttons.
+      if (i >= int(steppers_.size())) steppers_.resize(size_t(i) + 1);
+      Stepper& stepper = steppers_[size_t(i)];
+      stepper.name = p.name;
+      auto* cell = new QWidget;
+      auto* layout = new QHBoxLayout(cell);
+      layout->setContentsMargins(2, 0, 2, 0);
+      layout->setSpacing(1);
+      for (const int direction : {-1, 1}) {
+        auto* button = new QToolButton;
+        button->setArrowType(direction < 0 ? Qt::DownArrow : Qt::UpArrow);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        const QString what = direction < 0 ? tr("%1: the next smaller value of its series")
+                                           : tr("%1: the next larger value of its series");
+        button->setToolTip(what.arg(FromStd(p.name)));
+        button->setAccessibleName(what.arg(FromStd(p.name)));
+        button->setObjectName(QStringLiteral("step%1%2")
+                                  .arg(FromStd(p.name), direction < 0 ? QStringLiteral("Down")
+                                                                      : QStringLiteral("Up")));
+        connect(button, &QToolButton::clicked, this, [this, i, direction] { Step(i, direction); });
+        layout->addWidget(button);
+        (direction < 0 ? stepper.down : stepper.up) = button;
+      }
+      parts_->setCellWidget(i, 3, cell);
+    }
+    steppers_[size_t(i)].down->setEnabled(steps);
+    steppers_[size_t(i)].up->setEnabled(steps);
+  }
+  steppers_.resize(rows.size());
+  if (rows_shown_ != int(rows.size())) {
+    rows_shown_ = int(rows.size());
+    parts_->resizeColumnsToContents();
+    parts_->setMinimumHeight(std::min(parts_->verticalHeader()->length() +
+                                          parts_->horizontalHeader()->height() + 4,
+                                      420));
+  }
+}
+
+void BenchWindow::Step(int row, int direction) {
+  if (!nominal_ || row < 0 || row >= int(nominal_->parts.size())) return;
+  const PartRow& p = nominal_->parts[size_t(row)];
+  const PartSeries* series = nominal_->request.parts.SeriesFor(p.kind);
+  if (series == nullptr) return;
+  const PartSeries::Neighbours n =
+      series->Around(direction > 0 ? p.chosen * (1 + 1e-9) : p.chosen * (1 - 1e-9));
+  const std::optional<double> next = direction > 0 ? n.above : n.below;
+  if (!next) return;
+  part_values_[p.name] = *next;
+  Recompute();
+  parts_->selectRow(row);
+}
+
+void BenchWindow::ShowBands() {
+  if (!nominal_) return;
+  const auto fill = [&](int column, const std::optional<DesignSummary>& s) {
+    for (int r = 0; r < 5; ++r) {
+      QString text;
+      if (s) {
+        const std::optional<Band>* bands[] = {&s->bands.match, &s->bands.isolation,
+                                              &s->bands.amplitude_balance,
+                                              &s->bands.phase_balance, &s->bands.usable};
+        text = BandCell(*bands[r]);
+      }
+      QTableWidgetItem* item = bands_->item(r, column);
+      if (item == nullptr) bands_->setItem(r, column, item = new QTableWidgetItem);
+      if (item->text() != text) item->setText(text);
+    }
+  };
+  fill(0, nominal_->ideal_summary);
+  fill(1, nominal_->built_summary);
+}
+
+void BenchWindow::ShowAdvice() {
+  QStringList lines;
+  if (nominal_) {
+    if (!nominal_->nominal_misses.empty()) {
+      lines << tr("With the parts at their nominal values the circuit misses:");
+      for (const LimitMiss& miss : nominal_->nominal_misses) lines << Localized(MissText(miss));
+    }
+    for (const std::string& warning : nominal_->warnings) lines << Localized(warning);
+  }
+  if (yield_ && yield_->harmful_part) {
+    const ElementKind kind = yield_->harmful_kind;
+    QString line = tr("Most harmful: %1").arg(FromStd(*yield_->harmful_part));
+    if (yield_->tighter) {
+      line += tr(" (+-%1); at +-%2 the yield would be %3 %")
+                  .arg(Localized(ToleranceText(nominal_->request.monte_carlo
+                                                   ? nominal_->request.monte_carlo->ToleranceOf(kind)
+                                                   : Tolerance{},
+                                               kind)),
+                       Localized(ToleranceText(*yield_->tighter, kind)),
+                       QLocale().toString(yield_->tighter_yield_percent, 'f', 2));
+    }
+    lines << line;
+    QStringList alone;
+    for (const auto& part : yield_->sensitivity) {
+      alone << QStringLiteral("%1 %2 %").arg(FromStd(part.part),
+                                             QLocale().toString(part.yield_percent_alone, 'f', 1));
+    }
+    lines << tr("Yield with one part varying: %1").arg(alone.join(QStringLiteral(", ")));
+  }
+  advice_->setText(lines.join(QStringLiteral("\n")));
+}
+
+void BenchWindow::SetView(PlotView view) {
+  const double f0 = 1e6 * double(inputs_.frequency_mhz);
+  // Keep the view to a sane stretch around the design: no wider than a
+  // decade and more either side, no narrower than a thousandth of f0.
+  view.low_hz = std::max(view.low_hz, f0 * 0.01);
+  view.high_hz = std::min(view.high_hz, f0 * 10);
+  if (view.high_hz - view.low_hz < f0 * 1e-3) return;
+  view_ = view;
+  RebuildPlots();
+}
+
+void BenchWindow::RebuildPlots() {
+  if (!nominal_) return;
+  const Sweep sweep{view_.low_hz, view_.high_hz, kViewPoints, view_.logarithmic};
+  std::string error;
+  ideal_view_ = AnalyzeSweep(nominal_->ideal, sweep, error);
+  built_view_.reset();
+  if (nominal_->built) built_view_ = AnalyzeSweep(nominal_->built->netlist, sweep, error);
+  ResponsePlotData plot_data;
+  plot_data.netlist = &nominal_->Circuit();
+  const bool built = nominal_->built.has_value() && built_view_ && !built_view_->s.empty();
+  plot_data.response = built ? &*built_view_ : &*ideal_view_;
+  plot_data.ideal = built ? &*ideal_view_ : nullptr;
+  plot_data.spread = yield_ && yield_->spread ? &*yield_->spread : nullptr;
+  if (nominal_->CircuitSummary()) plot_data.usable = nominal_->CircuitSummary()->bands.usable;
+  if (plot_data.response->s.empty()) return;
+  response_plot_->SetPlot(ResponsePlot(plot_data, view_));
+  // The Smith chart over the file's whole sweep.
+  std::optional<SweepResponse> ideal_file, built_file;
+  ideal_file = AnalyzeSweep(nominal_->ideal, error);
+  if (built) built_file = AnalyzeSweep(nominal_->built->netlist, error);
+  ResponsePlotData smith;
+  smith.netlist = plot_data.netlist;
+  smith.response = built ? &*built_file : &*ideal_file;
+  smith.ideal = built ? &*ideal_file : nullptr;
+  if (!smith.response->s.empty()) smith_plot_->SetPlot(SmithPlot(smith));
+}
+
+void BenchWindow::StartYield(const StudyRequest& nominal_request) {
+  if (current_) {
+    current_->stop.request_stop();
+    ++cancelled_;
+  }
+  JoinFinished(workers_);
+  auto job = std::make_shared<Job>();
+  current_ = job;
+  StudyRequest request = nominal_request;
+  request.summaries = false;
+  request.spread = true;
+  ++running_;
+  progress_->setValue(0);
+  progress_delay_->start();
+  if (!yield_) yield_label_->setText(tr("Counting the yield..."));
+  workers_.push_back({job, std::jthread([this, job, request] {
+                        RunControl control{
+                            job->stop.get_token(), [this, job](std::string_view, double fraction) {
+                              // At most a hundred updates a run reach the window.
+                              if (fraction - job->fraction < 0.01 && fraction < 1) return;
+                              job->fraction = fraction;
+                              QMetaObject::invokeMethod(
+                                  this,
+                                  [this, job, fraction] {
+                                    if (job == current_) progress_->setValue(int(100 * fraction));
+                                  },
+                                  Qt::QueuedConnection);
+                            }};
+                        // The boards give way to the window's thread, so that
+                        // typing never waits for them.
+                        control.background = true;
+                        control.EnterThread();
+                        StudyOutcome outcome = RunStudy(request, &control);
+                        QMetaObject::invokeMethod(
+                            this,
+                            [this, job, outcome = std::move(outcome)]() mutable {
+                              ShowYield(job, std::move(outcome));
+                            },
+                            Qt::QueuedConnection);
+                        job->finished = true;
+                      })});
+}
+
+void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome) {
+  --running_;
+  JoinFinished(workers_);
+  if (job != current_) return;  // an older run, overtaken by a change
+  progress_delay_->stop();
+  progress_->hide();
+  if (outcome.status != StudyOutcome::Status::kDone || !outcome.result->monte_carlo) {
+    if (outcome.status != StudyOutcome::Status::kStopped) {
+      yield_.reset();
+      yield_label_->setText(tr("No yield: %1").arg(FromStd(outcome.error)));
+      percentiles_->setRowCount(0);
+      ShowAdvice();
+    }
+    return;
+  }
+  yield_ = *outcome.result->monte_carlo;
+  if (nominal_) nominal_->request.monte_carlo = outcome.result->request.monte_carlo;
+  const MonteCarloResult& r = *yield_;
+  const QLocale locale;
+  yield_label_->setText(tr("Yield %1 % (%2 of %3 boards; 95 % interval %4 to %5 %)")
+                            .arg(locale.toString(r.yield_percent, 'f', 2))
+                            .arg(r.passed)
+                            .arg(r.samples)
+                            .arg(locale.toString(r.ci95_low, 'f', 2),
+                                 locale.toString(r.ci95_high, 'f', 2)));
+  percentiles_->setRowCount(int(r.percentiles.size()));
+  const std::map<std::string, QString> labels = {
+      {"s11_db", tr("|S11| (dB)")},           {"s32_db", tr("|S32| (dB)")},
+      {"s41_db", tr("|S41| (dB)")},           {"imbalance_db", tr("Imbalance (dB)")},
+      {"phase_error_deg", tr("Phase error (deg)")}, {"insertion_loss_db", tr("Excess loss (dB)")}};
+  QStringList names;
+  for (int i = 0; i < int(r.percentiles.size()); ++i) {
+    const auto& [name, p] = r.percentiles[size_t(i)];
+    names << (labels.contains(name) ? labels.at(name) : FromStd(name));
+    const double values[] = {p.p5, p.p50, p.p95};
+    for (int c = 0; c < 3; ++c) {
+      auto* item = new QTableWidgetItem(locale.toString(values[c], 'f', 3));
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      percentiles_->setItem(i, c, item);
+    }
+  }
+  percentiles_->setVerticalHeaderLabels(names);
+  percentiles_->setFixedHeight(percentiles_->verticalHeader()->length() +
+                               percentiles_->horizontalHeader()->height() + 4);
+  ShowAdvice();
+  RebuildPlots();
+  emit YieldShown();
+}
+
+bool BenchWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == parts_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & Qt::AltModifier &&
+        (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+      Step(parts_->currentRow(), key->key() == Qt::Key_Up ? 1 : -1);
+      return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void BenchWindow::CopyParts() const {
+  QStringList lines;
+  QStringList header;
+  for (int c = 0; c < parts_->columnCount(); ++c) {
+    if (c == 3) continue;
+    header << parts_->horizontalHeaderItem(c)->text();
+  }
+  lines << header.join(QLatin1Char('\t'));
+  for (int r = 0; r < parts_->rowCount(); ++r) {
+    QStringList cells;
+    for (int c = 0; c < parts_->columnCount(); ++c) {
+      if (c == 3) continue;
+      const QTableWidgetItem* item = parts_->item(r, c);
+      cells << (item ? item->text() : QString());
+    }
+    lines << cells.join(QLatin1Char('\t'));
+  }
+  QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+}
+
+void BenchWindow::ChooseFolder() {
+  const QString folder = QFileDialog::getExistingDirectory(this, tr("Export folder"), folder_->text());
+  if (!folder.isEmpty()) folder_->setText(folder);
+}
+
+std::vector<PlannedOutput> BenchWindow::PlannedExports(const QString& folder) const {
+  const std::string stem = FileStem(topology_, inputs_.frequency_mhz);
+  OutputChoice choice;
+  choice.directory = folder.toStdString();
+  choice.simulation_file = false;
+  choice.touchstone = exports_[0]->isChecked();
+  choice.spice = exports_[1]->isChecked();
+  if (exports_[2]->isChecked()) choice.plot = stem + ".svg";
+  if (exports_[4]->isChecked()) choice.parts_list = stem + ".csv";
+  if (exports_[5]->isChecked()) choice.json = stem + ".json";
+  return PlanOutputs(topology_, inputs_, choice);
+}
+
+void BenchWindow::Export() {
+  QStringList problems;
+  StudyRequest request = Request(problems);
+  request.monte_carlo = YieldSettings(problems);
+  request.summaries = false;
+  std::vector<PlannedOutput> outputs = PlannedExports(folder_->text());
+  AskForOutputs(outputs, request);
+  if (exports_[3]->isChecked()) {
+    // The PNG shows the same plot as the SVG.
+    request.sweeps = request.summaries = true;
+    request.spread = request.monte_carlo.has_value();
+  }
+  export_->setEnabled(false);
+  status_->setText(tr("Exporting..."));
+  JoinFinished(export_workers_);
+  auto job = std::make_shared<Job>();
+  export_workers_.push_back({job, std::jthread([this, job, request, outputs]() mutable {
+                               StudyOutcome outcome = RunStudy(request);
+                               QMetaObject::invokeMethod(
+                                   this,
+                                   [this, outputs = std::move(outputs),
+                                    outcome = std::move(outcome)]() mutable {
+                                     WriteExports(std::move(outputs), std::move(outcome));
+                                   },
+                                   Qt::QueuedConnection);
+                               job->finished = true;
+                             })});
+}
+
+void BenchWindow::WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome outcome) {
+  JoinFinished(export_workers_);
+  export_->setEnabled(true);
+  if (outcome.status != StudyOutcome::Status::kDone) {
+    status_->setText(tr("Nothing was exported: %1").arg(FromStd(outcome.error)));
+    emit ExportFinished(false);
+    return;
+  }
+  const StudyResult& result = *outcome.result;
+  for (const PlannedOutput& o : outputs) {
+    if (const std::string why = CheckWritable(o.path); !why.empty()) {
+      status_->setText(tr("Nothing was exported: %1 could not be written: %2")
+                           .arg(FromStd(o.path.string()), FromStd(why)));
+      emit ExportFinished(false);
+      return;
+    }
+  }
+  FileSet files;
+  bool staged = true;
+  for (const PlannedOutput& o : outputs) {
+    staged = staged && files.Stage(o.path, OutputText(o.kind, result));
+  }
+  if (staged && exports_[3]->isChecked()) {
+    // The plot as a picture at twice the SVG's size, on white like the SVG.
+    const std::string stem = FileStem(topology_, inputs_.frequency_mhz);
+    const std::filesystem::path png = std::filesystem::path(folder_->text().toStdString()) /
+                                      (stem + ".png");
+    ResponsePlotData plot_data;
+    plot_data.netlist = &result.Circuit();
+    plot_data.response = &*result.CircuitSweep();
+    plot_data.ideal = result.built ? &*result.ideal_sweep : nullptr;
+    plot_data.spread = result.monte_carlo && result.monte_carlo->spread ? &*result.monte_carlo->spread
+                                                                   : nullptr;
+    if (result.CircuitSummary()) plot_data.usable = result.CircuitSummary()->bands.usable;
+    const Plot plot = ResponsePlot(plot_data, WholeSweepView(result.design.frequency_hz));
+    const double width = 820, height = NaturalPlotHeight(plot);
+    QImage image(int(2 * width), int(2 * height), QImage::Format_RGB32);
+    image.setDevicePixelRatio(2);
+    QPalette light;
+    light.setColor(QPalette::Base, Qt::white);
+    light.setColor(QPalette::Text, Qt::black);
+    light.setColor(QPalette::Mid, QColor(0xd0, 0xd0, 0xd0));
+    light.setColor(QPalette::Dark, QColor(0x55, 0x55, 0x55));
+    {
+      QPainter painter(&image);
+      painter.setRenderHint(QPainter::TextAntialiasing);
+      PaintPlot(painter, plot, width, height, light);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    staged = files.Stage(png, std::string_view(bytes.constData(), size_t(bytes.size())));
+  }
+  if (!staged) {
+    status_->setText(tr("Nothing was exported: %1 could not be written: %2")
+                         .arg(FromStd(files.FailedPath().string()),
+                              FromStd(files.FailureReason())));
+    emit ExportFinished(false);
+    return;
+  }
+  const bool committed = files.Commit();
+  QStringList written;
+  for (const std::filesystem::path& path : files.Replaced()) {
+    written << QDir(QString::fromStdString(path.string())).absolutePath();
+  }
+  QString text = written.isEmpty() ? tr("Nothing was chosen to export.")
+                                   : tr("Wrote %1").arg(written.join(QStringLiteral(", ")));
+  if (!committed) {
+    text += tr(". %1 could not be written: %2")
+                .arg(FromStd(files.FailedPath().string()), FromStd(files.FailureReason()));
+  }
+  status_->setText(text);
+  emit ExportFinished(committed);
+}
+
+}  // namespace rfsplitter

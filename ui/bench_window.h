@@ -1,0 +1,182 @@
+// The design bench: the circuit of the main window built from real parts,
+// live. It follows the main window's circuit, frequency and impedance as
+// they are typed, and shows the response of the ideal and the built circuit
+// (a plot and a Smith chart), the parts with steppers through their series,
+// the bands, the yield of many boards and the exports. Everything it shows
+// comes from one design study (study/); the yield runs on a worker thread,
+// is cancelled and started again when anything changes, and never holds up
+// typing.
+#ifndef RFSPLITTER_UI_BENCH_WINDOW_H_
+#define RFSPLITTER_UI_BENCH_WINDOW_H_
+
+#include <QWidget>
+#include <atomic>
+#include <list>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <thread>
+#include <vector>
+
+#include "exports/plot.h"
+#include "study/outputs.h"
+#include "study/study.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+
+namespace rfsplitter {
+
+class PlotWidget;
+
+class BenchWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit BenchWindow(QWidget* parent = nullptr);
+  ~BenchWindow() override;
+
+  // The main window's circuit and its two boxes as typed, with its decimal
+  // separator. A text that the main window's Generate would repair leaves
+  // the bench at the last good design, with a note.
+  void FollowInputs(Topology topology, const QString& frequency, const QString& impedance,
+                    char decimal_separator);
+
+  // What the bench shows now.
+  const StudyResult* Nominal() const { return nominal_ ? &*nominal_ : nullptr; }
+  const std::optional<MonteCarloResult>& Yield() const { return yield_; }
+  bool YieldRunning() const { return running_ > 0; }
+  int YieldRunsCancelled() const { return cancelled_; }
+  QString Note() const;
+  QString Status() const;
+  PlotWidget* ResponsePlotWidget() const { return response_plot_; }
+
+  // The outputs the Export button would write, in `folder` (tests compare
+  // them with the command line's).
+  std::vector<PlannedOutput> PlannedExports(const QString& folder) const;
+
+ signals:
+  void NominalShown();
+  void YieldShown();
+  void ExportFinished(bool ok);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  struct Job;
+  struct Worker {
+    std::shared_ptr<Job> job;
+    std::jthread thread;
+  };
+
+  void BuildControls();
+  void SetTabOrder();
+  void LoadSettings();
+  void SaveSettings() const;
+
+  // The request of the bench's controls (without the Monte Carlo), and the
+  // Monte Carlo settings; a control whose text does not read is marked and
+  // left out, with a note.
+  StudyRequest Request(QStringList& problems) const;
+  std::optional<MonteCarloSettings> YieldSettings(QStringList& problems) const;
+  void ReadPartsSource(int kind);
+
+  // Everything that follows a change: the nominal study, the tables, the
+  // plots; then a new yield.
+  void Recompute();
+  void ShowParts();
+  void ShowBands();
+  void ShowAdvice();
+  void RebuildPlots();
+  void SetView(PlotView view);
+  void StartYield(const StudyRequest& request);
+  void ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome);
+  // Joins the workers that have finished.
+  static void JoinFinished(std::list<Worker>& workers);
+  void Step(int row, int direction);
+  void CopyParts() const;
+  void ChooseFolder();
+  void Export();
+  void WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome outcome);
+
+  // Inputs as followed.
+  Topology topology_ = Topology::kNarrowSplitter;
+  DesignInputs inputs_;
+  QString input_note_;
+  QString problems_note_;
+
+  // The parts files read, per kind (a kind's series keeps its name).
+  std::optional<PartSeries> file_series_[3];
+  QString file_paths_[3];
+  std::map<std::string, double> part_values_;  // set with the steppers
+  struct Stepper {
+    std::string name;  // the part of the row
+    QToolButton* down = nullptr;
+    QToolButton* up = nullptr;
+  };
+  std::vector<Stepper> steppers_;  // one a row of the parts table
+  int rows_shown_ = -1;            // the parts table's columns fit these rows
+
+  std::optional<StudyResult> nominal_;
+  std::optional<SweepResponse> ideal_view_, built_view_;
+  std::optional<MonteCarloResult> yield_;
+  PlotView view_;
+  bool whole_sweep_ = false;
+
+  // The yield's worker threads: the newest one counts; older ones were asked
+  // to stop and are joined once they have.
+  std::list<Worker> workers_;
+  std::shared_ptr<Job> current_;
+  int running_ = 0;
+  int cancelled_ = 0;
+  QTimer* progress_delay_ = nullptr;
+
+  QLabel* title_ = nullptr;
+  QLabel* note_ = nullptr;
+  QTabWidget* plots_ = nullptr;
+  PlotWidget* response_plot_ = nullptr;
+  PlotWidget* smith_plot_ = nullptr;
+  QPushButton* around_ = nullptr;
+  QPushButton* whole_ = nullptr;
+  QPushButton* reset_ = nullptr;
+  QComboBox* series_[3] = {};
+  QToolButton* file_buttons_[3] = {};
+  QComboBox* fit_ = nullptr;
+  QLineEdit* q_inductor_ = nullptr;
+  QLineEdit* q_capacitor_ = nullptr;
+  QTableWidget* parts_ = nullptr;
+  QPushButton* copy_ = nullptr;
+  QTableWidget* bands_ = nullptr;
+  QLineEdit* limits_[4] = {};
+  QSpinBox* boards_ = nullptr;
+  QLineEdit* seed_ = nullptr;
+  QComboBox* distribution_ = nullptr;
+  QLineEdit* tolerances_[3] = {};
+  QLineEdit* yield_band_ = nullptr;
+  QLabel* yield_label_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QTableWidget* percentiles_ = nullptr;
+  QLabel* advice_ = nullptr;
+  QLineEdit* folder_ = nullptr;
+  QPushButton* choose_folder_ = nullptr;
+  QCheckBox* exports_[6] = {};
+  QPushButton* export_ = nullptr;
+  QLabel* status_ = nullptr;
+  std::list<Worker> export_workers_;
+};
+
+}  // namespace rfsplitter
+
+#endif  // RFSPLITTER_UI_BENCH_WINDOW_H_

@@ -1,0 +1,184 @@
+#include "ui/plot_widget.h"
+
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <cmath>
+
+#include "ui/plot_painter.h"
+
+namespace rfsplitter {
+namespace {
+
+// "Magnitude (dB)" -> "dB"
+QString UnitOf(const std::string& title) {
+  const size_t open = title.rfind('(');
+  const size_t close = title.rfind(')');
+  if (open == std::string::npos || close == std::string::npos || close < open) return {};
+  return QString::fromStdString(title.substr(open + 1, close - open - 1));
+}
+
+// The curve's value at `x` by linear interpolation between its points; empty
+// outside them.
+std::optional<double> ValueAt(const PlotCurve& curve, double x) {
+  for (size_t i = 1; i < curve.x.size(); ++i) {
+    const double x0 = curve.x[i - 1], x1 = curve.x[i];
+    if (x < std::min(x0, x1) || x > std::max(x0, x1) || x0 == x1) continue;
+    const double t = (x - x0) / (x1 - x0);
+    const double y = curve.y[i - 1] + t * (curve.y[i] - curve.y[i - 1]);
+    if (std::isfinite(y)) return y;
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+PlotWidget::PlotWidget(QWidget* parent) : QWidget(parent) {
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMinimumSize(420, 360);
+  setFocusPolicy(Qt::StrongFocus);
+  setToolTip(tr("Wheel: zoom the frequency axis; drag: pan; double click: back to the start "
+                "view. The values under the pointer are read out."));
+}
+
+void PlotWidget::SetPlot(Plot plot) {
+  plot_ = std::move(plot);
+  update();
+}
+
+PlotLayout PlotWidget::Layout() const { return LayoutPlot(plot_, width(), height()); }
+
+std::optional<size_t> PlotWidget::FrequencyPanelAt(QPointF position) const {
+  const PlotLayout layout = Layout();
+  for (size_t i = 0; i < layout.panels.size(); ++i) {
+    const PlotRect& r = layout.panels[i];
+    if (plot_.panels[i].smith) continue;
+    if (position.x() >= r.left && position.x() <= r.right && position.y() >= r.top &&
+        position.y() <= r.bottom) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
+QStringList PlotWidget::ReadOut(QPointF position) const {
+  const std::optional<size_t> at = FrequencyPanelAt(position);
+  if (!at) return {};
+  const PlotLayout layout = Layout();
+  const PlotPanel& panel = plot_.panels[*at];
+  const double mhz = UnmapX(panel.x, layout.panels[*at], position.x());
+  const QLocale locale;
+  QStringList lines{tr("%1 MHz").arg(locale.toString(mhz, 'g', 7))};
+  for (const PlotPanel& p : plot_.panels) {
+    if (p.smith) continue;
+    for (const PlotCurve& curve : p.curves) {
+      const std::optional<double> v = ValueAt(curve, mhz);
+      if (!v) continue;
+      const QString unit = UnitOf(curve.right_axis && p.y_right ? p.y_right->title : p.y.title);
+      // No "-0.00": a value that rounds to zero reads as zero.
+      const double shown = std::abs(*v) < 0.005 ? 0.0 : *v;
+      lines << QStringLiteral("%1: %2 %3")
+                   .arg(QString::fromStdString(curve.name), locale.toString(shown, 'f', 2), unit);
+    }
+  }
+  return lines;
+}
+
+void PlotWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  PaintPlot(painter, plot_, width(), height(), palette());
+  if (!hover_) return;
+  const QStringList lines = ReadOut(*hover_);
+  if (lines.isEmpty()) return;
+  // The read-out box beside the pointer, kept inside the widget; a line
+  // through the plot at the pointer's frequency.
+  const PlotLayout layout = Layout();
+  painter.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DotLine));
+  for (size_t i = 0; i < layout.panels.size(); ++i) {
+    if (plot_.panels[i].smith) continue;
+    painter.drawLine(QPointF(hover_->x(), layout.panels[i].top),
+                     QPointF(hover_->x(), layout.panels[i].bottom));
+  }
+  const QFontMetrics metrics(painter.font());
+  int text_width = 0;
+  for (const QString& line : lines) text_width = std::max(text_width, metrics.horizontalAdvance(line));
+  const int line_height = metrics.height();
+  QRectF box(hover_->x() + 14, hover_->y() + 14, text_width + 12, line_height * lines.size() + 8);
+  if (box.right() > width()) box.moveRight(hover_->x() - 14);
+  if (box.bottom() > height()) box.moveBottom(height() - 2);
+  QColor fill = palette().color(QPalette::ToolTipBase);
+  fill.setAlphaF(0.93);
+  painter.setPen(palette().color(QPalette::Mid));
+  painter.setBrush(fill);
+  painter.drawRect(box);
+  painter.setPen(palette().color(QPalette::ToolTipText));
+  for (int i = 0; i < lines.size(); ++i) {
+    painter.drawText(QPointF(box.left() + 6, box.top() + 4 + metrics.ascent() + i * line_height),
+                     lines[i]);
+  }
+}
+
+void PlotWidget::wheelEvent(QWheelEvent* event) {
+  const std::optional<size_t> at = FrequencyPanelAt(event->position());
+  if (!at || event->angleDelta().y() == 0) return QWidget::wheelEvent(event);
+  const PlotPanel& panel = plot_.panels[*at];
+  const PlotRect rect = Layout().panels[*at];
+  // A notch (120) zooms by a fifth, about the frequency under the pointer.
+  const double factor = std::pow(0.8, event->angleDelta().y() / 120.0);
+  const double centre = UnmapX(panel.x, rect, event->position().x());
+  double low, high;
+  if (panel.x.logarithmic) {
+    low = centre * std::pow(panel.x.low / centre, factor);
+    high = centre * std::pow(panel.x.high / centre, factor);
+  } else {
+    low = centre + (panel.x.low - centre) * factor;
+    high = centre + (panel.x.high - centre) * factor;
+  }
+  emit ViewRequested(low, high);
+  event->accept();
+}
+
+void PlotWidget::mousePressEvent(QMouseEvent* event) {
+  const std::optional<size_t> at = FrequencyPanelAt(event->position());
+  if (event->button() != Qt::LeftButton || !at) return QWidget::mousePressEvent(event);
+  drag_from_ = event->position();
+  drag_axis_ = plot_.panels[*at].x;
+  setCursor(Qt::ClosedHandCursor);
+}
+
+void PlotWidget::mouseMoveEvent(QMouseEvent* event) {
+  hover_ = event->position();
+  if (drag_from_) {
+    const PlotLayout layout = Layout();
+    if (!layout.panels.empty()) {
+      const PlotRect& rect = layout.panels.front();
+      const double from = UnmapX(drag_axis_, rect, drag_from_->x());
+      const double to = UnmapX(drag_axis_, rect, event->position().x());
+      if (drag_axis_.logarithmic) {
+        const double ratio = from / to;
+        emit ViewRequested(drag_axis_.low * ratio, drag_axis_.high * ratio);
+      } else {
+        emit ViewRequested(drag_axis_.low + from - to, drag_axis_.high + from - to);
+      }
+    }
+  }
+  update();
+}
+
+void PlotWidget::mouseReleaseEvent(QMouseEvent* event) {
+  drag_from_.reset();
+  unsetCursor();
+  QWidget::mouseReleaseEvent(event);
+}
+
+void PlotWidget::mouseDoubleClickEvent(QMouseEvent*) { emit ResetRequested(); }
+
+void PlotWidget::leaveEvent(QEvent*) {
+  hover_.reset();
+  update();
+}
+
+}  // namespace rfsplitter

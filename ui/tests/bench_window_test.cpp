@@ -1,0 +1,199 @@
+#include "ui/bench_window.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "ui/main_window.h"
+#include "ui/plot_widget.h"
+
+namespace rfsplitter {
+
+class BenchWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  template <typename T = QWidget>
+  T* InMain(const char* name) {
+    T* widget = main_->findChild<T*>(QString::fromLatin1(name));
+    if (widget == nullptr) qFatal("no control %s", name);
+    return widget;
+  }
+  void Type(const char* box, const QString& text) {
+    auto* edit = InMain<QLineEdit>(box);
+    edit->clear();
+    QTest::keyClicks(edit, text);
+  }
+  // Chooses an entry of one of the bench's combo boxes, as a click would.
+  void Choose(const QString& accessible_name, int index) {
+    for (QComboBox* combo : bench_->findChildren<QComboBox*>()) {
+      if (combo->accessibleName() != accessible_name) continue;
+      combo->setCurrentIndex(index);
+      emit combo->activated(index);
+      return;
+    }
+    qFatal("no combo box %s", qPrintable(accessible_name));
+  }
+  QLineEdit* Field(const QString& accessible_name) {
+    for (QLineEdit* edit : bench_->findChildren<QLineEdit*>()) {
+      if (edit->accessibleName() == accessible_name) return edit;
+    }
+    qFatal("no field %s", qPrintable(accessible_name));
+  }
+  QSpinBox* Boards() { return bench_->findChild<QSpinBox*>(); }
+
+  std::unique_ptr<MainWindow> main_;
+  BenchWindow* bench_ = nullptr;
+
+ private slots:
+  void initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings().clear();
+  }
+  void init() {
+    main_ = std::make_unique<MainWindow>();
+    main_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
+    QTest::keyClick(main_.get(), Qt::Key_B, Qt::ControlModifier);
+    bench_ = main_->Bench();
+    QVERIFY(bench_ != nullptr);
+    QVERIFY(bench_->isVisible());
+    Boards()->setValue(2000);
+  }
+  void cleanup() {
+    bench_ = nullptr;
+    main_.reset();
+  }
+
+  void opensBesideAnUnchangedMainWindow() {
+    QCOMPARE(main_->size(), QSize(551, 442));
+    QVERIFY(bench_->isWindow());
+    QVERIFY(bench_->Nominal());
+    QCOMPARE(bench_->Nominal()->design.inputs.frequency_mhz, 12.1f);
+  }
+
+  void followsWhatIsTypedInTheMainWindow() {
+    Type("txtFrequency", "433.92");
+    QCOMPARE(bench_->Nominal()->design.inputs.frequency_mhz, 433.92f);
+    QTest::mouseClick(InMain<QRadioButton>("opt4"), Qt::LeftButton);
+    QCOMPARE(bench_->Nominal()->design.topology, Topology::kWideQuad);
+    Type("txtImpedance", "75");
+    QCOMPARE(bench_->Nominal()->design.inputs.impedance_ohms, 75.0f);
+    // Nothing was generated: following writes no file and warns of nothing.
+    QCOMPARE(InMain<QLineEdit>("txtFrequency")->text(), QStringLiteral("433.92"));
+  }
+
+  void aRepairedTextKeepsTheLastGoodDesignWithANote() {
+    Type("txtFrequency", "433.92");
+    Type("txtFrequency", "abc");
+    QCOMPARE(bench_->Nominal()->design.inputs.frequency_mhz, 433.92f);
+    QVERIFY2(bench_->Note().contains(QStringLiteral("not a number: the design keeps 433.92 MHz")),
+             qPrintable(bench_->Note()));
+    InMain<QLineEdit>("txtFrequency")->setText(QStringLiteral("60000"));  // pasted
+    QVERIFY(bench_->Note().contains(QStringLiteral("outside 0.001 to 50000 MHz")));
+    QCOMPARE(bench_->Nominal()->design.inputs.frequency_mhz, 433.92f);
+    // The main window's box is left as typed; only Generate repairs it.
+    QCOMPARE(InMain<QLineEdit>("txtFrequency")->text(), QStringLiteral("60000"));
+    Type("txtFrequency", "915");
+    QVERIFY(bench_->Note().isEmpty());
+  }
+
+  void aStepperMovesAPartToItsSeriesNeighbour() {
+    Type("txtFrequency", "433.92");
+    Choose(QStringLiteral("Inductors from"), 2);  // E12
+    const PartRow before = bench_->Nominal()->parts[0];
+    QCOMPARE(before.series, std::string("E12"));
+    const PartSeries e12 = *PartSeries::Standard("E12");
+    auto* up = bench_->findChild<QToolButton*>(QStringLiteral("stepL1Up"));
+    QVERIFY(up);
+    QTest::mouseClick(up, Qt::LeftButton);
+    const PartRow after = bench_->Nominal()->parts[0];
+    QCOMPARE(after.chosen, *e12.Around(before.chosen * 1.0001).above);
+    // Only L1 moved; L2, of the same ideal value, stays.
+    QCOMPARE(bench_->Nominal()->parts[1].chosen, before.chosen);
+    QTest::mouseClick(bench_->findChild<QToolButton*>(QStringLiteral("stepL1Down")),
+                      Qt::LeftButton);
+    QCOMPARE(bench_->Nominal()->parts[0].chosen, before.chosen);
+  }
+
+  void aChangedInputCancelsARunningYield() {
+    Boards()->setValue(1000000);
+    QVERIFY(bench_->YieldRunning());
+    const int cancelled = bench_->YieldRunsCancelled();
+    QSignalSpy shown(bench_, &BenchWindow::YieldShown);
+    Type("txtFrequency", "100");
+    QVERIFY(bench_->YieldRunsCancelled() > cancelled);
+    Boards()->setValue(3000);
+    QVERIFY(shown.wait(20000));
+    // The yield shown is that of the last settings, not of a cancelled run.
+    QCOMPARE(bench_->Yield()->samples, 3000);
+    QCOMPARE(shown.count(), 1);
+  }
+
+  // The bench's exports are the command line's, byte for byte.
+  void anExportWritesWhatTheCommandLineWrites() {
+    QTest::mouseClick(InMain<QRadioButton>("opt3"), Qt::LeftButton);
+    Type("txtFrequency", "433.92");
+    Choose(QStringLiteral("Inductors from"), 2);   // E12
+    Choose(QStringLiteral("Capacitors from"), 3);  // E24
+    Field(QStringLiteral("Inductor Q"))->setText(QStringLiteral("40"));
+    Field(QStringLiteral("Inductor tolerance:"))->setText(QStringLiteral("5%"));
+    Field(QStringLiteral("Capacitor tolerance:"))->setText(QStringLiteral("0.25p"));
+    Boards()->setValue(500);
+    QTemporaryDir bench_dir, cli_dir;
+    Field(QStringLiteral("Export folder"))->setText(bench_dir.path());
+    QSignalSpy finished(bench_, &BenchWindow::ExportFinished);
+    for (QPushButton* b : bench_->findChildren<QPushButton*>()) {
+      if (b->text() == QStringLiteral("E&xport")) QTest::mouseClick(b, Qt::LeftButton);
+    }
+    QVERIFY(finished.wait(20000));
+    QVERIFY2(finished.front().front().toBool(), qPrintable(bench_->Status()));
+    QVERIFY(bench_->Status().contains(bench_dir.path()));
+
+    std::ostringstream out, err;
+    const std::string stem = "NarrowQuad433.92";
+    const int status = RunCli(
+        {"--topology", "narrow-quad", "--frequency", "433.92", "--inductors", "E12",
+         "--capacitors", "E24", "--q-inductor", "40", "--tolerance-inductor", "5%",
+         "--tolerance-capacitor", "0.25p", "--tolerance-resistor", "1%", "--monte-carlo", "500",
+         "--directory", cli_dir.path().toStdString(), "--touchstone", "--spice", "--plot",
+         stem + ".svg", "--bom", stem + ".csv", "--json", stem + ".json"},
+        out, err);
+    QCOMPARE(status, kExitOk);
+    for (const char* suffix : {".s4p", ".cir", ".svg", ".csv", ".json"}) {
+      QFile a(QDir(bench_dir.path()).filePath(QString::fromStdString(stem) + suffix));
+      QFile b(QDir(cli_dir.path()).filePath(QString::fromStdString(stem) + suffix));
+      QVERIFY2(a.open(QIODevice::ReadOnly), suffix);
+      QVERIFY2(b.open(QIODevice::ReadOnly), suffix);
+      QVERIFY2(a.readAll() == b.readAll(), suffix);
+    }
+    QVERIFY(QFile::exists(QDir(bench_dir.path()).filePath(QString::fromStdString(stem) + ".png")));
+  }
+
+  void theHoverReadsEveryCurve() {
+    PlotWidget* plot = bench_->ResponsePlotWidget();
+    plot->resize(800, 700);
+    const PlotLayout layout = LayoutPlot(plot->plot(), 800, 700);
+    const PlotRect& r = layout.panels.front();
+    const QStringList lines = plot->ReadOut(QPointF((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    QVERIFY(lines.size() >= 6);
+    QVERIFY(lines.front().endsWith(QStringLiteral("MHz")));
+    QVERIFY(lines.join(QLatin1Char('\n')).contains(QStringLiteral("|S11| input match: ")));
+  }
+};
+
+}  // namespace rfsplitter
+
+QTEST_MAIN(rfsplitter::BenchWindowTest)
+#include "bench_window_test.moc"
