@@ -14,7 +14,9 @@ inline constexpr int kLanes = 8;
 inline constexpr int kMaxPorts = 4;
 
 // One element between two matrix rows (-1: ground), with a value for each
-// lane. `kind` follows ElementKind: 0 inductor, 1 capacitor, 2 resistor.
+// lane. `kind` follows ElementKind: 0 inductor, 1 capacitor, 2 resistor; or
+// kAdmittance, a part whose admittance the caller worked out for each lane
+// (its conductance in `value`, its susceptance in `loss`).
 struct Branch {
   int a, b;
   int kind;
@@ -26,6 +28,7 @@ struct Branch {
   double loss[kLanes];     // series resistance
 };
 
+inline constexpr int kAdmittance = 3;
 inline constexpr int kSomeLossless = 1;
 inline constexpr int kSomeLossy = 2;
 

@@ -64,9 +64,23 @@ BoundNetlist::BoundNetlist(const Netlist& netlist) : ports_(netlist.ports), z0_(
     throw std::length_error("too many elements for the analysis");
   }
   for (const NetlistElement& e : netlist.elements) {
-    branches_[size_t(branch_count_++)] = {row_of(e.node_a), row_of(e.node_b), e.kind,
-                                          e.value,          1 / e.value,      e.loss_ohms};
+    Branch& b = branches_[size_t(branch_count_++)];
+    b = {row_of(e.node_a), row_of(e.node_b), e.kind, e.value, 1 / e.value, e.loss_ohms};
+    if (e.model.Dynamic(e.kind)) {
+      b.model = int(models_.size());
+      models_.push_back(e.model);
+    }
   }
+}
+
+bool BoundNetlist::ModelAdmittance(const Branch& e, double value, double loss, double omega,
+                                   double& g, double& b) const {
+  const std::optional<Complex> z =
+      PartImpedance(e.kind, value, loss, models_[size_t(e.model)], omega);
+  if (!z || !(Norm(*z) > 0)) return false;
+  const Complex y = Reciprocal(*z);
+  g = y.real(), b = y.imag();
+  return true;
 }
 
 // The solve, with the matrix size fixed at compile time for the three
@@ -89,7 +103,9 @@ bool BoundNetlist::Kernel(double omega, SMatrix& s) const {
   for (int i = 0; i < branch_count_; ++i) {
     const Branch& e = branches_[size_t(i)];
     double g = 0, b = 0;  // the admittance g + jb
-    if (e.loss == 0) {
+    if (e.model >= 0) {
+      if (!ModelAdmittance(e, e.value, e.loss, omega, g, b)) return false;
+    } else if (e.loss == 0) {
       // The common lossless cases need no complex division.
       switch (e.kind) {
         case ElementKind::kInductor:
@@ -208,7 +224,7 @@ void BoundNetlist::FillLanes(lanes::Branch* branches) const {
   for (int i = 0; i < branch_count_; ++i) {
     const Branch& e = branches_[size_t(i)];
     lanes::Branch& out = branches[i];
-    out.a = e.a, out.b = e.b, out.kind = int(e.kind);
+    out.a = e.a, out.b = e.b, out.kind = e.model >= 0 ? lanes::kAdmittance : int(e.kind);
     std::fill(std::begin(out.value), std::end(out.value), e.value);
     std::fill(std::begin(out.inverse), std::end(out.inverse), e.inverse);
     std::fill(std::begin(out.loss), std::end(out.loss), e.loss);
@@ -234,6 +250,18 @@ size_t BoundNetlist::AnalyzeMany(std::span<const double> frequencies_hz, std::sp
       omega[w] = valid ? 2 * std::numbers::pi * f : 1;
       if (!valid) scalar |= 1u << w;
     }
+    // A modelled part's admittance at each lane's frequency; a lane where it
+    // has none goes to the scalar solve, which says so.
+    for (int i = 0; i < branch_count_; ++i) {
+      const Branch& e = branches_[size_t(i)];
+      if (e.model < 0) continue;
+      for (int w = 0; w < lanes::kLanes; ++w) {
+        double g = 0, b = 0;
+        if (!ModelAdmittance(e, e.value, e.loss, omega[w], g, b)) scalar |= 1u << w;
+        lane_branches[size_t(i)].value[w] = g;
+        lane_branches[size_t(i)].loss[w] = b;
+      }
+    }
     scalar |= solve_(circuit, omega, wanted, lane_s);
     for (size_t w = 0; w < count; ++w) {
       const size_t i = first + w;
@@ -252,6 +280,7 @@ size_t BoundNetlist::AnalyzeMany(std::span<const double> frequencies_hz, std::sp
 
 BoardLanes::BoardLanes(const BoundNetlist& circuit) : scalar_(circuit) {
   circuit.FillLanes(branches_.data());
+  raw_ = branches_;
 }
 
 unsigned BoardLanes::Analyze(double frequency_hz, BoundNetlist::Columns columns) {
@@ -261,26 +290,40 @@ unsigned BoardLanes::Analyze(double frequency_hz, BoundNetlist::Columns columns)
   std::fill(std::begin(omega), std::end(omega), 2 * std::numbers::pi * frequency_hz);
   const int ports = scalar_.ports_;
   const int wanted = scalar_.ColumnCount(columns);
-  if (!losses_known_) {
-    for (int i = 0; i < scalar_.branch_count_; ++i) {
-      lanes::Branch& b = branches_[size_t(i)];
-      int lossless = 0, lossy = 0;
+  unsigned no_model = 0;  // boards a modelled part has no admittance for
+  for (int i = 0; i < scalar_.branch_count_; ++i) {
+    const BoundNetlist::Branch& e = scalar_.branches_[size_t(i)];
+    lanes::Branch& b = branches_[size_t(i)];
+    const lanes::Branch& raw = raw_[size_t(i)];
+    if (e.model >= 0) {
       for (int w = 0; w < kBoards; ++w) {
-        lossless |= b.loss[w] == 0;
-        lossy |= b.loss[w] != 0;
-        b.inverse[w] = 1 / b.value[w];
+        double g = 0, y = 0;
+        if (!scalar_.ModelAdmittance(e, raw.value[w], raw.loss[w], omega[w], g, y)) {
+          no_model |= 1u << w;
+        }
+        b.value[w] = g, b.loss[w] = y;
       }
-      b.losses = (lossless ? lanes::kSomeLossless : 0) | (lossy ? lanes::kSomeLossy : 0);
+      continue;
     }
-    losses_known_ = true;
+    if (losses_known_) continue;
+    int lossless = 0, lossy = 0;
+    for (int w = 0; w < kBoards; ++w) {
+      b.value[w] = raw.value[w];
+      b.loss[w] = raw.loss[w];
+      lossless |= b.loss[w] == 0;
+      lossy |= b.loss[w] != 0;
+      b.inverse[w] = 1 / b.value[w];
+    }
+    b.losses = (lossless ? lanes::kSomeLossless : 0) | (lossy ? lanes::kSomeLossy : 0);
   }
+  losses_known_ = true;
   const unsigned handed_back =
-      scalar_.solve_(scalar_.LaneCircuit(branches_.data()), omega, wanted, s_);
+      scalar_.solve_(scalar_.LaneCircuit(branches_.data()), omega, wanted, s_) | no_model;
   unsigned answered = ((1u << kBoards) - 1) & ~handed_back;
   for (int board = 0; board < kBoards; ++board) {
     if (!(handed_back & (1u << board))) continue;
     for (int i = 0; i < scalar_.branch_count_; ++i) {
-      const lanes::Branch& b = branches_[size_t(i)];
+      const lanes::Branch& b = raw_[size_t(i)];
       scalar_.SetElement(i, b.value[board], b.loss[board]);
     }
     SMatrix one;
@@ -307,7 +350,9 @@ SResult AnalyzeNetlist(const Netlist& netlist, double frequency_hz) {
     return {std::nullopt, "the analysis frequency must be a positive number"};
   }
   SMatrix s(netlist.ports);
-  if (!BoundNetlist(netlist).Analyze(frequency_hz, s)) return {std::nullopt, kSingular};
+  if (!BoundNetlist(netlist).Analyze(frequency_hz, s)) {
+    return {std::nullopt, UnmeasuredRange(netlist, frequency_hz, frequency_hz).value_or(kSingular)};
+  }
   return {s, {}};
 }
 
@@ -322,7 +367,7 @@ SweepResponse AnalyzeSweep(const Netlist& netlist, const Sweep& sweep, std::stri
   const std::unique_ptr<bool[]> analysed(new bool[response.frequencies_hz.size()]);
   if (BoundNetlist(netlist).AnalyzeMany(response.frequencies_hz, response.s,
                                         {analysed.get(), response.frequencies_hz.size()}) > 0) {
-    error = kSingular;
+    error = UnmeasuredRange(netlist, sweep.low_hz, sweep.high_hz).value_or(kSingular);
     return {};
   }
   return response;

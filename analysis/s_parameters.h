@@ -17,6 +17,7 @@
 #include "analysis/lane_kernel.h"
 #include "engine/design.h"
 #include "engine/netlist.h"
+#include "engine/part_model.h"
 #include "engine/sweep.h"
 
 namespace rfsplitter {
@@ -81,6 +82,9 @@ class BoundNetlist {
     branches_[size_t(index)].inverse = 1 / value;
     branches_[size_t(index)].loss = loss_ohms;
   }
+  // Whether an element's admittance comes from its part model (part_model.h)
+  // rather than from its value and fixed loss alone.
+  bool IsModelled(int index) const { return branches_[size_t(index)].model >= 0; }
 
  private:
   // The kernel for this circuit's size, for the first kC columns (0: all).
@@ -106,7 +110,12 @@ class BoundNetlist {
     double value;
     double inverse;  // 1 / value, so that the common cases need no division
     double loss;
+    int model = -1;  // into models_, for a part with more than a fixed loss
   };
+  // A modelled part's admittance g + jb at `omega`; false outside a measured
+  // part's range.
+  bool ModelAdmittance(const Branch& e, double value, double loss, double omega, double& g,
+                       double& b) const;
   friend class BoardLanes;
   // The circuit for the lane solve, every lane at this circuit's values.
   void FillLanes(lanes::Branch* branches) const;
@@ -115,6 +124,7 @@ class BoundNetlist {
   }
   std::array<Branch, kMaxElements> branches_{};
   int branch_count_ = 0;
+  std::vector<ElementModel> models_;
   int inner_ = 0;  // inner nodes, on the first rows
   int nodes_ = 0;
   int ports_ = 0;
@@ -133,10 +143,11 @@ class BoardLanes {
   // Every board at the circuit's values.
   explicit BoardLanes(const BoundNetlist& circuit);
 
-  // As BoundNetlist::SetElement, for one board. The inverse values are
-  // worked out when the boards are next solved, eight at a time.
+  // As BoundNetlist::SetElement, for one board. The inverse values (and a
+  // modelled part's admittance) are worked out when the boards are next
+  // solved, eight at a time.
   void SetElement(int board, int index, double value, double loss_ohms) {
-    lanes::Branch& b = branches_[size_t(index)];
+    lanes::Branch& b = raw_[size_t(index)];
     b.value[board] = value;
     b.loss[board] = loss_ohms;
     losses_known_ = false;
@@ -157,6 +168,9 @@ class BoardLanes {
  private:
   BoundNetlist scalar_;  // for the boards the lane solve hands back
   BoundNetlist::Columns columns_ = BoundNetlist::Columns::kAll;
+  // The boards' values and losses as set, and the branches the solve takes
+  // (the same, but for a modelled part's admittance at the frequency).
+  std::array<lanes::Branch, BoundNetlist::kMaxElements> raw_;
   std::array<lanes::Branch, BoundNetlist::kMaxElements> branches_;
   lanes::LaneS s_;
   bool losses_known_ = true;  // each branch's `losses` and `inverse` up to date

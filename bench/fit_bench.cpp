@@ -16,7 +16,7 @@ void BM_Fit(benchmark::State& state) {
   choice.capacitors = PartSeries::Standard("E24");
   choice.resistors = PartSeries::Standard("E24");
   choice.method = static_cast<FitMethod>(state.range(1));
-  for (auto _ : state) benchmark::DoNotOptimize(FitParts(design, choice, {40, 0}));
+  for (auto _ : state) benchmark::DoNotOptimize(FitParts(design, choice, QualityFactors(40)));
   state.SetLabel(std::string(TextsOf(topology).file_stem) + " " +
                  std::string(FitName(choice.method)));
 }

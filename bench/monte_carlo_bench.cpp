@@ -23,7 +23,8 @@ const Netlist& Circuit() {
     PartsChoice choice;
     choice.inductors = PartSeries::Standard("E12");
     choice.capacitors = PartSeries::Standard("E24");
-    return FitParts(ComputeDesign(Topology::kWideQuad, {433.92f, 50}), choice, {40, 0}).netlist;
+    return FitParts(ComputeDesign(Topology::kWideQuad, {433.92f, 50}), choice, QualityFactors(40))
+        .netlist;
   }();
   return built;
 }
@@ -33,7 +34,6 @@ MonteCarloSettings Settings(int samples, int threads) {
   s.samples = samples;
   s.inductor = {0.05, true};
   s.capacitor = {0.02, true};
-  s.losses = {40, 0};
   s.threads = threads;
   return s;
 }

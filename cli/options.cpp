@@ -13,6 +13,7 @@
 #include "engine/topologies.h"
 #include "engine/version.h"
 #include "files/read_file.h"
+#include "parts/presets.h"
 #include "parts/series.h"
 
 namespace rfsplitter {
@@ -141,15 +142,14 @@ std::optional<uint64_t> ReadWhole(const char* option, const std::string& text, u
 std::optional<double> ReadLossLimit(const char* option, const std::string& text, double fallback,
                                     std::string& message) {
   if (text.empty()) return fallback;
-  const std::optional<double> v = ReadNumber(option, text, -kLimitDb, kLimitDb, Unit::kDecibel,
-                                             message);
+  const std::optional<double> v =
+      ReadNumber(option, text, -kLimitDb, kLimitDb, Unit::kDecibel, message);
   if (!v) return std::nullopt;
   return -std::abs(*v);
 }
 
 // Reads the parts options into series, each parts file once.
-bool ReadParts(const CliOptions& options, Topology topology, RunPlan& plan,
-               std::string& message) {
+bool ReadParts(const CliOptions& options, Topology topology, RunPlan& plan, std::string& message) {
   PartsChoice& choice = plan.request.parts;
   const Netlist circuit = IdealNetlist(ComputeDesign(topology, plan.request.inputs));
   const auto used = [&](ElementKind kind) {
@@ -174,8 +174,22 @@ bool ReadParts(const CliOptions& options, Topology topology, RunPlan& plan,
       return false;
     }
     plan.inputs.push_back({std::string(option) + " file", source});
+    // A measured part's file, named relative to the parts file's folder.
+    const fs::path folder = fs::path(source).parent_path();
+    const MeasuredReader read_measured =
+        [&](const std::string& name, std::string& why) -> std::shared_ptr<const MeasuredPart> {
+      const fs::path path = folder / name;
+      std::string failure;
+      const std::optional<std::string> s2p = ReadSmallFile(path, failure);
+      if (!s2p) {
+        why = "s2p=" + QuotedShort(name) + ": " + failure;
+        return nullptr;
+      }
+      plan.inputs.push_back({"s2p file", path});
+      return ReadTouchstoneTwoPort(*s2p, path.string(), why);
+    };
     std::string error;
-    const auto series = ReadPartsFile(*text, source, kinds, error);
+    const auto series = ReadPartsFile(*text, source, kinds, error, read_measured);
     if (!series) {
       message = EscapeControls(error);
       return false;
@@ -208,6 +222,68 @@ bool ReadParts(const CliOptions& options, Topology topology, RunPlan& plan,
   return true;
 }
 
+// The parts' models: a preset, then the single figures given.
+bool ReadModels(const CliOptions& options, PartModels& models, std::string& message) {
+  if (!options.part_model.empty()) {
+    const std::optional<PartModels> preset = ChipPreset(options.part_model);
+    if (!preset) {
+      message = "--part-model " + QuotedShort(options.part_model) + " is not one of 0402 or 0603";
+      return false;
+    }
+    models = *preset;
+  }
+  for (const auto& [text, model, option] :
+       {std::tuple{&options.q_inductor, &models.inductor, "--q-inductor"},
+        {&options.q_capacitor, &models.capacitor, "--q-capacitor"}}) {
+    if (text->empty()) continue;
+    const size_t at = text->find('@');
+    const std::optional<double> q =
+        ReadNumber(option, text->substr(0, at), kLowestQ, kHighestQ, Unit::kNone, message);
+    if (!q) return false;
+    model->q = *q;
+    model->q_at_hz = 0;
+    if (at != std::string::npos) {
+      const std::optional<double> f =
+          ReadNumber(option, text->substr(at + 1), 1, 1e12, Unit::kHertz, message);
+      if (!f) return false;
+      model->q_at_hz = *f;
+    }
+  }
+  if (!options.q_profile.empty()) {
+    const std::optional<QProfile> profile = QProfileNamed(options.q_profile);
+    if (!profile) {
+      message = "--q-profile " + QuotedShort(options.q_profile) +
+                " is not one of constant, sqrt or linear";
+      return false;
+    }
+    models.inductor.q_profile = *profile;
+  }
+  const struct {
+    const char* option;
+    const std::string& text;
+    double low, high;
+    Unit unit;
+    double& value;
+  } figures[] = {
+      {"--srf-inductor", options.srf_inductor, 1e6, 1e12, Unit::kHertz, models.inductor.srf_hz},
+      {"--esl-capacitor", options.esl_capacitor, 0, 100e-9, Unit::kHenry, models.capacitor.esl_h},
+      {"--esr-capacitor", options.esr_capacitor, 0, 100, Unit::kOhm, models.capacitor.esr_ohms},
+      {"--cp-resistor", options.cp_resistor, 0, 100e-12, Unit::kFarad,
+       models.resistor.parallel_c_f},
+      {"--pad-capacitance", options.pad_capacitance, 0, 100e-12, Unit::kFarad,
+       models.pad_capacitance_f}};
+  for (const auto& f : figures) {
+    if (f.text.empty()) continue;
+    const std::optional<double> v = ReadNumber(f.option, f.text, f.low, f.high, f.unit, message);
+    if (!v) return false;
+    f.value = *v;
+  }
+  // An SRF given replaces a preset's capacitance across the inductors.
+  if (!options.srf_inductor.empty()) models.inductor.parallel_c_f = 0;
+  models.compensate = !options.uncompensated;
+  return true;
+}
+
 std::optional<MonteCarloSettings> ReadMonteCarlo(const CliOptions& options, std::string& message) {
   MonteCarloSettings settings;
   const struct {
@@ -233,9 +309,8 @@ std::optional<MonteCarloSettings> ReadMonteCarlo(const CliOptions& options, std:
   const std::optional<uint64_t> seed = ReadWhole("--seed", options.seed, 0, UINT64_MAX, message);
   if (!seed) return std::nullopt;
   settings.seed = *seed;
-  const std::optional<Distribution> distribution =
-      OneOf<Distribution>("--distribution", options.distribution, kDistributions,
-                          kDistributionValues, message);
+  const std::optional<Distribution> distribution = OneOf<Distribution>(
+      "--distribution", options.distribution, kDistributions, kDistributionValues, message);
   if (!distribution) return std::nullopt;
   settings.distribution = *distribution;
   if (!options.yield_band.empty()) {
@@ -315,20 +390,45 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
       ->option_text("SERIES|FILE");
   app.add_option("--capacitors", options.capacitors, "the capacitors only")
       ->option_text("SERIES|FILE");
-  app.add_option("--resistors", options.resistors, "the resistor only")
-      ->option_text("SERIES|FILE");
+  app.add_option("--resistors", options.resistors, "the resistor only")->option_text("SERIES|FILE");
   app.add_option("--fit", options.fit,
                  "nearest: every value to its nearest standard value\n"
                  "retune: inductors nearest, capacitors recomputed for them\n"
                  "best: the combination closest to the ideal response (default)")
       ->option_text("METHOD");
   app.add_option("--q-inductor", options.q_inductor,
-                 "inductor quality factor at the design frequency, 1 to\n"
-                 "1000000 (default: lossless)")
-      ->option_text("Q");
+                 "inductor quality factor, 1 to 1000000, at the design frequency\n"
+                 "or at a frequency given after @ (60@900M); default lossless")
+      ->option_text("Q[@F]");
   app.add_option("--q-capacitor", options.q_capacitor,
-                 "capacitor quality factor, 1 to 1000000 (default: lossless)")
-      ->option_text("Q");
+                 "capacitor quality factor, the same way (default: lossless)")
+      ->option_text("Q[@F]");
+  app.add_option("--q-profile", options.q_profile,
+                 "how an inductor's Q follows frequency: constant, sqrt (skin\n"
+                 "effect) or linear (a fixed resistance; the default)")
+      ->option_text("NAME");
+  app.add_option("--srf-inductor", options.srf_inductor,
+                 "the inductors' self-resonance, 1 MHz to 1 THz (3G)")
+      ->option_text("F");
+  app.add_option("--esl-capacitor", options.esl_capacitor,
+                 "the capacitors' series inductance, 0 to 100 nH (0.4n)")
+      ->option_text("L");
+  app.add_option("--esr-capacitor", options.esr_capacitor,
+                 "the capacitors' series resistance, 0 to 100 ohms (0.2)")
+      ->option_text("R");
+  app.add_option("--cp-resistor", options.cp_resistor,
+                 "the resistor's parallel capacitance, 0 to 100 pF")
+      ->option_text("C");
+  app.add_option("--pad-capacitance", options.pad_capacitance,
+                 "a pad's capacitance to ground at every node, 0 to 100 pF")
+      ->option_text("C");
+  app.add_option("--part-model", options.part_model,
+                 "typical chip parts, 0402 or 0603; the options above change\n"
+                 "single figures of it")
+      ->option_text("SIZE");
+  app.add_flag("--uncompensated", options.uncompensated,
+               "buy the ideal values as they are, rather than the values that\n"
+               "act as the ideal ones at f0 with their parasitics");
   app.add_option("--tolerance-inductor", options.tolerance_inductor,
                  "inductor tolerance: 0 to 100%, or an absolute 0.2n (default 0)")
       ->option_text("T");
@@ -442,19 +542,11 @@ std::optional<RunPlan> PlanRun(const CliOptions& options, std::string& message) 
     return std::nullopt;
   }
 
-  const std::optional<FitMethod> fit = OneOf<FitMethod>("--fit", options.fit, kFits,
-                                                        kFitMethods, message);
+  const std::optional<FitMethod> fit =
+      OneOf<FitMethod>("--fit", options.fit, kFits, kFitMethods, message);
   if (!fit) return std::nullopt;
   plan.request.parts.method = *fit;
-  for (const auto& [text, q, option] :
-       {std::tuple{&options.q_inductor, &plan.request.losses.q_inductor, "--q-inductor"},
-        {&options.q_capacitor, &plan.request.losses.q_capacitor, "--q-capacitor"}}) {
-    if (text->empty()) continue;
-    const std::optional<double> v =
-        ReadNumber(option, *text, kLowestQ, kHighestQ, Unit::kNone, message);
-    if (!v) return std::nullopt;
-    *q = *v;
-  }
+  if (!ReadModels(options, plan.request.models, message)) return std::nullopt;
 
   Limits& limits = plan.request.limits;
   const std::optional<double> match =

@@ -29,7 +29,10 @@ struct CliOptions {
   std::filesystem::path plot, bom, json;
   std::string parts, inductors, capacitors, resistors;
   std::string fit = "best";
-  std::string q_inductor, q_capacitor;
+  std::string q_inductor, q_capacitor, q_profile;
+  std::string srf_inductor, esl_capacitor, esr_capacitor, cp_resistor, pad_capacitance;
+  std::string part_model;
+  bool uncompensated = false;
   std::string tolerance_inductor = "0", tolerance_capacitor = "0", tolerance_resistor = "0";
   std::string monte_carlo, seed = "1", distribution = "uniform";
   std::string limit_match, limit_isolation, limit_imbalance, limit_phase, yield_band;
@@ -45,8 +48,8 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
 struct RunPlan {
   StudyRequest request;
   OutputChoice outputs;
-  std::vector<InputFile> inputs;  // the files the run reads
-  std::vector<InputRepair> repairs;           // the typed inputs the run replaced
+  std::vector<InputFile> inputs;     // the files the run reads
+  std::vector<InputRepair> repairs;  // the typed inputs the run replaced
   std::vector<std::string> notes;
   bool analyze = false;
 };

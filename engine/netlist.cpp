@@ -20,12 +20,30 @@ Netlist IdealNetlist(const Design& design) {
   netlist.z0 = design.inputs.impedance_ohms;
   netlist.ports = circuit.device_ports;
   const auto add = [&](const CircuitElement& e) {
-    netlist.elements.push_back(
-        {e.kind, e.name, e.quantity, e.node_a, e.node_b, design.Quantity(e.quantity).value, 0});
+    NetlistElement element;
+    element.kind = e.kind;
+    element.name = e.name;
+    element.quantity = e.quantity;
+    element.node_a = e.node_a;
+    element.node_b = e.node_b;
+    element.value = design.Quantity(e.quantity).value;
+    netlist.elements.push_back(element);
   };
   for (const CircuitElement& e : circuit.reactive_elements) add(e);
   if (!circuit.resistor.port_termination) add(circuit.resistor);
   return netlist;
+}
+
+std::string_view PadName(int node) {
+  // The circuits' nodes: the ports and the wide hybrid's inner nodes.
+  static constexpr struct {
+    int node;
+    std::string_view name;
+  } kNames[] = {{1, "PAD1"}, {2, "PAD2"}, {3, "PAD3"}, {4, "PAD4"}, {20, "PAD20"}, {30, "PAD30"}};
+  for (const auto& n : kNames) {
+    if (n.node == node) return n.name;
+  }
+  return "PAD";
 }
 
 std::string FileStem(Topology topology, float frequency_mhz) {

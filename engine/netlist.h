@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/design.h"
+#include "engine/part_model.h"
 #include "engine/topologies.h"
 
 namespace rfsplitter {
@@ -21,8 +22,10 @@ struct NetlistElement {
   std::string_view quantity;  // the Design quantity it stands for ("Lt")
   int node_a = 0;             // node 0 is ground
   int node_b = 0;
-  double value = 0;      // henries, farads or ohms
-  double loss_ohms = 0;  // a resistance in series with the element
+  double value = 0;      // henries, farads or ohms: the part's nominal value
+  double loss_ohms = 0;  // a fixed resistance in series with the element
+  ElementModel model;    // the rest of the part's behaviour (part_model.h)
+  bool pad = false;      // a pad's capacitance, not a part
 };
 
 struct Netlist {
@@ -42,6 +45,9 @@ struct Netlist {
 
 // The ideal circuit of a design, lossless.
 Netlist IdealNetlist(const Design& design);
+
+// "PAD1": the name of the pad capacitance at a node.
+std::string_view PadName(int node);
 
 // "NarrowSplitter12.1": the name every file of a design starts with.
 std::string FileStem(Topology topology, float frequency_mhz);

@@ -1,39 +1,149 @@
-// How a real part differs from its ideal element: its losses. Every place
-// that builds a circuit from parts (the fits, each Monte Carlo board, the
-// exports) computes them here, so all agree.
+// How a real part differs from its ideal element. Every place that builds a
+// circuit from parts (the fits, each Monte Carlo board, the analysis, the
+// exports) takes a part's behaviour from here, so all agree.
 //
-// An inductor or capacitor gets a fixed series resistance computed at the
-// design frequency w0: w0 L / Q for an inductor, 1 / (w0 C Q) for a
-// capacitor, so that Q is exact at f0. A resistor keeps no loss of its own.
+//   Inductor L   a series branch of L and R(f), shunted by Cp:
+//                R(f) = 2 pi f L / Q(f), Q(f) = Q0 (f / fQ)^a, with a = 0
+//                ("constant"), 0.5 ("sqrt", skin effect) or 1 ("linear": R
+//                constant, 2 pi fQ L / Q0); Cp = 1 / ((2 pi SRF)^2 L) for a
+//                part with an SRF, or a Cp given outright (the same for every
+//                value, so the SRF falls with L), none without either.
+//   Capacitor C  C in series with ESL and ESR; the ESR constant, or from a Q
+//                at a frequency: ESR = 1 / (2 pi fQ C Q).
+//   Resistor R   ideal, or shunted by a capacitance when one is given.
+//   Pads         a capacitance to ground at every node but ground.
+//   Measured     a part measured in series between the two ports of a
+//                Touchstone file: its impedance, interpolated over frequency
+//                (only inside the file's range), scaled with the part's
+//                value as a drawn tolerance scales it.
+//
+// With only a Q at the design frequency (fQ = f0, linear), a part is a fixed
+// series resistance w0 L / Q or 1 / (w0 C Q): the program's first loss
+// model, which keeps its numbers.
 #ifndef RFSPLITTER_ENGINE_PART_MODEL_H_
 #define RFSPLITTER_ENGINE_PART_MODEL_H_
 
-#include "engine/netlist.h"
+#include <complex>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/topologies.h"
 
 namespace rfsplitter {
 
-struct PartLosses {
-  double q_inductor = 0;  // 0: lossless
-  double q_capacitor = 0;
+struct Netlist;
 
-  bool Any() const { return q_inductor > 0 || q_capacitor > 0; }
-  bool operator==(const PartLosses&) const = default;
+enum class QProfile { kConstant, kSqrt, kLinear };
+std::string_view QProfileName(QProfile profile);  // "constant", "sqrt", "linear"
+std::optional<QProfile> QProfileNamed(std::string_view name);
+double QExponent(QProfile profile);  // 0, 0.5, 1
+
+// A part measured in series between two ports: its impedance at each of
+// the file's frequencies, and the value it was measured at.
+struct MeasuredPart {
+  std::string name;                    // the file, for messages
+  std::vector<double> frequencies_hz;  // ascending
+  std::vector<std::complex<double>> impedances;
+  // The impedance at `frequency_hz`, linear in frequency between the
+  // file's points; nothing outside its range.
+  std::optional<std::complex<double>> ImpedanceAt(double frequency_hz) const;
+  // "vendor/x.s2p (100 MHz to 6 GHz)"
+  std::string RangeText() const;
 };
 
-// The series resistance of a part of `kind` and `value` at angular
-// frequency `w0`. Inline: each Monte Carlo board asks it for every part.
-inline double SeriesLossOhms(ElementKind kind, double value, double w0, const PartLosses& losses) {
-  if (kind == ElementKind::kInductor && losses.q_inductor > 0) {
-    return w0 * value / losses.q_inductor;
-  }
-  if (kind == ElementKind::kCapacitor && losses.q_capacitor > 0) {
-    return 1 / (w0 * value * losses.q_capacitor);
-  }
-  return 0;
+// How the parts of one kind behave (or one value of a parts file).
+struct KindModel {
+  double q = 0;        // Q0; 0: no loss from a Q
+  double q_at_hz = 0;  // fQ; 0: the design frequency
+  QProfile q_profile = QProfile::kLinear;
+  double srf_hz = 0;        // an inductor's self-resonance; 0: none
+  double esl_h = 0;         // a capacitor's series inductance
+  double esr_ohms = 0;      // a capacitor's constant series resistance
+  double parallel_c_f = 0;  // the capacitance across an inductor (without an SRF) or a resistor
+  std::shared_ptr<const MeasuredPart> measured{};  // a value of a parts file only
+  double measured_value = 0;                       // the value the file was measured at
+
+  bool Any() const;
+  bool operator==(const KindModel&) const = default;
+};
+
+struct PartModels {
+  KindModel inductor, capacitor, resistor;
+  double pad_capacitance_f = 0;
+  // With a model, each part's nominal value is chosen so that its effective
+  // value at the design frequency is the ideal one (false: the nominal value
+  // is the ideal one, to see what the parasitics do).
+  bool compensate = true;
+
+  const KindModel& Of(ElementKind kind) const;
+  KindModel& Of(ElementKind kind);
+  bool Any() const;
+  // Anything beyond a fixed series loss: the parts' effective values differ
+  // from their nominal ones.
+  bool Parasitic() const;
+  bool operator==(const PartModels&) const = default;
+};
+
+// Parts whose only flaw is a Q at the design frequency (0: lossless).
+inline PartModels QualityFactors(double q_inductor, double q_capacitor = 0) {
+  PartModels models;
+  models.inductor.q = q_inductor;
+  models.capacitor.q = q_capacitor;
+  return models;
 }
 
-// Every element of `netlist` gets its loss at the netlist's design frequency.
-void ApplyLosses(Netlist& netlist, const PartLosses& losses);
+// One element's model, its parameters resolved: the Q frequency known, an
+// inductor's SRF turned into the capacitance across it.
+struct ElementModel {
+  double q = 0, q_at_hz = 0, q_exponent = 1;
+  double esr_ohms = 0;
+  double parallel_c_f = 0;  // an inductor's Cp or a resistor's shunt
+  double series_l_h = 0;    // a capacitor's ESL
+  std::shared_ptr<const MeasuredPart> measured{};
+  double measured_value = 0;
+
+  // Whether the element's impedance needs more than its value and a fixed
+  // series loss at some frequency.
+  bool Dynamic(ElementKind kind) const;
+  bool operator==(const ElementModel&) const = default;
+};
+
+ElementModel ResolveModel(ElementKind kind, double nominal, const KindModel& model,
+                          double design_frequency_hz);
+
+// The fixed series loss of a part at `value`: an inductor's R with a linear
+// Q profile, a capacitor's ESR; 0 otherwise.
+double FixedLossOhms(ElementKind kind, double value, const ElementModel& model);
+
+// The part's impedance at angular frequency `omega`; `loss_ohms` its fixed
+// series loss. Nothing for a measured part outside its file's range.
+std::optional<std::complex<double>> PartImpedance(ElementKind kind, double value, double loss_ohms,
+                                                  const ElementModel& model, double omega);
+
+// What the part acts as at `omega`: an inductance Im Z / w, a capacitance
+// -1 / (w Im Z), a resistance Re Z; nothing where that is no such element
+// (an inductor above its self-resonance).
+std::optional<double> EffectiveValue(ElementKind kind, double value, const ElementModel& model,
+                                     double omega);
+
+// The nominal value whose effective value at `omega` is `target`, with the
+// model resolved at each trial value; nothing when none within a decade
+// and a half either side does it.
+std::optional<double> NominalForEffective(ElementKind kind, double target, const KindModel& model,
+                                          double design_frequency_hz);
+
+// Every element of `netlist` gets its kind's model at the netlist's design
+// frequency, and its fixed loss; with a pad capacitance, a capacitor to
+// ground at every node ("PAD1", ...).
+void ApplyModels(Netlist& netlist, const PartModels& models);
+
+// "L1's measurements l.s2p (1 GHz to 2 GHz) do not cover 900 MHz to 2 GHz"
+// for the first measured part of `netlist` whose file does not reach over
+// `low_hz` to `high_hz`; nothing when every one does.
+std::optional<std::string> UnmeasuredRange(const Netlist& netlist, double low_hz, double high_hz);
 
 // 100 (chosen - ideal) / ideal: how far a part strays from its ideal value.
 double ErrorPercent(double chosen, double ideal);

@@ -1,6 +1,14 @@
 // Building the circuit from real parts: every distinct quantity of the
 // circuit (parts that share one, like the splitter's L1 and L2, stay equal)
-// gets one purchasable value, and the parts get their losses.
+// gets one purchasable value, and the parts their models (part_model.h).
+//
+// With a model that makes a part act as more or less than its nominal value
+// (an inductor's self-resonance, a capacitor's ESL, the pads), each
+// quantity's target is the effective value at the design frequency that the
+// ideal element has (a shunt less the pad beside it), and its nominal value
+// the one whose effective value meets that target; every fit below works on
+// these nominal values (a parts file whose values carry their own models, on
+// the effective values of its parts).
 //
 //   nearest  each quantity to the nearest value of its series (log scale).
 //   retune   inductors to their nearest value; each capacitor recomputed so
@@ -44,6 +52,7 @@ struct QuantityChoice {
   ElementKind kind;
   double ideal;
   double chosen;
+  double target = 0;  // the effective value the part must have at f0
 };
 
 struct BuiltCircuit {
@@ -53,9 +62,10 @@ struct BuiltCircuit {
 };
 
 // The ideal circuit with every element of a quantity at `values`' value and
-// the parts' losses.
+// each part's model: its value's own from a parts file, else its kind's; with
+// a pad capacitance, the pads.
 Netlist BuildNetlist(const Netlist& ideal, const std::vector<QuantityChoice>& values,
-                     const PartLosses& losses);
+                     const PartsChoice& choice, const PartModels& models);
 
 // The largest, over f0 x 0.95, f0 and f0 x 1.05, of the Frobenius norm of
 // S_built(f) - S_ideal(f); infinite when either cannot be analysed.
@@ -65,7 +75,11 @@ double FitCost(const Netlist& ideal, const Netlist& built);
 // design frequency with the inductor values given, by quantity.
 std::vector<QuantityChoice> Retuned(const Netlist& ideal, std::vector<QuantityChoice> values);
 
-BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const PartLosses& losses);
+BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const PartModels& models);
+
+// The model a part of `value` gets: its value's own, else its kind's.
+const KindModel& ModelFor(ElementKind kind, double value, const PartsChoice& choice,
+                          const PartModels& models);
 
 }  // namespace rfsplitter
 

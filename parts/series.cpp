@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <numbers>
 
 #include "engine/number_text.h"
 #include "engine/quoted.h"
@@ -72,21 +73,34 @@ std::optional<PartSeries> PartSeries::Standard(std::string_view name) {
 }
 
 PartSeries PartSeries::FromValues(std::string name, std::vector<double> values,
-                                  std::vector<size_t> lines) {
+                                  std::vector<size_t> lines, std::vector<KindModel> models) {
   PartSeries result;
   result.name_ = std::move(name);
-  std::vector<std::pair<double, size_t>> entries;
-  for (size_t i = 0; i < values.size(); ++i) {
-    entries.emplace_back(values[i], i < lines.size() ? lines[i] : 0);
-  }
+  std::vector<std::pair<double, size_t>> entries;  // value, its place in the arguments
+  for (size_t i = 0; i < values.size(); ++i) entries.emplace_back(values[i], i);
+  const auto line_of = [&](size_t i) { return i < lines.size() ? lines[i] : 0; };
   // Sorted by value, then line, so that a repeated value keeps its first line.
-  std::sort(entries.begin(), entries.end());
-  for (const auto& [value, line] : entries) {
+  std::sort(entries.begin(), entries.end(), [&](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first < b.first : line_of(a.second) < line_of(b.second);
+  });
+  for (const auto& [value, i] : entries) {
     if (!result.values_.empty() && result.values_.back() == value) continue;
     result.values_.push_back(value);
-    result.lines_.push_back(line);
+    result.lines_.push_back(line_of(i));
+    result.models_.push_back(i < models.size() ? models[i] : KindModel{});
   }
   return result;
+}
+
+const KindModel* PartSeries::ModelOf(double value) const {
+  const auto at = std::lower_bound(values_.begin(), values_.end(), value);
+  if (at == values_.end() || *at != value) return nullptr;
+  const KindModel& model = models_[size_t(at - values_.begin())];
+  return model.Any() ? &model : nullptr;
+}
+
+bool PartSeries::HasOwnModels() const {
+  return std::any_of(models_.begin(), models_.end(), [](const KindModel& m) { return m.Any(); });
 }
 
 size_t PartSeries::LineOf(double value) const {
@@ -125,15 +139,223 @@ double PartSeries::Nearest(double value) const {
   return std::log(value / *n.below) <= std::log(*n.above / value) ? *n.below : *n.above;
 }
 
+std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p,
+                                        std::string& error) {
+  KindModel model;
+  while (!(words = Trim(words)).empty()) {
+    const size_t end = words.find_first_of(" \t");
+    const std::string_view word = words.substr(0, end);
+    words.remove_prefix(end == std::string_view::npos ? words.size() : end);
+    const size_t equals = word.find('=');
+    if (equals == std::string_view::npos) {
+      error = QuotedShort(word) + " is not NAME=VALUE";
+      return std::nullopt;
+    }
+    const std::string key(word.substr(0, equals));
+    const std::string_view text = word.substr(equals + 1);
+    if (key == "s2p") {
+      s2p = std::string(text);
+      continue;
+    }
+    if (key == "Qprofile") {
+      const std::optional<QProfile> profile = QProfileNamed(text);
+      if (!profile) {
+        error = QuotedShort(word) + " is not constant, sqrt or linear";
+        return std::nullopt;
+      }
+      model.q_profile = *profile;
+      continue;
+    }
+    // Q=60, Q=60@900M: the number, and where it holds.
+    std::string_view number = text;
+    std::string_view at;
+    if (key == "Q") {
+      if (const size_t sign = text.find('@'); sign != std::string_view::npos) {
+        number = text.substr(0, sign);
+        at = text.substr(sign + 1);
+      }
+    }
+    std::string why;
+    const std::optional<SiValue> value = ParseSiValue(number, why);
+    if (!value || !(value->value > 0)) {
+      error = QuotedShort(word) + (value ? " is not positive" : " " + why);
+      return std::nullopt;
+    }
+    if (!at.empty()) {
+      const std::optional<SiValue> frequency = ParseSiValue(at, why);
+      if (!frequency || !(frequency->value > 0) ||
+          (frequency->unit != Unit::kNone && frequency->unit != Unit::kHertz)) {
+        error = QuotedShort(word) + ": " + QuotedShort(at) + " is not a frequency";
+        return std::nullopt;
+      }
+      model.q_at_hz = frequency->value;
+    }
+    const auto unit_is = [&](Unit unit) {
+      return value->unit == Unit::kNone || value->unit == unit;
+    };
+    if (key == "Q" && value->unit == Unit::kNone) {
+      model.q = value->value;
+    } else if (key == "SRF" && unit_is(Unit::kHertz)) {
+      model.srf_hz = value->value;
+    } else if (key == "ESL" && unit_is(Unit::kHenry)) {
+      model.esl_h = value->value;
+    } else if (key == "ESR" && unit_is(Unit::kOhm)) {
+      model.esr_ohms = value->value;
+    } else if (key == "Cp" && unit_is(Unit::kFarad)) {
+      model.parallel_c_f = value->value;
+    } else if (key == "Q" || key == "SRF" || key == "ESL" || key == "ESR" || key == "Cp") {
+      error = QuotedShort(word) + " has the wrong unit";
+      return std::nullopt;
+    } else {
+      error = QuotedShort(word) + " is not Q, Qprofile, SRF, ESL, ESR, Cp or s2p";
+      return std::nullopt;
+    }
+  }
+  return model;
+}
+
+std::shared_ptr<const MeasuredPart> ReadTouchstoneTwoPort(std::string_view text,
+                                                          const std::string& name,
+                                                          std::string& error) {
+  auto part = std::make_shared<MeasuredPart>();
+  part->name = name;
+  double scale = 1e9, z0 = 50;  // the format's defaults: GHz S MA R 50
+  enum class Format { kMa, kDb, kRi } format = Format::kMa;
+  std::vector<double> numbers;
+  size_t line_number = 0;
+  bool options_seen = false;
+  const auto fail = [&](const std::string& why) {
+    error = name + " line " + std::to_string(line_number) + ": " + why;
+    return nullptr;
+  };
+  while (!text.empty()) {
+    ++line_number;
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (const size_t bang = line.find('!'); bang != std::string_view::npos)
+      line = line.substr(0, bang);
+    line = Trim(line);
+    if (line.empty()) continue;
+    std::string lower;
+    for (const char c : line) lower += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (lower[0] == '#') {
+      if (options_seen) continue;  // only the first option line counts
+      options_seen = true;
+      std::string_view options = std::string_view(lower).substr(1);
+      while (!(options = Trim(options)).empty()) {
+        const size_t stop = options.find_first_of(" \t");
+        const std::string word(options.substr(0, stop));
+        options.remove_prefix(stop == std::string_view::npos ? options.size() : stop);
+        if (word == "hz")
+          scale = 1;
+        else if (word == "khz")
+          scale = 1e3;
+        else if (word == "mhz")
+          scale = 1e6;
+        else if (word == "ghz")
+          scale = 1e9;
+        else if (word == "ma")
+          format = Format::kMa;
+        else if (word == "db")
+          format = Format::kDb;
+        else if (word == "ri")
+          format = Format::kRi;
+        else if (word == "s")
+          continue;
+        else if (word == "r") {
+          options = Trim(options);
+          const size_t value_end = options.find_first_of(" \t");
+          const std::string_view value = options.substr(0, value_end);
+          double r = 0;
+          const auto [ptr, code] = std::from_chars(value.data(), value.data() + value.size(), r);
+          if (code != std::errc() || ptr != value.data() + value.size() || !(r > 0)) {
+            return fail("the reference impedance is not a positive number");
+          }
+          z0 = r;
+          options.remove_prefix(value_end == std::string_view::npos ? options.size() : value_end);
+        } else {
+          return fail("\"" + word +
+                      "\" is not an option of an S-parameter file (Y, Z, H and G "
+                      "files are not read)");
+        }
+      }
+      continue;
+    }
+    while (!(line = Trim(line)).empty()) {
+      const size_t stop = line.find_first_of(" \t");
+      const std::string_view word = line.substr(0, stop);
+      line.remove_prefix(stop == std::string_view::npos ? line.size() : stop);
+      double v = 0;
+      const auto [ptr, code] = std::from_chars(word.data(), word.data() + word.size(), v);
+      if (code != std::errc() || ptr != word.data() + word.size() || !std::isfinite(v)) {
+        return fail(QuotedShort(word) + " is not a number");
+      }
+      numbers.push_back(v);
+    }
+  }
+  // A two-port's point: the frequency, then S11, S21, S12, S22 as pairs.
+  if (numbers.size() % 9 != 0 || numbers.empty()) {
+    error = name + ": not a two-port file (9 numbers a frequency)";
+    return nullptr;
+  }
+  for (size_t i = 0; i < numbers.size(); i += 9) {
+    const double f = numbers[i] * scale;
+    const double a = numbers[i + 3], b = numbers[i + 4];  // S21
+    std::complex<double> s21;
+    switch (format) {
+      case Format::kRi:
+        s21 = {a, b};
+        break;
+      case Format::kMa:
+        s21 = std::polar(a, b * std::numbers::pi / 180);
+        break;
+      case Format::kDb:
+        s21 = std::polar(std::pow(10.0, a / 20), b * std::numbers::pi / 180);
+        break;
+    }
+    if (!(f > 0) || (!part->frequencies_hz.empty() && f <= part->frequencies_hz.back())) {
+      error = name + ": the frequencies must be positive and ascend";
+      return nullptr;
+    }
+    if (std::abs(s21) == 0) {
+      error = name + ": S21 is zero at " + SiText(f, Unit::kHertz) + " (an open part)";
+      return nullptr;
+    }
+    // A part in series between two Z0 ports: S21 = 2 Z0 / (2 Z0 + Z).
+    part->frequencies_hz.push_back(f);
+    part->impedances.push_back(2 * z0 * (1.0 / s21 - 1.0));
+  }
+  return part;
+}
+
+namespace {
+
+// A word of a model that a part of `kind` has no use for, as a message.
+std::optional<std::string> ForeignWord(const KindModel& m, ElementKind kind) {
+  const bool inductor = kind == ElementKind::kInductor;
+  const bool capacitor = kind == ElementKind::kCapacitor;
+  if (!inductor && m.srf_hz > 0) return "SRF= is for inductors";
+  if (!inductor && m.q_profile != QProfile::kLinear) return "Qprofile= is for inductors";
+  if (!capacitor && m.esl_h > 0) return "ESL= is for capacitors";
+  if (!capacitor && m.esr_ohms > 0) return "ESR= is for capacitors";
+  if (capacitor && m.parallel_c_f > 0) return "Cp= is for inductors and resistors";
+  if (kind == ElementKind::kResistor && m.q > 0) return "Q= is for inductors and capacitors";
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<std::vector<std::optional<PartSeries>>> ReadPartsFile(
     std::string_view text, const std::string& name, std::span<const ElementKind> kinds,
-    std::string& error) {
+    std::string& error, const MeasuredReader& read_measured) {
   constexpr std::string_view kByteOrderMark = "\xef\xbb\xbf";
   if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
     text.remove_prefix(kByteOrderMark.size());
   }
   std::vector<std::vector<double>> values(kinds.size());
   std::vector<std::vector<size_t>> lines(kinds.size());
+  std::vector<std::vector<KindModel>> models(kinds.size());
   size_t line_number = 0;
   while (!text.empty()) {
     ++line_number;
@@ -145,6 +367,40 @@ std::optional<std::vector<std::optional<PartSeries>>> ReadPartsFile(
     line = Trim(line);
     if (line.empty()) continue;
     const std::string where = name + " line " + std::to_string(line_number) + ": ";
+    // The value, then the part's own model as NAME=VALUE words.
+    std::string_view words;
+    for (size_t at = 0; at < line.size();) {
+      const size_t start = line.find_first_not_of(" \t", at);
+      if (start == std::string_view::npos) break;
+      const size_t stop = std::min(line.find_first_of(" \t", start), line.size());
+      if (line.substr(start, stop - start).find('=') != std::string_view::npos) {
+        words = line.substr(start);
+        line = Trim(line.substr(0, start));
+        break;
+      }
+      at = stop;
+    }
+    KindModel model;
+    if (!words.empty()) {
+      std::string s2p, why;
+      const std::optional<KindModel> read = ReadModelWords(words, s2p, why);
+      if (!read) {
+        error = where + why;
+        return std::nullopt;
+      }
+      model = *read;
+      if (!s2p.empty()) {
+        if (!read_measured) {
+          error = where + "s2p= is not read here";
+          return std::nullopt;
+        }
+        model.measured = read_measured(s2p, why);
+        if (!model.measured) {
+          error = where + why;
+          return std::nullopt;
+        }
+      }
+    }
     std::string why;
     const std::optional<SiValue> value = ParseSiValue(line, why);
     std::optional<ElementKind> kind;
@@ -160,8 +416,19 @@ std::optional<std::vector<std::optional<PartSeries>>> ReadPartsFile(
     bool used = false;
     for (size_t k = 0; k < kinds.size(); ++k) {
       if (!kind || *kind == kinds[k]) {
+        // A plain number in a file for several kinds takes the words that
+        // fit each kind.
+        if (kind || kinds.size() == 1) {
+          if (std::optional<std::string> foreign = ForeignWord(model, kinds[k])) {
+            error = where + *foreign;
+            return std::nullopt;
+          }
+        }
         values[k].push_back(value->value);
         lines[k].push_back(line_number);
+        KindModel own = model;
+        if (own.measured) own.measured_value = value->value;
+        models[k].push_back(own);
         used = true;
       }
     }
@@ -180,7 +447,8 @@ std::optional<std::vector<std::optional<PartSeries>>> ReadPartsFile(
       continue;
     }
     any = true;
-    series.push_back(PartSeries::FromValues(name, std::move(values[k]), std::move(lines[k])));
+    series.push_back(PartSeries::FromValues(name, std::move(values[k]), std::move(lines[k]),
+                                            std::move(models[k])));
   }
   if (!any) {
     error = name + ": no " + (kinds.size() == 1 ? std::string(KindName(kinds[0])) + " " : "") +

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <numbers>
 #include <system_error>
 
 #include "engine/number_text.h"
@@ -66,16 +67,46 @@ Json BandJson(const std::optional<Band>& band) {
   return Json::array({band->low_hz / 1e6, band->high_hz / 1e6});
 }
 
-Json PartsJson(const std::vector<PartRow>& rows, bool as_built) {
+// The model's keys that apply to the part's kind.
+Json ModelJson(ElementKind kind, const KindModel& m, double value, double f0) {
+  Json model = Json::object();
+  if (m.measured) {
+    model["s2p"] = m.measured->name;
+    return model;
+  }
+  if (m.q > 0 && kind != ElementKind::kResistor) {
+    model["q"] = m.q;
+    model["q_at_hz"] = m.q_at_hz > 0 ? m.q_at_hz : f0;
+    if (kind == ElementKind::kInductor) model["q_profile"] = QProfileName(m.q_profile);
+  }
+  if (kind == ElementKind::kInductor && m.srf_hz > 0) model["srf_hz"] = m.srf_hz;
+  if (kind == ElementKind::kInductor && m.srf_hz == 0 && m.parallel_c_f > 0) {
+    // A capacitance the same for every value: this part's own resonance.
+    model["srf_hz"] = 1 / (2 * std::numbers::pi * std::sqrt(value * m.parallel_c_f));
+  }
+  if (kind == ElementKind::kCapacitor) {
+    if (m.esl_h > 0) model["esl_h"] = m.esl_h;
+    if (m.q == 0 && m.esr_ohms > 0) model["esr_ohms"] = m.esr_ohms;
+  }
+  if (kind == ElementKind::kResistor && m.parallel_c_f > 0) model["parallel_c_f"] = m.parallel_c_f;
+  return model;
+}
+
+Json PartsJson(const std::vector<PartRow>& rows, bool as_built, double f0) {
   Json parts = Json::array();
   for (const PartRow& p : rows) {
-    parts.push_back({{"name", p.name},
-                     {"kind", KindName(p.kind)},
-                     {"value", as_built ? p.chosen : p.ideal},
-                     {"ideal", p.ideal},
-                     {"series", as_built ? p.series : "ideal"},
-                     {"error_percent", as_built ? p.error_percent : 0.0},
-                     {"loss_ohms", as_built ? p.loss_ohms : 0.0}});
+    Json part = {{"name", p.name},
+                 {"kind", KindName(p.kind)},
+                 {"value", as_built ? p.chosen : p.ideal},
+                 {"ideal", p.ideal},
+                 {"series", as_built ? p.series : "ideal"},
+                 {"error_percent", as_built ? p.error_percent : 0.0},
+                 {"loss_ohms", as_built ? p.loss_ohms : 0.0}};
+    if (as_built) {
+      part["effective"] = p.effective;
+      if (p.model) part["model"] = ModelJson(p.kind, *p.model, p.chosen, f0);
+    }
+    parts.push_back(std::move(part));
   }
   return parts;
 }
@@ -292,14 +323,14 @@ std::string JsonText(const StudyResult& r) {
   Json run = {{"topology", std::string(TopologyOption(r.design.topology))},
               {"frequency_mhz", r.design.inputs.frequency_mhz},
               {"impedance_ohms", r.design.inputs.impedance_ohms},
+              {"pad_capacitance_f", r.request.models.pad_capacitance_f},
               {"ideal",
-               {{"parts", PartsJson(r.parts, false)},
+               {{"parts", PartsJson(r.parts, false, r.design.frequency_hz)},
                 {"response", ResponseJson(*r.ideal_summary)}}}};
   if (r.built) {
-    run["built"] = {
-        {"fit", r.request.parts.AnyParts() ? FitName(r.request.parts.method) : "ideal"},
-        {"parts", PartsJson(r.parts, true)},
-        {"response", ResponseJson(*r.built_summary)}};
+    run["built"] = {{"fit", r.request.parts.AnyParts() ? FitName(r.request.parts.method) : "ideal"},
+                    {"parts", PartsJson(r.parts, true, r.design.frequency_hz)},
+                    {"response", ResponseJson(*r.built_summary)}};
   }
   Json misses = Json::array();
   for (const LimitMiss& m : r.nominal_misses) {

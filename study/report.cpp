@@ -13,9 +13,10 @@ std::string Db(double v) { return FixedText(v, 3); }
 std::string Mhz(double hz) { return GeneralText(hz / 1e6, 6); }
 
 std::string LimitsText(const Limits& l, bool hybrid) {
-  return "|S11| <= " + GeneralText(l.match_db, 6) + " dB, isolation <= " +
-         GeneralText(l.isolation_db, 6) + " dB, imbalance <= " + GeneralText(l.imbalance_db, 6) +
-         " dB, phase within " + GeneralText(l.phase_deg, 6) + " deg of " + (hybrid ? "90" : "0");
+  return "|S11| <= " + GeneralText(l.match_db, 6) +
+         " dB, isolation <= " + GeneralText(l.isolation_db, 6) +
+         " dB, imbalance <= " + GeneralText(l.imbalance_db, 6) + " dB, phase within " +
+         GeneralText(l.phase_deg, 6) + " deg of " + (hybrid ? "90" : "0");
 }
 
 std::string OptionalBand(const std::optional<Band>& band) {
@@ -31,8 +32,8 @@ std::string BandsText(const DesignSummary& s, bool hybrid, const std::string& mh
     text += line + (band ? BandText(*band) + " MHz" : "none: missed at the design frequency");
     if (band && std::string_view(label) == "Usable") {
       text += ", " + GeneralText((band->high_hz - band->low_hz) / 1e6, 6) + " MHz wide (" +
-              FixedText(100 * (band->high_hz - band->low_hz) / s.frequency_hz, 1) + " % of " +
-              mhz + " MHz)";
+              FixedText(100 * (band->high_hz - band->low_hz) / s.frequency_hz, 1) + " % of " + mhz +
+              " MHz)";
     }
     text += "\n";
   };
@@ -58,8 +59,8 @@ std::string SummaryText(const Netlist& design, const DesignSummary& summary) {
   text += "  Input match       |S11| " + db(summary.s11) + "\n";
   text += "  Isolation 3 to 2  |S32| " + db(summary.s32) + "\n";
   if (summary.s41) text += "  Isolation 1 to 4  |S41| " + db(*summary.s41) + "\n";
-  text += "  Excess loss             " + RightAligned(Db(summary.figures.excess_loss_db), 8) +
-          " dB\n";
+  text +=
+      "  Excess loss             " + RightAligned(Db(summary.figures.excess_loss_db), 8) + " dB\n";
   return text + BandsText(summary, design.ports >= 4, mhz);
 }
 
@@ -100,10 +101,9 @@ std::string ComparisonText(const Netlist& ideal, const DesignSummary& a, const D
 }
 
 std::string PartsTableText(const StudyResult& r) {
-  std::string text = "Parts (fit " + std::string(r.request.parts.AnyParts()
-                                                     ? FitName(r.request.parts.method)
-                                                     : "ideal") +
-                     "):\n";
+  std::string text =
+      "Parts (fit " +
+      std::string(r.request.parts.AnyParts() ? FitName(r.request.parts.method) : "ideal") + "):\n";
   const auto row = [&](std::vector<std::pair<std::string, size_t>> cells) {
     std::string line = " ";
     for (auto& [cell, width] : cells) {
@@ -113,15 +113,34 @@ std::string PartsTableText(const StudyResult& r) {
     while (!line.empty() && line.back() == ' ') line.pop_back();
     text += line + "\n";
   };
-  row({{"Part", 5}, {"Ideal", 14}, {"Chosen", 14}, {"Series", 10}, {"Error", 10}, {"Loss", 0}});
-  for (const PartRow& p : r.parts) {
-    row({{p.name, 5},
-         {ValueWithUnit(p.ideal, p.kind), 14},
-         {ValueWithUnit(p.chosen, p.kind), 14},
-         {p.series, 10},
-         {(p.error_percent >= 0 ? "+" : "") + FixedText(p.error_percent, 2) + " %", 10},
-         {p.loss_ohms > 0 ? ValueWithUnit(p.loss_ohms, ElementKind::kResistor) : "", 0}});
+  // Parts that act as other values than their nominal ones get a column for
+  // what they act as at f0.
+  const bool effective = std::any_of(r.parts.begin(), r.parts.end(),
+                                     [](const PartRow& p) { return p.effective != p.chosen; });
+  if (effective) {
+    row({{"Part", 5},
+         {"Ideal", 14},
+         {"Chosen", 14},
+         {"Acts as", 14},
+         {"Series", 10},
+         {"Error", 10},
+         {"Loss", 0}});
+  } else {
+    row({{"Part", 5}, {"Ideal", 14}, {"Chosen", 14}, {"Series", 10}, {"Error", 10}, {"Loss", 0}});
   }
+  for (const PartRow& p : r.parts) {
+    std::vector<std::pair<std::string, size_t>> cells = {
+        {p.name, 5}, {ValueWithUnit(p.ideal, p.kind), 14}, {ValueWithUnit(p.chosen, p.kind), 14}};
+    if (effective) {
+      cells.push_back({p.effective > 0 ? ValueWithUnit(p.effective, p.kind) : "resonant", 14});
+    }
+    cells.push_back({p.series, 10});
+    cells.push_back({(p.error_percent >= 0 ? "+" : "") + FixedText(p.error_percent, 2) + " %", 10});
+    cells.push_back({p.loss_ohms > 0 ? ValueWithUnit(p.loss_ohms, ElementKind::kResistor) : "", 0});
+    row(cells);
+  }
+  if (effective)
+    text += "  (acts as: the part's inductance or capacitance at f0, with its model)\n";
   return text;
 }
 
@@ -233,8 +252,8 @@ std::string MissText(const LimitMiss& miss) {
       what = "imbalance " + FixedText(miss.value, 2) + " dB > " + number(miss.limit) + " dB";
       break;
     case LimitKind::kPhaseBalance:
-      what = "phase error " + FixedText(std::abs(miss.value), 2) + " deg > " +
-             number(miss.limit) + " deg";
+      what = "phase error " + FixedText(std::abs(miss.value), 2) + " deg > " + number(miss.limit) +
+             " deg";
       break;
   }
   return what + " at " + Mhz(miss.frequency_hz) + " MHz";

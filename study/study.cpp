@@ -2,20 +2,24 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <numbers>
 
 #include "engine/number_text.h"
 #include "engine/si_value.h"
+#include "engine/sweep.h"
 #include "engine/topologies.h"
 
 namespace rfsplitter {
 namespace {
 
 std::vector<PartRow> PartRows(const Netlist& ideal, const Netlist& circuit,
-                              const PartsChoice& parts) {
+                              const PartsChoice& parts, const PartModels& models) {
   std::vector<PartRow> rows;
+  const double w0 = 2 * std::numbers::pi * circuit.frequency_hz;
   for (size_t i = 0; i < circuit.elements.size(); ++i) {
     const NetlistElement& e = circuit.elements[i];
+    if (e.pad) continue;
     const PartSeries* series = parts.SeriesFor(e.kind);
     PartRow row;
     row.name = std::string(e.name);
@@ -26,6 +30,11 @@ std::vector<PartRow> PartRows(const Netlist& ideal, const Netlist& circuit,
     row.file_line = series && !series->IsStandard() ? series->LineOf(e.value) : 0;
     row.error_percent = ErrorPercent(row.chosen, row.ideal);
     row.loss_ohms = e.loss_ohms;
+    const KindModel& model = ModelFor(e.kind, e.value, parts, models);
+    if (model.Any()) row.model = model;
+    row.effective = e.model.Dynamic(e.kind)
+                        ? EffectiveValue(e.kind, e.value, e.model, w0).value_or(0)
+                        : e.value;
     rows.push_back(std::move(row));
   }
   return rows;
@@ -47,6 +56,70 @@ std::vector<std::string> FarOffParts(const std::vector<PartRow>& rows) {
   return warnings;
 }
 
+// A part near its own resonance acts as a value far from its nominal one
+// and changes fast with frequency: worth a word even when compensated.
+std::vector<std::string> ResonanceWarnings(const Netlist& circuit) {
+  std::vector<std::string> warnings;
+  const double f0 = circuit.frequency_hz;
+  const std::string at = SiText(f0, Unit::kHertz);
+  for (const NetlistElement& e : circuit.elements) {
+    if (e.pad || e.model.measured) continue;
+    const std::string part = std::string(e.name) + " (" + ValueWithUnit(e.value, e.kind) + ")";
+    if (e.kind == ElementKind::kInductor && e.model.parallel_c_f > 0) {
+      const double srf = 1 / (2 * std::numbers::pi * std::sqrt(e.value * e.model.parallel_c_f));
+      if (srf < 3 * f0) {
+        warnings.push_back(part + " is used above a third of its self-resonance: SRF " +
+                           SiText(srf, Unit::kHertz) + ", f0 " + at);
+      }
+    }
+    if (e.kind == ElementKind::kCapacitor && e.model.series_l_h > 0) {
+      const double resonance = 1 / (2 * std::numbers::pi * std::sqrt(e.value * e.model.series_l_h));
+      if (resonance < 3 * f0) {
+        warnings.push_back(part + " resonates with its ESL at " + SiText(resonance, Unit::kHertz) +
+                           ", below 3 f0 (f0 " + at + ")");
+      }
+    }
+  }
+  return warnings;
+}
+
+// Pads larger than a shunt leave nothing to buy for it.
+std::vector<std::string> PadWarnings(const Netlist& ideal, const PartModels& models) {
+  std::vector<std::string> warnings;
+  if (!(models.pad_capacitance_f > 0) || !models.compensate) return warnings;
+  for (const NetlistElement& e : ideal.elements) {
+    if (e.kind != ElementKind::kCapacitor || e.value > models.pad_capacitance_f) continue;
+    warnings.push_back("the pad capacitance " + ValueWithUnit(models.pad_capacitance_f, e.kind) +
+                       " is not smaller than " + std::string(e.name) + "'s ideal " +
+                       ValueWithUnit(e.value, e.kind) + ": the pads alone overshoot it");
+  }
+  return warnings;
+}
+
+// The frequencies a study analyses its circuit at, lowest and highest.
+std::pair<double, double> AnalysedRange(const StudyRequest& request, double f0) {
+  // The fits weigh their candidates at f0 x 0.95, f0 and f0 x 1.05.
+  double low = f0 * 0.95, high = f0 * 1.05;
+  if (request.summaries || request.sweeps || request.spread) {
+    const Sweep sweep = FileSweep(f0);
+    low = std::min(low, sweep.low_hz), high = std::max(high, sweep.high_hz);
+  }
+  if (request.monte_carlo && request.monte_carlo->band_percent > 0) {
+    const double half = request.monte_carlo->band_percent / 200;
+    low = std::min(low, f0 * (1 - half)), high = std::max(high, f0 * (1 + half));
+  }
+  return {low, high};
+}
+
+// A measured part answers only inside its file's range: a study that needs
+// more is refused, naming the file and its range.
+std::optional<std::string> OutsideMeasurements(const Netlist& circuit,
+                                               std::pair<double, double> range) {
+  std::optional<std::string> why = UnmeasuredRange(circuit, range.first, range.second);
+  if (why) *why += ", where this run analyses the circuit";
+  return why;
+}
+
 // An absolute tolerance as large as a part would let a drawn value reach
 // zero or below.
 std::optional<std::string> TooWideTolerance(const Netlist& circuit,
@@ -56,7 +129,7 @@ std::optional<std::string> TooWideTolerance(const Netlist& circuit,
     const Tolerance& t = settings.ToleranceOf(kind);
     if (t.relative || t.value == 0) continue;
     for (const NetlistElement& e : circuit.elements) {
-      if (e.kind != kind || t.value < e.value) continue;
+      if (e.kind != kind || e.pad || t.value < e.value) continue;
       return "the " + std::string(KindName(kind)) + " tolerance +-" + ToleranceText(t, kind) +
              " is not smaller than " + std::string(e.name) + ", " + ValueWithUnit(e.value, kind);
     }
@@ -121,24 +194,31 @@ StudyOutcome RunStudy(const StudyRequest& request, const RunControl* control) {
   r.design = DesignOf(request);
   r.ideal = IdealNetlist(r.design);
   if (request.Built()) {
-    r.built = FitParts(r.design, request.parts, request.losses);
-    const double w0 = 2 * std::numbers::pi * r.design.frequency_hz;
+    r.built = FitParts(r.design, request.parts, request.models);
     for (const auto& [name, value] : request.part_values) {
       for (NetlistElement& e : r.built->netlist.elements) {
-        if (e.name != name || !(value > 0)) continue;
+        if (e.name != name || !(value > 0) || e.pad) continue;
         e.value = value;
-        e.loss_ohms = SeriesLossOhms(e.kind, value, w0, request.losses);
+        e.model =
+            ResolveModel(e.kind, value, ModelFor(e.kind, value, request.parts, request.models),
+                         r.design.frequency_hz);
+        e.loss_ohms = FixedLossOhms(e.kind, value, e.model);
       }
     }
   }
   const Netlist& circuit = r.Circuit();
-  r.parts = PartRows(r.ideal, circuit, request.parts);
+  r.parts = PartRows(r.ideal, circuit, request.parts, request.models);
   r.warnings = FarOffParts(r.parts);
+  for (std::string& w : ResonanceWarnings(circuit)) r.warnings.push_back(std::move(w));
+  for (std::string& w : PadWarnings(r.ideal, request.models)) r.warnings.push_back(std::move(w));
+  if (std::optional<std::string> why =
+          OutsideMeasurements(circuit, AnalysedRange(request, r.design.frequency_hz))) {
+    return Failed(StudyOutcome::Status::kRefused, *why);
+  }
 
   std::optional<MonteCarloSettings> monte_carlo = request.monte_carlo;
   if (monte_carlo) {
     monte_carlo->limits = request.limits;
-    monte_carlo->losses = request.losses;
     monte_carlo->spread_samples = request.spread ? 10000 : 0;
     if (std::optional<std::string> why = TooWideTolerance(circuit, *monte_carlo)) {
       return Failed(StudyOutcome::Status::kRefused, *why);

@@ -1,6 +1,6 @@
 // A design study: from the settled inputs to everything the program can say
-// about the circuit. The ideal design, the circuit built from parts with its
-// losses, their responses and bands against the limits, the Monte Carlo of
+// about the circuit. The ideal design, the circuit built from parts with
+// their models, their responses and bands against the limits, the Monte Carlo of
 // boards and the advice on what fails. Plain C++ without a window or a
 // command line: the command line and the window's bench both fill in a
 // StudyRequest, run it and show the StudyResult.
@@ -27,10 +27,10 @@ struct StudyRequest {
   Topology topology = Topology::kNarrowSplitter;
   DesignInputs inputs;  // settled (engine/inputs.h)
   PartsChoice parts;    // a kind without a series stays ideal
-  PartLosses losses;
+  PartModels models;    // the parts' losses and parasitics, and the pads
   Limits limits;
-  // The boards to sample, with their tolerances; its limits and losses are
-  // taken from the request's own.
+  // The boards to sample, with their tolerances; its limits are taken from
+  // the request's own.
   std::optional<MonteCarloSettings> monte_carlo;
   // What to compute beyond the design, the built circuit and the advice.
   bool summaries = false;  // the response at f0 and the bands, ideal and built
@@ -40,7 +40,7 @@ struct StudyRequest {
   // and its value; its loss follows the value.
   std::vector<std::pair<std::string, double>> part_values;
 
-  bool Built() const { return parts.AnyParts() || losses.Any() || !part_values.empty(); }
+  bool Built() const { return parts.AnyParts() || models.Any() || !part_values.empty(); }
 };
 
 // One part of the circuit as built: what the parts list, the tables and the
@@ -50,10 +50,12 @@ struct PartRow {
   ElementKind kind = ElementKind::kInductor;
   double ideal = 0;
   double chosen = 0;
-  std::string series;  // "E12", the parts file, or "ideal"
+  std::string series;    // "E12", the parts file, or "ideal"
   size_t file_line = 0;  // where a parts file offers the value; 0 otherwise
   double error_percent = 0;
   double loss_ohms = 0;
+  double effective = 0;            // what the part acts as at f0
+  std::optional<KindModel> model;  // the model it was built with, if any
 };
 
 // A limit that the circuit at its nominal values misses, and where.
@@ -93,9 +95,9 @@ struct StudyResult {
 struct StudyOutcome {
   enum class Status {
     kDone,
-    kRefused,   // the request cannot be carried out: `error` says why
+    kRefused,         // the request cannot be carried out: `error` says why
     kAnalysisFailed,  // a node matrix was singular
-    kStopped,   // a stop was requested
+    kStopped,         // a stop was requested
   };
   Status status = Status::kDone;
   std::string error;

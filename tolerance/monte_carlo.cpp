@@ -217,7 +217,8 @@ class KeyBuffer {
     for (Spare& spare : Cache()) {
       if (spare.bytes < smallest->bytes) smallest = &spare;
     }
-    if (smallest->bytes < bytes_) std::swap(smallest->data, data_), std::swap(smallest->bytes, bytes_);
+    if (smallest->bytes < bytes_)
+      std::swap(smallest->data, data_), std::swap(smallest->bytes, bytes_);
     std::free(data_);
   }
   KeyBuffer(const KeyBuffer&) = delete;
@@ -282,12 +283,18 @@ class Sampler {
         bound_(nominal),
         settings_(settings),
         control_(control),
-        check_(settings.limits, nominal.ports >= 4),
-        w0_(2 * std::numbers::pi * nominal.frequency_hz) {
+        check_(settings.limits, nominal.ports >= 4) {
     for (const NetlistElement& e : nominal.elements) {
-      amounts_.push_back(settings.ToleranceOf(e.kind).For(e.value));
+      amounts_.push_back(e.pad ? 0 : settings.ToleranceOf(e.kind).For(e.value));
+      // An inductor's fixed loss 2 pi fQ L / Q0 as L times a factor worked
+      // out once: a board's inductors then need no division (the last bit
+      // may differ from the exports' figure; nothing a yield can tell).
+      const ElementModel& m = e.model;
+      loss_factors_.push_back(e.kind == ElementKind::kInductor && m.q > 0 && m.q_exponent == 1 &&
+                                      !m.measured
+                                  ? 2 * std::numbers::pi * m.q_at_hz / m.q
+                                  : 0);
     }
-    if (settings.losses.q_inductor > 0) w0_over_q_inductor_ = w0_ / settings.losses.q_inductor;
     const double f0 = nominal.frequency_hz;
     check_frequencies_.push_back(f0);
     if (settings.band_percent > 0) {
@@ -308,9 +315,9 @@ class Sampler {
   // `amounts` vary, on at most `threads` threads; returns how many pass.
   int Run(int samples, const std::vector<double>& amounts, const RunOutputs& out,
           int threads) const {
-    const std::vector<double> sweep =
-        out.spread_samples > 0 ? FileSweep(nominal_.frequency_hz).Frequencies()
-                               : std::vector<double>{};
+    const std::vector<double> sweep = out.spread_samples > 0
+                                          ? FileSweep(nominal_.frequency_hz).Frequencies()
+                                          : std::vector<double>{};
     const std::vector<PartDraw> draws = DrawsOf(amounts);
     std::atomic<int> passed = 0, done = 0;
     // Eight boards at a time, one to a vector lane; each board's numbers do
@@ -364,8 +371,7 @@ class Sampler {
             const unsigned analysed =
                 boards.Analyze(sweep[p], BoundNetlist::Columns::kFromPorts1And2);
             for (int k = 0; k < spread_count; ++k) {
-              uint32_t* keys =
-                  out.spread + p * size_t(out.spread_samples) + size_t(group + k);
+              uint32_t* keys = out.spread + p * size_t(out.spread_samples) + size_t(group + k);
               if (analysed & (1u << k)) {
                 SpreadKeys(boards, k, hybrid, keys, stride);
               } else {
@@ -402,17 +408,13 @@ class Sampler {
   }
 
  private:
-  // Part `i`'s series loss at a value: from the losses given, or the built
-  // one. The model's w0 L / Q with w0 / Q worked out once: a board's
-  // inductors then need no division (the last bit may differ from the
-  // exports' w0 L / Q; nothing a yield can tell).
+  // Part `i`'s fixed loss at a value: from its model's Q when it has one,
+  // else the nominal part's own.
   double LossOf(size_t i, double value) const {
+    if (loss_factors_[i] > 0) return value * loss_factors_[i];
     const NetlistElement& e = nominal_.elements[i];
-    if (e.kind == ElementKind::kInductor && settings_.losses.q_inductor > 0) {
-      return value * w0_over_q_inductor_;
-    }
-    const double loss = SeriesLossOhms(e.kind, value, w0_, settings_.losses);
-    return loss > 0 ? loss : e.loss_ohms;
+    if (e.model.q > 0) return FixedLossOhms(e.kind, value, e.model);
+    return e.loss_ohms;
   }
 
   // Every part of every lane at its centre: where the parts that do not
@@ -467,9 +469,8 @@ class Sampler {
   const MonteCarloSettings& settings_;
   const RunControl* control_;
   const LimitCheck check_;
-  double w0_;
-  double w0_over_q_inductor_ = 0;
   std::vector<double> amounts_;
+  std::vector<double> loss_factors_;
   std::vector<double> check_frequencies_;
   int threads_ = 1;
   mutable std::atomic<bool> stopped_ = false;
@@ -477,8 +478,8 @@ class Sampler {
 
 // The 5 % and 95 % bands over the sweep from the boards' keys, the rows
 // shared among `threads`.
-SweepSpread Spread(const uint32_t* keys, int samples, const std::vector<double>& sweep,
-                   bool hybrid, int threads, const RunControl* control) {
+SweepSpread Spread(const uint32_t* keys, int samples, const std::vector<double>& sweep, bool hybrid,
+                   int threads, const RunControl* control) {
   const int points = int(sweep.size());
   const int rows = kSpreadMetrics * points;
   std::vector<double> low(static_cast<size_t>(rows)), high(static_cast<size_t>(rows));
@@ -487,8 +488,8 @@ SweepSpread Spread(const uint32_t* keys, int samples, const std::vector<double>&
     for (int row = rows * t / threads; row < rows * (t + 1) / threads; ++row) {
       const uint32_t* begin = keys + size_t(row) * size_t(samples);
       // Boards that could not be analysed sort last and take no rank.
-      const size_t n = size_t(std::count_if(begin, begin + samples,
-                                            [](uint32_t k) { return k != kMissingKey; }));
+      const size_t n = size_t(
+          std::count_if(begin, begin + samples, [](uint32_t k) { return k != kMissingKey; }));
       if (n == 0) {
         low[size_t(row)] = high[size_t(row)] = NAN;
         continue;
@@ -557,7 +558,8 @@ std::optional<Tolerance> ParseTolerance(std::string_view text, ElementKind kind,
   if (value->value == 0 && !value->prefixed && value->unit == Unit::kNone) {
     return Tolerance{0, true};
   }
-  const bool absolute = value->unit == UnitOf(kind) || (value->prefixed && value->unit == Unit::kNone);
+  const bool absolute =
+      value->unit == UnitOf(kind) || (value->prefixed && value->unit == Unit::kNone);
   if (kind == ElementKind::kResistor || !absolute) {
     error = kind == ElementKind::kResistor
                 ? "must be a percentage for resistors (1%)"
@@ -634,7 +636,10 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
       const uint32_t* keys = metrics.get() + size_t(m) * size_t(n);
       size_t ranks[3];
       for (const size_t q : {0, 1, 2}) {
-        ranks[q] = size_t(std::lround((q == 0 ? 0.05 : q == 1 ? 0.5 : 0.95) * double(answered - 1)));
+        ranks[q] = size_t(std::lround((q == 0   ? 0.05
+                                       : q == 1 ? 0.5
+                                                : 0.95) *
+                                      double(answered - 1)));
       }
       uint32_t found[3];
       selector.SelectKeys(keys, size_t(n), ranks, 3, found);
@@ -647,8 +652,8 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
   // Each part alone: the others sit at their nominal values. The solo runs
   // and the tighter-grade run share out at most as many boards as the main
   // run had.
-  const int varying = int(std::count_if(amounts.begin(), amounts.end(),
-                                        [](double a) { return a != 0; }));
+  const int varying =
+      int(std::count_if(amounts.begin(), amounts.end(), [](double a) { return a != 0; }));
   const int alone_samples =
       std::clamp(n / (varying + 1), 1, std::max(1, settings.sensitivity_samples));
   result.sensitivity_samples = alone_samples;
@@ -667,6 +672,7 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
     return result;
   }
   for (size_t i = 0; i < nominal.elements.size(); ++i) {
+    if (nominal.elements[i].pad) continue;
     result.sensitivity.push_back(
         {std::string(nominal.elements[i].name), 100.0 * alone_passed[i] / alone_samples});
   }
@@ -691,7 +697,8 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
     break;
   }
 
-  if (spread_samples > 0) result.spread = Spread(spread.get(), spread_samples, sweep, hybrid, threads, control);
+  if (spread_samples > 0)
+    result.spread = Spread(spread.get(), spread_samples, sweep, hybrid, threads, control);
   result.stopped = sampler.stopped();
   return result;
 }

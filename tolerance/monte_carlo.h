@@ -4,8 +4,9 @@
 //
 // Each board draws every physical part independently around its nominal
 // value (the splitter's L1 and L2 are two parts), uniformly within +-T or
-// normally with sigma = T/3 clipped at +-T; the parts' losses follow each
-// drawn value. A board passes when, at the design frequency (or at 21 evenly
+// normally with sigma = T/3 clipped at +-T; each part keeps its model
+// (part_model.h), whose losses from a Q follow the drawn value. Pads are no
+// parts and do not vary. A board passes when, at the design frequency (or at 21 evenly
 // spaced points of a band around it), every limit of analysis/limits.h
 // holds.
 //
@@ -54,7 +55,6 @@ struct MonteCarloSettings {
   Tolerance inductor, capacitor, resistor;
   Limits limits;
   double band_percent = 0;  // checks at 21 points across f0 (1 -+ band/200) too
-  PartLosses losses;        // losses follow the drawn values
   int threads = 0;          // 0: every core
   // How many boards each part's solo run, and the tighter-grade run, sample
   // at most; each gets an equal share of the main run's boards below that.

@@ -40,6 +40,7 @@
 #include "engine/si_value.h"
 #include "files/atomic_file.h"
 #include "files/read_file.h"
+#include "parts/presets.h"
 #include "study/report.h"
 #include "ui/localized.h"
 #include "ui/plot_painter.h"
@@ -82,7 +83,8 @@ QString BandCell(const std::optional<Band>& band) {
 }
 
 void MarkValid(QLineEdit* edit, bool valid) {
-  edit->setStyleSheet(valid ? QString() : QStringLiteral("QLineEdit { border: 2px solid #d62728; }"));
+  edit->setStyleSheet(valid ? QString()
+                            : QStringLiteral("QLineEdit { border: 2px solid #d62728; }"));
 }
 
 }  // namespace
@@ -135,8 +137,9 @@ void BenchWindow::BuildControls() {
   around_ = new QPushButton(tr("Around &f0"));
   around_->setToolTip(tr("A linear frequency axis 30 % either side of the design frequency"));
   whole_ = new QPushButton(tr("&Whole sweep"));
-  whole_->setToolTip(tr("The simulation file's sweep, 0.1 to 1.9 times the design frequency, "
-                        "on a log axis"));
+  whole_->setToolTip(
+      tr("The simulation file's sweep, 0.1 to 1.9 times the design frequency, "
+         "on a log axis"));
   reset_ = new QPushButton(tr("Reset &view"));
   reset_->setToolTip(tr("Back to the view chosen last (also a double click on the plot)"));
   for (QPushButton* b : {around_, whole_, reset_}) tools->addWidget(b);
@@ -203,7 +206,8 @@ void BenchWindow::BuildControls() {
     file_buttons_[k] = new QToolButton;
     file_buttons_[k]->setText(QStringLiteral("..."));
     file_buttons_[k]->setToolTip(tr("Choose a parts file for the %1").arg(kind_names[k].toLower()));
-    file_buttons_[k]->setAccessibleName(tr("Choose a parts file for the %1").arg(kind_names[k].toLower()));
+    file_buttons_[k]->setAccessibleName(
+        tr("Choose a parts file for the %1").arg(kind_names[k].toLower()));
     auto* row = new QHBoxLayout;
     row->addWidget(series_[k], 1);
     row->addWidget(file_buttons_[k]);
@@ -224,9 +228,10 @@ void BenchWindow::BuildControls() {
   fit_->addItems({tr("nearest"), tr("retune"), tr("best")});
   fit_->setCurrentIndex(2);
   fit_->setAccessibleName(tr("Fit"));
-  fit_->setToolTip(tr("nearest: each value to its nearest standard value; retune: inductors "
-                      "nearest, capacitors recomputed for them; best: the combination closest "
-                      "to the ideal response"));
+  fit_->setToolTip(
+      tr("nearest: each value to its nearest standard value; retune: inductors "
+         "nearest, capacitors recomputed for them; best: the combination closest "
+         "to the ideal response"));
   parts_form->addRow(BuddyLabel(tr("Fi&t:"), fit_), fit_);
   connect(fit_, &QComboBox::activated, this, [this] {
     part_values_.clear();
@@ -235,24 +240,75 @@ void BenchWindow::BuildControls() {
   q_inductor_ = new QLineEdit;
   q_inductor_->setPlaceholderText(tr("lossless"));
   q_inductor_->setAccessibleName(tr("Inductor Q"));
-  q_inductor_->setToolTip(tr("The inductors' quality factor at the design frequency, 1 to 1000000"));
+  q_inductor_->setToolTip(
+      tr("The inductors' quality factor, 1 to 1000000, at the design "
+         "frequency or at one given after @ (60@900M)"));
   q_capacitor_ = new QLineEdit;
   q_capacitor_->setPlaceholderText(tr("lossless"));
   q_capacitor_->setAccessibleName(tr("Capacitor Q"));
-  q_capacitor_->setToolTip(tr("The capacitors' quality factor at the design frequency"));
+  q_capacitor_->setToolTip(
+      tr("The capacitors' quality factor, at the design frequency or at "
+         "one given after @"));
+  preset_ = new QComboBox;
+  preset_->addItems({tr("none"), QStringLiteral("0402"), QStringLiteral("0603")});
+  preset_->setAccessibleName(tr("Part model"));
+  preset_->setToolTip(
+      tr("Typical chip parts of a size: their Q, self-resonance, ESL and ESR; "
+         "the fields below change single figures of it"));
+  q_profile_ = new QComboBox;
+  q_profile_->addItems(
+      {tr("as the part model (linear)"), tr("linear"), tr("sqrt"), tr("constant")});
+  q_profile_->setAccessibleName(tr("Q profile"));
+  q_profile_->setToolTip(
+      tr("How the inductors' Q follows frequency: linear (a fixed "
+         "resistance), sqrt (skin effect) or constant"));
+  srf_ = new QLineEdit;
+  srf_->setAccessibleName(tr("Inductor self-resonance"));
+  esl_ = new QLineEdit;
+  esl_->setAccessibleName(tr("Capacitor ESL"));
+  esr_ = new QLineEdit;
+  esr_->setAccessibleName(tr("Capacitor ESR"));
+  pads_ = new QLineEdit;
+  pads_->setAccessibleName(tr("Pad capacitance"));
+  pads_->setToolTip(tr("A pad's capacitance to ground at every node, ports included"));
+  for (QLineEdit* e : {srf_, esl_, esr_, pads_}) e->setPlaceholderText(tr("none"));
+  compensate_ = new QCheckBox(tr("Com&pensate the parasitics"));
+  compensate_->setChecked(true);
+  compensate_->setToolTip(
+      tr("Choose each nominal value so that the part acts as the ideal "
+         "element at f0 (off: buy the ideal values as they are)"));
   parts_form->addRow(BuddyLabel(tr("Inductor &Q:"), q_inductor_), q_inductor_);
   parts_form->addRow(BuddyLabel(tr("C&apacitor Q:"), q_capacitor_), q_capacitor_);
-  for (QLineEdit* e : {q_inductor_, q_capacitor_}) {
+  parts_form->addRow(BuddyLabel(tr("Part &model:"), preset_), preset_);
+  parts_form->addRow(BuddyLabel(tr("Q pro&file:"), q_profile_), q_profile_);
+  parts_form->addRow(BuddyLabel(tr("Inductor S&RF:"), srf_), srf_);
+  parts_form->addRow(BuddyLabel(tr("Capacitor ES&L:"), esl_), esl_);
+  parts_form->addRow(BuddyLabel(tr("Capacitor E&SR:"), esr_), esr_);
+  parts_form->addRow(BuddyLabel(tr("Pa&ds:"), pads_), pads_);
+  parts_form->addRow(QString(), compensate_);
+  for (QLineEdit* e : {q_inductor_, q_capacitor_, srf_, esl_, esr_, pads_}) {
     connect(e, &QLineEdit::textChanged, this, &BenchWindow::Recompute);
   }
+  for (QComboBox* c : {preset_, q_profile_}) {
+    connect(c, &QComboBox::activated, this, [this] {
+      part_values_.clear();
+      ShowModelDefaults();
+      Recompute();
+    });
+  }
+  connect(compensate_, &QCheckBox::toggled, this, [this] {
+    part_values_.clear();
+    Recompute();
+  });
   parts_layout->addLayout(parts_form);
 
-  parts_ = new QTableWidget(0, 7);
+  parts_ = new QTableWidget(0, 8);
   parts_->setObjectName(QStringLiteral("partsTable"));
   parts_->setAccessibleName(tr("Parts table"));
-  parts_->setHorizontalHeaderLabels(
-      {tr("Part"), tr("Ideal"), tr("Chosen"), tr("Step"), tr("Series"), tr("Error"), tr("Loss")});
+  parts_->setHorizontalHeaderLabels({tr("Part"), tr("Ideal"), tr("Chosen"), tr("Step"),
+                                     tr("Acts as"), tr("Series"), tr("Error"), tr("Loss")});
   parts_->verticalHeader()->hide();
+  parts_->setWordWrap(false);
   parts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   parts_->setSelectionBehavior(QAbstractItemView::SelectRows);
   parts_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -278,8 +334,8 @@ void BenchWindow::BuildControls() {
   bands_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   bands_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
   bands_->setFocusPolicy(Qt::NoFocus);
-  bands_->setFixedHeight(bands_->verticalHeader()->length() +
-                         bands_->horizontalHeader()->height() + 4);
+  bands_->setFixedHeight(bands_->verticalHeader()->length() + bands_->horizontalHeader()->height() +
+                         4);
   bands_layout->addWidget(bands_);
   auto* limits_form = new QFormLayout;
   const QString limit_labels[] = {tr("&Match at least (dB down):"),
@@ -304,8 +360,9 @@ void BenchWindow::BuildControls() {
   for (int k = 0; k < 3; ++k) {
     tolerances_[k] = new QLineEdit(Localized(tolerance_defaults[k]));
     tolerances_[k]->setAccessibleName(QString(tolerance_labels[k]).remove(QLatin1Char('&')));
-    tolerances_[k]->setToolTip(tr("A percentage (5%) or, for inductors and capacitors, an "
-                                  "absolute value (0.2n, 0.1p)"));
+    tolerances_[k]->setToolTip(
+        tr("A percentage (5%) or, for inductors and capacitors, an "
+           "absolute value (0.2n, 0.1p)"));
     yield_form->addRow(BuddyLabel(tolerance_labels[k], tolerances_[k]), tolerances_[k]);
     connect(tolerances_[k], &QLineEdit::textChanged, this, &BenchWindow::Recompute);
   }
@@ -364,7 +421,7 @@ void BenchWindow::BuildControls() {
   folder_row->addWidget(choose_folder_);
   export_layout->addLayout(folder_row);
   connect(choose_folder_, &QPushButton::clicked, this, &BenchWindow::ChooseFolder);
-  const QString export_names[] = {tr("T&ouchstone"), tr("n&gspice netlist"), tr("Plot (S&VG)"),
+  const QString export_names[] = {tr("T&ouchstone"), tr("n&gspice netlist"),  tr("Plot (S&VG)"),
                                   tr("Plot (P&NG)"), tr("Parts &list (CSV)"), tr("&JSON")};
   auto* checks = new QGridLayout;
   for (int i = 0; i < 6; ++i) {
@@ -374,8 +431,9 @@ void BenchWindow::BuildControls() {
   }
   export_layout->addLayout(checks);
   export_ = new QPushButton(tr("E&xport"));
-  export_->setToolTip(tr("Write the chosen files into the folder, as the command line writes "
-                         "them for the same settings"));
+  export_->setToolTip(
+      tr("Write the chosen files into the folder, as the command line writes "
+         "them for the same settings"));
   connect(export_, &QPushButton::clicked, this, &BenchWindow::Export);
   export_layout->addWidget(export_, 0, Qt::AlignLeft);
   controls->addWidget(export_box);
@@ -403,14 +461,27 @@ void BenchWindow::BuildControls() {
 
 void BenchWindow::SetTabOrder() {
   // Down the plot's tools and the plot, then down the column.
-  QWidget* order[] = {around_,    whole_,          reset_,        plots_,     series_[0],
-                      file_buttons_[0], series_[1], file_buttons_[1], series_[2],
-                      file_buttons_[2], fit_,       q_inductor_,   q_capacitor_, parts_,
-                      copy_,      limits_[0],      limits_[1],    limits_[2], limits_[3],
-                      tolerances_[0], tolerances_[1], tolerances_[2], boards_,  seed_,
-                      distribution_, yield_band_,  folder_,       choose_folder_, exports_[0],
-                      exports_[1], exports_[2],    exports_[3],   exports_[4], exports_[5],
-                      export_};
+  QWidget* order[] = {around_,        whole_,
+                      reset_,         plots_,
+                      series_[0],     file_buttons_[0],
+                      series_[1],     file_buttons_[1],
+                      series_[2],     file_buttons_[2],
+                      fit_,           q_inductor_,
+                      q_capacitor_,   preset_,
+                      q_profile_,     srf_,
+                      esl_,           esr_,
+                      pads_,          compensate_,
+                      parts_,         copy_,
+                      limits_[0],     limits_[1],
+                      limits_[2],     limits_[3],
+                      tolerances_[0], tolerances_[1],
+                      tolerances_[2], boards_,
+                      seed_,          distribution_,
+                      yield_band_,    folder_,
+                      choose_folder_, exports_[0],
+                      exports_[1],    exports_[2],
+                      exports_[3],    exports_[4],
+                      exports_[5],    export_};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -430,6 +501,14 @@ void BenchWindow::LoadSettings() {
   fit_->setCurrentIndex(settings.value(QStringLiteral("fit"), 2).toInt());
   q_inductor_->setText(settings.value(QStringLiteral("qInductor")).toString());
   q_capacitor_->setText(settings.value(QStringLiteral("qCapacitor")).toString());
+  preset_->setCurrentIndex(settings.value(QStringLiteral("partModel"), 0).toInt());
+  q_profile_->setCurrentIndex(settings.value(QStringLiteral("qProfile"), 0).toInt());
+  srf_->setText(settings.value(QStringLiteral("srf")).toString());
+  esl_->setText(settings.value(QStringLiteral("esl")).toString());
+  esr_->setText(settings.value(QStringLiteral("esr")).toString());
+  pads_->setText(settings.value(QStringLiteral("pads")).toString());
+  compensate_->setChecked(settings.value(QStringLiteral("compensate"), true).toBool());
+  ShowModelDefaults();
   for (int i = 0; i < 4; ++i) {
     limits_[i]->setText(
         settings.value(QStringLiteral("limit%1").arg(i), limits_[i]->text()).toString());
@@ -438,6 +517,30 @@ void BenchWindow::LoadSettings() {
   seed_->setText(settings.value(QStringLiteral("seed"), seed_->text()).toString());
   distribution_->setCurrentIndex(settings.value(QStringLiteral("distribution"), 0).toInt());
   yield_band_->setText(settings.value(QStringLiteral("yieldBand"), yield_band_->text()).toString());
+}
+
+void BenchWindow::ShowModelDefaults() {
+  const std::optional<PartModels> preset =
+      preset_->currentIndex() > 0 ? ChipPreset(preset_->currentText().toStdString()) : std::nullopt;
+  const auto value = [](double v, ElementKind kind) { return Localized(ValueWithUnit(v, kind)); };
+  if (!preset) {
+    q_inductor_->setPlaceholderText(tr("lossless"));
+    q_profile_->setItemText(0, tr("as the part model (linear)"));
+    for (QLineEdit* e : {srf_, esl_, esr_}) e->setPlaceholderText(tr("none"));
+    return;
+  }
+  const KindModel& l = preset->inductor;
+  q_inductor_->setPlaceholderText(
+      tr("%1 at %2 (part model)")
+          .arg(Localized(GeneralText(l.q, 6)), Localized(SiText(l.q_at_hz, Unit::kHertz))));
+  q_profile_->setItemText(
+      0, tr("as the part model (%1)").arg(FromStd(std::string(QProfileName(l.q_profile)))));
+  srf_->setPlaceholderText(
+      tr("%1 across (part model)").arg(value(l.parallel_c_f, ElementKind::kCapacitor)));
+  esl_->setPlaceholderText(
+      tr("%1 (part model)").arg(value(preset->capacitor.esl_h, ElementKind::kInductor)));
+  esr_->setPlaceholderText(
+      tr("%1 (part model)").arg(value(preset->capacitor.esr_ohms, ElementKind::kResistor)));
 }
 
 void BenchWindow::SaveSettings() const {
@@ -451,7 +554,15 @@ void BenchWindow::SaveSettings() const {
   settings.setValue(QStringLiteral("fit"), fit_->currentIndex());
   settings.setValue(QStringLiteral("qInductor"), q_inductor_->text());
   settings.setValue(QStringLiteral("qCapacitor"), q_capacitor_->text());
-  for (int i = 0; i < 4; ++i) settings.setValue(QStringLiteral("limit%1").arg(i), limits_[i]->text());
+  settings.setValue(QStringLiteral("partModel"), preset_->currentIndex());
+  settings.setValue(QStringLiteral("qProfile"), q_profile_->currentIndex());
+  settings.setValue(QStringLiteral("srf"), srf_->text());
+  settings.setValue(QStringLiteral("esl"), esl_->text());
+  settings.setValue(QStringLiteral("esr"), esr_->text());
+  settings.setValue(QStringLiteral("pads"), pads_->text());
+  settings.setValue(QStringLiteral("compensate"), compensate_->isChecked());
+  for (int i = 0; i < 4; ++i)
+    settings.setValue(QStringLiteral("limit%1").arg(i), limits_[i]->text());
   settings.setValue(QStringLiteral("boards"), boards_->value());
   settings.setValue(QStringLiteral("seed"), seed_->text());
   settings.setValue(QStringLiteral("distribution"), distribution_->currentIndex());
@@ -567,8 +678,44 @@ StudyRequest BenchWindow::Request(QStringList& problems) const {
     }
     return ok ? v->value : fallback;
   };
-  request.losses.q_inductor = number(q_inductor_, 1, 1e6, tr("Inductor Q"), 0);
-  request.losses.q_capacitor = number(q_capacitor_, 1, 1e6, tr("Capacitor Q"), 0);
+  if (preset_->currentIndex() > 0) {
+    request.models = ChipPreset(preset_->currentText().toStdString()).value_or(PartModels{});
+  }
+  // "60" or "60@900M": the Q and where it holds.
+  const auto quality = [&](QLineEdit* edit, KindModel& model, const QString& what) {
+    const QStringList parts = edit->text().split(QLatin1Char('@'));
+    QLineEdit q_part(parts.value(0));
+    const double q = number(&q_part, 1, 1e6, what, 0);
+    bool ok = q > 0 || parts.value(0).trimmed().isEmpty();
+    double at = 0;
+    if (ok && parts.size() == 2) {
+      QLineEdit f_part(parts.value(1));
+      at = number(&f_part, 1, 1e12, what + tr(" frequency"), 0);
+      ok = at > 0;
+    }
+    MarkValid(edit, ok && parts.size() <= 2);
+    if (q > 0 && ok) model.q = q, model.q_at_hz = at;
+  };
+  quality(q_inductor_, request.models.inductor, tr("Inductor Q"));
+  quality(q_capacitor_, request.models.capacitor, tr("Capacitor Q"));
+  if (q_profile_->currentIndex() > 0) {
+    const QProfile profiles[] = {QProfile::kLinear, QProfile::kSqrt, QProfile::kConstant};
+    request.models.inductor.q_profile = profiles[q_profile_->currentIndex() - 1];
+  }
+  if (!srf_->text().trimmed().isEmpty()) {
+    request.models.inductor.srf_hz = number(srf_, 1e6, 1e12, tr("SRF"), 0);
+    request.models.inductor.parallel_c_f = 0;
+  }
+  if (!esl_->text().trimmed().isEmpty()) {
+    request.models.capacitor.esl_h = number(esl_, 0, 100e-9, tr("ESL"), 0);
+  }
+  if (!esr_->text().trimmed().isEmpty()) {
+    request.models.capacitor.esr_ohms = number(esr_, 0, 100, tr("ESR"), 0);
+  }
+  if (!pads_->text().trimmed().isEmpty()) {
+    request.models.pad_capacitance_f = number(pads_, 0, 100e-12, tr("Pad capacitance"), 0);
+  }
+  request.models.compensate = compensate_->isChecked();
   request.limits.match_db = -std::abs(number(limits_[0], -200, 200, tr("Match"), 15));
   request.limits.isolation_db = -std::abs(number(limits_[1], -200, 200, tr("Isolation"), 15));
   request.limits.imbalance_db = number(limits_[2], 0, 20, tr("Imbalance"), 0.5);
@@ -605,8 +752,8 @@ std::optional<MonteCarloSettings> BenchWindow::YieldSettings(QStringList& proble
                     .arg(seed_->text());
     ok = false;
   }
-  settings.distribution = distribution_->currentIndex() == 1 ? Distribution::kNormal
-                                                            : Distribution::kUniform;
+  settings.distribution =
+      distribution_->currentIndex() == 1 ? Distribution::kNormal : Distribution::kUniform;
   std::string error;
   const std::optional<SiValue> band = ParseSiValue(Unlocalized(yield_band_->text()), error);
   const bool band_ok = band && band->value >= 0 && band->value <= 190;
@@ -664,6 +811,7 @@ void BenchWindow::ShowParts() {
     steppers_.clear();
   }
   const StudyRequest& request = nominal_->request;
+  bool refit = false;  // a text longer than its column was fitted to
   for (int i = 0; i < int(rows.size()); ++i) {
     const PartRow& p = rows[size_t(i)];
     const QString cells[] = {
@@ -671,20 +819,23 @@ void BenchWindow::ShowParts() {
         Localized(ValueWithUnit(p.ideal, p.kind)),
         Localized(ValueWithUnit(p.chosen, p.kind)),
         QString(),
+        p.effective > 0 ? Localized(ValueWithUnit(p.effective, p.kind)) : tr("resonant"),
         FromStd(p.series) + (part_values_.contains(p.name) ? tr(" (stepped)") : QString()),
         Localized((p.error_percent >= 0 ? "+" : "") + FixedText(p.error_percent, 2) + " %"),
-        p.loss_ohms > 0 ? Localized(ValueWithUnit(p.loss_ohms, ElementKind::kResistor)) : QString()};
-    for (int c = 0; c < 7; ++c) {
+        p.loss_ohms > 0 ? Localized(ValueWithUnit(p.loss_ohms, ElementKind::kResistor))
+                        : QString()};
+    for (int c = 0; c < 8; ++c) {
       if (c == 3) continue;
       // Items are made once and their texts changed after: each keystroke
       // must stay well inside a frame.
       QTableWidgetItem* item = parts_->item(i, c);
       if (item == nullptr) {
         item = new QTableWidgetItem;
-        if (c != 0 && c != 4) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        if (c != 0 && c != 5) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         parts_->setItem(i, c, item);
       }
       if (item->text() != cells[c]) item->setText(cells[c]);
+      refit = refit || cells[c].size() > widest_[size_t(c)];
     }
     const bool steps = request.parts.SeriesFor(p.kind) != nullptr;
     if (i >= int(steppers_.size()) || steppers_[size_t(i)].name != p.name) {
@@ -718,12 +869,21 @@ void BenchWindow::ShowParts() {
     steppers_[size_t(i)].up->setEnabled(steps);
   }
   steppers_.resize(rows.size());
+  if (refit) {
+    for (int c = 0; c < 8; ++c) {
+      for (int i = 0; i < parts_->rowCount(); ++i) {
+        if (const QTableWidgetItem* item = parts_->item(i, c)) {
+          widest_[size_t(c)] = std::max(widest_[size_t(c)], item->text().size());
+        }
+      }
+    }
+    parts_->resizeColumnsToContents();
+  }
   if (rows_shown_ != int(rows.size())) {
     rows_shown_ = int(rows.size());
     parts_->resizeColumnsToContents();
-    parts_->setMinimumHeight(std::min(parts_->verticalHeader()->length() +
-                                          parts_->horizontalHeader()->height() + 4,
-                                      420));
+    parts_->setMinimumHeight(std::min(
+        parts_->verticalHeader()->length() + parts_->horizontalHeader()->height() + 4, 420));
   }
 }
 
@@ -748,8 +908,8 @@ void BenchWindow::ShowBands() {
       QString text;
       if (s) {
         const std::optional<Band>* bands[] = {&s->bands.match, &s->bands.isolation,
-                                              &s->bands.amplitude_balance,
-                                              &s->bands.phase_balance, &s->bands.usable};
+                                              &s->bands.amplitude_balance, &s->bands.phase_balance,
+                                              &s->bands.usable};
         text = BandCell(*bands[r]);
       }
       QTableWidgetItem* item = bands_->item(r, column);
@@ -774,13 +934,14 @@ void BenchWindow::ShowAdvice() {
     const ElementKind kind = yield_->harmful_kind;
     QString line = tr("Most harmful: %1").arg(FromStd(*yield_->harmful_part));
     if (yield_->tighter) {
-      line += tr(" (+-%1); at +-%2 the yield would be %3 %")
-                  .arg(Localized(ToleranceText(nominal_->request.monte_carlo
-                                                   ? nominal_->request.monte_carlo->ToleranceOf(kind)
-                                                   : Tolerance{},
-                                               kind)),
-                       Localized(ToleranceText(*yield_->tighter, kind)),
-                       QLocale().toString(yield_->tighter_yield_percent, 'f', 2));
+      line +=
+          tr(" (+-%1); at +-%2 the yield would be %3 %")
+              .arg(Localized(ToleranceText(nominal_->request.monte_carlo
+                                               ? nominal_->request.monte_carlo->ToleranceOf(kind)
+                                               : Tolerance{},
+                                           kind)),
+                   Localized(ToleranceText(*yield_->tighter, kind)),
+                   QLocale().toString(yield_->tighter_yield_percent, 'f', 2));
     }
     lines << line;
     QStringList alone;
@@ -847,18 +1008,20 @@ void BenchWindow::StartYield(const StudyRequest& nominal_request) {
   progress_delay_->start();
   if (!yield_) yield_label_->setText(tr("Counting the yield..."));
   workers_.push_back({job, std::jthread([this, job, request] {
-                        RunControl control{
-                            job->stop.get_token(), [this, job](std::string_view, double fraction) {
-                              // At most a hundred updates a run reach the window.
-                              if (fraction - job->fraction < 0.01 && fraction < 1) return;
-                              job->fraction = fraction;
-                              QMetaObject::invokeMethod(
-                                  this,
-                                  [this, job, fraction] {
-                                    if (job == current_) progress_->setValue(int(100 * fraction));
-                                  },
-                                  Qt::QueuedConnection);
-                            }};
+                        RunControl control{job->stop.get_token(),
+                                           [this, job](std::string_view, double fraction) {
+                                             // At most a hundred updates a run reach the window.
+                                             if (fraction - job->fraction < 0.01 && fraction < 1)
+                                               return;
+                                             job->fraction = fraction;
+                                             QMetaObject::invokeMethod(
+                                                 this,
+                                                 [this, job, fraction] {
+                                                   if (job == current_)
+                                                     progress_->setValue(int(100 * fraction));
+                                                 },
+                                                 Qt::QueuedConnection);
+                                           }};
                         // The boards give way to the window's thread, so that
                         // typing never waits for them.
                         control.background = true;
@@ -893,17 +1056,19 @@ void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome) {
   if (nominal_) nominal_->request.monte_carlo = outcome.result->request.monte_carlo;
   const MonteCarloResult& r = *yield_;
   const QLocale locale;
-  yield_label_->setText(tr("Yield %1 % (%2 of %3 boards; 95 % interval %4 to %5 %)")
-                            .arg(locale.toString(r.yield_percent, 'f', 2))
-                            .arg(r.passed)
-                            .arg(r.samples)
-                            .arg(locale.toString(r.ci95_low, 'f', 2),
-                                 locale.toString(r.ci95_high, 'f', 2)));
+  yield_label_->setText(
+      tr("Yield %1 % (%2 of %3 boards; 95 % interval %4 to %5 %)")
+          .arg(locale.toString(r.yield_percent, 'f', 2))
+          .arg(r.passed)
+          .arg(r.samples)
+          .arg(locale.toString(r.ci95_low, 'f', 2), locale.toString(r.ci95_high, 'f', 2)));
   percentiles_->setRowCount(int(r.percentiles.size()));
-  const std::map<std::string, QString> labels = {
-      {"s11_db", tr("|S11| (dB)")},           {"s32_db", tr("|S32| (dB)")},
-      {"s41_db", tr("|S41| (dB)")},           {"imbalance_db", tr("Imbalance (dB)")},
-      {"phase_error_deg", tr("Phase error (deg)")}, {"insertion_loss_db", tr("Excess loss (dB)")}};
+  const std::map<std::string, QString> labels = {{"s11_db", tr("|S11| (dB)")},
+                                                 {"s32_db", tr("|S32| (dB)")},
+                                                 {"s41_db", tr("|S41| (dB)")},
+                                                 {"imbalance_db", tr("Imbalance (dB)")},
+                                                 {"phase_error_deg", tr("Phase error (deg)")},
+                                                 {"insertion_loss_db", tr("Excess loss (dB)")}};
   QStringList names;
   for (int i = 0; i < int(r.percentiles.size()); ++i) {
     const auto& [name, p] = r.percentiles[size_t(i)];
@@ -956,7 +1121,8 @@ void BenchWindow::CopyParts() const {
 }
 
 void BenchWindow::ChooseFolder() {
-  const QString folder = QFileDialog::getExistingDirectory(this, tr("Export folder"), folder_->text());
+  const QString folder =
+      QFileDialog::getExistingDirectory(this, tr("Export folder"), folder_->text());
   if (!folder.isEmpty()) folder_->setText(folder);
 }
 
@@ -989,17 +1155,17 @@ void BenchWindow::Export() {
   status_->setText(tr("Exporting..."));
   JoinFinished(export_workers_);
   auto job = std::make_shared<Job>();
-  export_workers_.push_back({job, std::jthread([this, job, request, outputs]() mutable {
-                               StudyOutcome outcome = RunStudy(request);
-                               QMetaObject::invokeMethod(
-                                   this,
-                                   [this, outputs = std::move(outputs),
-                                    outcome = std::move(outcome)]() mutable {
-                                     WriteExports(std::move(outputs), std::move(outcome));
-                                   },
-                                   Qt::QueuedConnection);
-                               job->finished = true;
-                             })});
+  export_workers_.push_back(
+      {job, std::jthread([this, job, request, outputs]() mutable {
+         StudyOutcome outcome = RunStudy(request);
+         QMetaObject::invokeMethod(
+             this,
+             [this, outputs = std::move(outputs), outcome = std::move(outcome)]() mutable {
+               WriteExports(std::move(outputs), std::move(outcome));
+             },
+             Qt::QueuedConnection);
+         job->finished = true;
+       })});
 }
 
 void BenchWindow::WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome outcome) {
@@ -1027,14 +1193,14 @@ void BenchWindow::WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome 
   if (staged && exports_[3]->isChecked()) {
     // The plot as a picture at twice the SVG's size, on white like the SVG.
     const std::string stem = FileStem(topology_, inputs_.frequency_mhz);
-    const std::filesystem::path png = std::filesystem::path(folder_->text().toStdString()) /
-                                      (stem + ".png");
+    const std::filesystem::path png =
+        std::filesystem::path(folder_->text().toStdString()) / (stem + ".png");
     ResponsePlotData plot_data;
     plot_data.netlist = &result.Circuit();
     plot_data.response = &*result.CircuitSweep();
     plot_data.ideal = result.built ? &*result.ideal_sweep : nullptr;
-    plot_data.spread = result.monte_carlo && result.monte_carlo->spread ? &*result.monte_carlo->spread
-                                                                   : nullptr;
+    plot_data.spread =
+        result.monte_carlo && result.monte_carlo->spread ? &*result.monte_carlo->spread : nullptr;
     if (result.CircuitSummary()) plot_data.usable = result.CircuitSummary()->bands.usable;
     const Plot plot = ResponsePlot(plot_data, WholeSweepView(result.design.frequency_hz));
     const double width = 820, height = NaturalPlotHeight(plot);
@@ -1057,9 +1223,9 @@ void BenchWindow::WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome 
     staged = files.Stage(png, std::string_view(bytes.constData(), size_t(bytes.size())));
   }
   if (!staged) {
-    status_->setText(tr("Nothing was exported: %1 could not be written: %2")
-                         .arg(FromStd(files.FailedPath().string()),
-                              FromStd(files.FailureReason())));
+    status_->setText(
+        tr("Nothing was exported: %1 could not be written: %2")
+            .arg(FromStd(files.FailedPath().string()), FromStd(files.FailureReason())));
     emit ExportFinished(false);
     return;
   }

@@ -10,6 +10,7 @@
 #define RFSPLITTER_UI_BENCH_WINDOW_H_
 
 #include <QWidget>
+#include <array>
 #include <atomic>
 #include <list>
 #include <map>
@@ -85,6 +86,8 @@ class BenchWindow : public QWidget {
   void SetTabOrder();
   void LoadSettings();
   void SaveSettings() const;
+  // The part model's own figures as the fields' placeholders.
+  void ShowModelDefaults();
 
   // The request of the bench's controls (without the Monte Carlo), and the
   // Monte Carlo settings; a control whose text does not read is marked and
@@ -126,8 +129,9 @@ class BenchWindow : public QWidget {
     QToolButton* down = nullptr;
     QToolButton* up = nullptr;
   };
-  std::vector<Stepper> steppers_;  // one a row of the parts table
-  int rows_shown_ = -1;            // the parts table's columns fit these rows
+  std::vector<Stepper> steppers_;      // one a row of the parts table
+  int rows_shown_ = -1;                // the parts table's columns fit these rows
+  std::array<qsizetype, 8> widest_{};  // the longest text of each column fitted
 
   std::optional<StudyResult> nominal_;
   std::optional<SweepResponse> ideal_view_, built_view_;
@@ -156,6 +160,13 @@ class BenchWindow : public QWidget {
   QComboBox* fit_ = nullptr;
   QLineEdit* q_inductor_ = nullptr;
   QLineEdit* q_capacitor_ = nullptr;
+  QComboBox* preset_ = nullptr;     // none, 0402, 0603
+  QComboBox* q_profile_ = nullptr;  // linear, sqrt, constant
+  QLineEdit* srf_ = nullptr;
+  QLineEdit* esl_ = nullptr;
+  QLineEdit* esr_ = nullptr;
+  QLineEdit* pads_ = nullptr;
+  QCheckBox* compensate_ = nullptr;
   QTableWidget* parts_ = nullptr;
   QPushButton* copy_ = nullptr;
   QTableWidget* bands_ = nullptr;

@@ -270,10 +270,22 @@ TEST(BoundNetlist, ManyAtOnceGivesTheScalarSolveBitForBit) {
 
 TEST(BoardLanes, EachBoardGetsWhatItsOwnCircuitGivesBitForBit) {
   // Eight boards with their own values: four lossless, four lossy, and one
-  // of them with its inductors shorted, which has no answer.
+  // of them with its inductors shorted, which has no answer; then with
+  // parts whose model needs their whole impedance, and pads.
+  PartModels models;
+  models.inductor.q = 40, models.inductor.q_at_hz = 1e9;
+  models.inductor.q_profile = QProfile::kSqrt;
+  models.inductor.srf_hz = 2e9;
+  models.capacitor.esl_h = 0.4e-9;
+  models.pad_capacitance_f = 0.2e-12;
   for (const auto& [variant, solve] : LaneVariants()) {
-    for (const Topology t : kAllTopologies) {
-      const Netlist nominal = IdealNetlist(ComputeDesign(t, {433.92f, 50}));
+    for (const auto& [t, modelled] : {std::pair{Topology::kNarrowSplitter, false},
+                                      {Topology::kNarrowQuad, false},
+                                      {Topology::kWideQuad, false},
+                                      {Topology::kNarrowSplitter, true},
+                                      {Topology::kWideQuad, true}}) {
+      Netlist nominal = IdealNetlist(ComputeDesign(t, {433.92f, 50}));
+      if (modelled) ApplyModels(nominal, models);
       BoundNetlist bound(nominal);
       bound.UseLaneSolve(solve);
       BoardLanes boards(bound);
@@ -298,7 +310,8 @@ TEST(BoardLanes, EachBoardGetsWhatItsOwnCircuitGivesBitForBit) {
           if (!ok) continue;
           boards.Get(k, got);
           EXPECT_TRUE(SameBits(got, expected))
-              << variant << " " << TextsOf(t).file_stem << " board " << k << " at " << f;
+              << variant << " " << TextsOf(t).file_stem << (modelled ? " modelled" : "")
+              << " board " << k << " at " << f;
         }
       }
     }

@@ -23,7 +23,8 @@ bool HoldsAt(const Netlist& netlist, double f, LimitKind kind, const Limits& l) 
     case LimitKind::kAmplitudeBalance:
       return std::abs(db(s(2, 1)) - db(s(3, 1))) <= l.imbalance_db;
     case LimitKind::kPhaseBalance: {
-      const double phase = std::remainder(std::arg(s(3, 1)) - std::arg(s(2, 1)), 2 * M_PI) * 180 / M_PI;
+      const double phase =
+          std::remainder(std::arg(s(3, 1)) - std::arg(s(2, 1)), 2 * M_PI) * 180 / M_PI;
       return std::abs(s.ports() >= 4 ? std::abs(phase) - 90 : phase) <= l.phase_deg;
     }
   }
@@ -63,7 +64,7 @@ TEST(Bands, EachAgreesWithAScanOfTheSweep) {
   for (const Topology t : kAllTopologies) {
     for (const Limits& limits : {Limits{}, wide}) {
       Netlist netlist = IdealNetlist(ComputeDesign(t, {433.92f, 50}));
-      ApplyLosses(netlist, {40, 0});
+      ApplyModels(netlist, QualityFactors(40));
       std::string error;
       const std::optional<DesignSummary> summary = Summarize(netlist, limits, error);
       ASSERT_TRUE(summary) << error;
@@ -72,8 +73,8 @@ TEST(Bands, EachAgreesWithAScanOfTheSweep) {
         double step = 0;
         const std::optional<Band> scanned = ScannedBand(netlist, kind, limits, step);
         const std::optional<Band>& found = summary->bands.Of(kind);
-        const std::string what = std::string(TextsOf(t).file_stem) + " " +
-                                 std::string(LimitName(kind));
+        const std::string what =
+            std::string(TextsOf(t).file_stem) + " " + std::string(LimitName(kind));
         ASSERT_EQ(found.has_value(), scanned.has_value()) << what;
         if (!found) {
           usable.reset();
@@ -102,7 +103,7 @@ TEST(Bands, EachAgreesWithAScanOfTheSweep) {
 TEST(Bands, LossesDoNotEmptyTheUsableBand) {
   for (const Topology t : kAllTopologies) {
     Netlist netlist = IdealNetlist(ComputeDesign(t, {433.92f, 50}));
-    ApplyLosses(netlist, {40, 0});
+    ApplyModels(netlist, QualityFactors(40));
     std::string error;
     const DesignSummary summary = *Summarize(netlist, Limits{}, error);
     EXPECT_TRUE(summary.bands.usable) << TextsOf(t).file_stem;

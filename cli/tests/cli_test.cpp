@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
+#include <complex>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -105,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"NoArguments", {}, "--topology is required"},
         UsageCase{"UnknownTopology", {"--topology", "triplexer"}, "unknown topology \"triplexer\""},
         UsageCase{"MissingValue", {"--topology"}, "--topology: 1 required"},
-        UsageCase{"UnknownOption", {"--topology", "wide-quad", "--fast"}, "unknown option \"--fast\""},
+        UsageCase{
+            "UnknownOption", {"--topology", "wide-quad", "--fast"}, "unknown option \"--fast\""},
         UsageCase{"MisspeltOption",
                   {"--topology", "wide-quad", "--anlyze"},
                   "unknown option \"--anlyze\"; did you mean --analyze? (--help lists every "
@@ -365,6 +368,75 @@ TEST_F(CliTest, RunsUnderACommaLocaleWriteTheSameBytes) {
   EXPECT_EQ(out_.str(), listing);
   std::ifstream again(dir_ / "WideQuad12.1.i", std::ios::binary);
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), {}), english);
+}
+
+// Parts files give each value its own model or a measured part's file, a
+// path beside the parts file; the JSON shows what each part is and acts as.
+TEST_F(CliTest, PartsFilesCarryModelsAndMeasuredParts) {
+  fs::create_directories(dir_ / "lib" / "meas");
+  std::ofstream(dir_ / "lib" / "coils.txt") << "8.2n Q=60@900M Qprofile=sqrt SRF=3.1G\n";
+  std::ofstream(dir_ / "lib" / "caps.txt") << "5.6p s2p=meas/c.s2p\n";
+  // A 5.6 pF part with 0.4 nH in series, 100 MHz to 3 GHz; S21 = 2 Z0 / (2 Z0 + Z).
+  std::ofstream s2p(dir_ / "lib" / "meas" / "c.s2p");
+  s2p << "! made for the test\n# MHz S RI R 50\n";
+  for (int f = 100; f <= 3000; f += 100) {
+    const double w = 2 * M_PI * f * 1e6;
+    const std::complex<double> z(0.2, w * 0.4e-9 - 1 / (w * 5.6e-12));
+    const std::complex<double> s11 = z / (100.0 + z), s21 = 100.0 / (100.0 + z);
+    s2p << f << ' ' << s11.real() << ' ' << s11.imag() << ' ' << s21.real() << ' ' << s21.imag()
+        << ' ' << s21.real() << ' ' << s21.imag() << ' ' << s11.real() << ' ' << s11.imag() << '\n';
+  }
+  s2p.close();
+  const fs::path out = dir_ / "out";
+  fs::create_directory(out);
+  const std::vector<std::string> args = {"--topology",
+                                         "narrow-quad",
+                                         "--inductors",
+                                         (dir_ / "lib" / "coils.txt").string(),
+                                         "--capacitors",
+                                         (dir_ / "lib" / "caps.txt").string(),
+                                         "--pad-capacitance",
+                                         "0.1p",
+                                         "--json",
+                                         "run.json",
+                                         "--directory",
+                                         out.string()};
+  std::vector<std::string> at_2g = args;
+  at_2g.insert(at_2g.end(), {"--frequency", "2000"});
+  EXPECT_EQ(Run(at_2g), kExitUsage);
+  EXPECT_NE(err_.str().find("'s measurements " + (dir_ / "lib" / "meas" / "c.s2p").string() +
+                            " (100 MHz to 3 GHz) do not cover 200 MHz to 3.8 GHz"),
+            std::string::npos)
+      << err_.str();
+  EXPECT_TRUE(fs::is_empty(out));
+
+  std::vector<std::string> at_1500 = args;
+  at_1500.insert(at_1500.end(), {"--frequency", "1500"});
+  ASSERT_EQ(Run(at_1500), kExitOk) << err_.str();
+  std::ifstream file(out / "run.json");
+  const nlohmann::json run = nlohmann::json::parse(file);
+  EXPECT_EQ(run["pad_capacitance_f"], 0.1e-12);
+  for (const nlohmann::json& part : run["built"]["parts"]) {
+    ASSERT_TRUE(part.contains("effective")) << part;
+    if (part["kind"] == "inductor") {
+      EXPECT_EQ(part["model"],
+                nlohmann::json(
+                    {{"q", 60}, {"q_at_hz", 900e6}, {"q_profile", "sqrt"}, {"srf_hz", 3.1e9}}));
+      // Below its resonance an inductor acts as more than it is.
+      EXPECT_GT(part["effective"].get<double>(), 8.2e-9);
+    } else {
+      EXPECT_EQ(part["model"]["s2p"], (dir_ / "lib" / "meas" / "c.s2p").string());
+      // 1 / (1 - w0^2 ESL C), at one of the file's points.
+      const double w0 = 2 * M_PI * 1.5e9;
+      EXPECT_NEAR(part["effective"].get<double>() / 5.6e-12, 1 / (1 - w0 * w0 * 0.4e-9 * 5.6e-12),
+                  1e-4);
+    }
+  }
+  // The measured part's file is one of the run's inputs: an output may not
+  // take its name.
+  std::vector<std::string> onto = at_1500;
+  onto.insert(onto.end(), {"--touchstone", (dir_ / "lib" / "meas" / "c.s2p").string()});
+  EXPECT_EQ(Run(onto), kExitUsage);
 }
 
 }  // namespace

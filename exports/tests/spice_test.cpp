@@ -2,6 +2,7 @@
 // analysis across the sweep.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,7 +20,9 @@ namespace fs = std::filesystem;
 
 class SpiceTest : public testing::TestWithParam<Topology> {};
 
-void ExpectNgspiceToAgree(const Netlist& d) {
+// `expected`, when given, is the circuit ngspice is meant to simulate where
+// it cannot express `d` itself.
+void ExpectNgspiceToAgree(const Netlist& d, const Netlist* expected_circuit = nullptr) {
   const ScratchDirectory scratch;
   const fs::path& dir = scratch.path();
   std::ofstream(dir / SpiceFileName(d)) << SpiceNetlist(d);
@@ -33,7 +36,8 @@ void ExpectNgspiceToAgree(const Netlist& d) {
   }
 
   std::string error;
-  const SweepResponse expected = AnalyzeSweep(d, error);
+  const SweepResponse expected = AnalyzeSweep(expected_circuit ? *expected_circuit : d, error);
+  ASSERT_EQ(expected.s.size(), 200u) << error;
   const int ports = d.ports;
   std::ifstream results(dir / SpiceResultFileName(d));
   size_t point = 0;
@@ -66,9 +70,44 @@ TEST_P(SpiceTest, NgspiceAgreesOnABuiltCircuitWithLosses) {
   choice.inductors = PartSeries::Standard("E12");
   choice.capacitors = PartSeries::Standard("E24");
   choice.resistors = PartSeries::Standard("E24");
-  const BuiltCircuit built = FitParts(ComputeDesign(GetParam(), {433.92f, 50}), choice, {50, 500});
+  const BuiltCircuit built =
+      FitParts(ComputeDesign(GetParam(), {433.92f, 50}), choice, QualityFactors(50, 500));
   ASSERT_GT(built.netlist.elements.front().loss_ohms, 0);
   ExpectNgspiceToAgree(built.netlist);
+}
+
+// Every parasitic ngspice can express travels in a subcircuit per part;
+// an inductor whose R changes with frequency other than linearly is
+// exported with its R at the design frequency, and said to be.
+TEST_P(SpiceTest, NgspiceAgreesOnPartsWithParasitics) {
+  PartModels models;
+  models.inductor.q = 60;
+  models.inductor.q_at_hz = 900e6;
+  models.inductor.srf_hz = 3.1e9;
+  models.capacitor.esl_h = 0.4e-9;
+  models.capacitor.esr_ohms = 0.2;
+  models.resistor.parallel_c_f = 0.05e-12;
+  models.pad_capacitance_f = 0.1e-12;
+  const Design design = ComputeDesign(GetParam(), {915, 50});
+  const BuiltCircuit built = FitParts(design, {}, models);
+  ASSERT_NE(built.netlist.Find("PAD1"), nullptr);
+  ExpectNgspiceToAgree(built.netlist);
+  EXPECT_EQ(SpiceNetlist(built.netlist).find("changes with frequency"), std::string::npos);
+
+  models.inductor.q_profile = QProfile::kSqrt;
+  const Netlist sqrt_q = FitParts(design, {}, models).netlist;
+  Netlist at_f0 = sqrt_q;
+  for (NetlistElement& e : at_f0.elements) {
+    if (e.kind != ElementKind::kInductor) continue;
+    // Q(f0) = Q0 (f0 / fQ)^0.5, as a linear Q at f0: R = w0 L / Q(f0).
+    e.model.q = 60 * std::sqrt(915e6 / 900e6);
+    e.model.q_at_hz = 915e6;
+    e.model.q_exponent = 1;
+    e.loss_ohms = FixedLossOhms(e.kind, e.value, e.model);
+  }
+  ExpectNgspiceToAgree(sqrt_q, &at_f0);
+  EXPECT_NE(SpiceNetlist(sqrt_q).find("* L1: R(f) = 2 pi f L / Q(f) changes with frequency"),
+            std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(, SpiceTest, testing::ValuesIn(kAllTopologies),

@@ -7,6 +7,7 @@
 
 #include "analysis/s_parameters.h"
 #include "analysis/summary.h"
+#include "parts/presets.h"
 
 namespace rfsplitter {
 namespace {
@@ -141,7 +142,8 @@ TEST(Fit, AListWithOneValuePerKindGivesEveryPartThatValue) {
   choice.inductors = PartSeries::FromValues("coils.txt", {100e-9});
   choice.capacitors = PartSeries::FromValues("caps.txt", {47e-12});
   choice.resistors = PartSeries::FromValues("res.txt", {100});
-  const BuiltCircuit built = FitParts(ComputeDesign(Topology::kNarrowSplitter, {100, 50}), choice, {});
+  const BuiltCircuit built =
+      FitParts(ComputeDesign(Topology::kNarrowSplitter, {100, 50}), choice, {});
   for (const NetlistElement& e : built.netlist.elements) {
     EXPECT_EQ(e.value, e.kind == ElementKind::kInductor    ? 100e-9
                        : e.kind == ElementKind::kCapacitor ? 47e-12
@@ -159,7 +161,8 @@ TEST(Losses, CostWhatTheArmsCountSays) {
   } cases[] = {
       {Topology::kNarrowSplitter, 0.2}, {Topology::kNarrowQuad, 0.45}, {Topology::kWideQuad, 0.6}};
   for (const auto& c : cases) {
-    const BuiltCircuit built = FitParts(ComputeDesign(c.topology, {433.92f, 50}), {}, {50, 500});
+    const BuiltCircuit built =
+        FitParts(ComputeDesign(c.topology, {433.92f, 50}), {}, QualityFactors(50, 500));
     const SResult s = AnalyzeNetlist(built.netlist, built.netlist.frequency_hz);
     ASSERT_TRUE(s.s);
     EXPECT_NEAR(FiguresOf(*s.s).excess_loss_db, c.loss_db, 0.06) << TextsOf(c.topology).file_stem;
@@ -168,7 +171,7 @@ TEST(Losses, CostWhatTheArmsCountSays) {
 
 TEST(Losses, AreFixedResistancesThatMakeQExactAtTheDesignFrequency) {
   Netlist n = IdealNetlist(ComputeDesign(Topology::kNarrowSplitter, {100, 50}));
-  ApplyLosses(n, {40, 200});
+  ApplyModels(n, QualityFactors(40, 200));
   const double w0 = 2 * std::numbers::pi * n.frequency_hz;
   for (const NetlistElement& e : n.elements) {
     switch (e.kind) {
@@ -181,6 +184,30 @@ TEST(Losses, AreFixedResistancesThatMakeQExactAtTheDesignFrequency) {
       case ElementKind::kResistor:
         EXPECT_EQ(e.loss_ohms, 0);
         break;
+    }
+  }
+}
+
+// 0402 chip parts at 2.45 GHz: each nominal value chosen for its effective
+// value at f0 brings the match back (what is left is the parts' loss); the
+// ideal values as bought do not.
+TEST(Parasitics, EffectiveValuesAtTheDesignFrequencyBringTheMatchBack) {
+  for (const Topology t : kAllTopologies) {
+    const Design design = ComputeDesign(t, {2450, 50});
+    PartModels chip = *ChipPreset("0402");
+    const auto s11_db = [&](const PartsChoice& choice) {
+      const SResult s = AnalyzeNetlist(FitParts(design, choice, chip).netlist, design.frequency_hz);
+      return s.s ? MagnitudeDb((*s.s)(1, 1)) : 0.0;
+    };
+    const std::string what(TextsOf(t).file_stem);
+    EXPECT_LT(s11_db({}), -25) << what;
+    const double standard = s11_db(E12E24(FitMethod::kBest));
+    chip.compensate = false;
+    EXPECT_GT(s11_db({}), -10) << what;
+    // Standard values fitted to the effective targets, against the same
+    // series fitted to the ideal values.
+    if (t != Topology::kNarrowSplitter) {
+      EXPECT_LT(standard, s11_db(E12E24(FitMethod::kBest)) - 10) << what;
     }
   }
 }

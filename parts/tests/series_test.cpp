@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <map>
+
+#include "analysis/s_parameters.h"
+#include "engine/sweep.h"
+#include "parts/fit.h"
 
 namespace rfsplitter {
 namespace {
@@ -125,19 +131,122 @@ TEST(PartsFile, ReportsTheFirstBadLineWithItsNumber) {
       {"\n\nten\n", "caps.txt line 3: \"ten\" is not a number"},
       {"-1p\n", "caps.txt line 1: \"-1p\" is not a positive value"},
       {"0\n", "caps.txt line 1: \"0\" is not a positive value"},
-      {"1p\n18 nH\n", "caps.txt line 2: \"18 nH\" is an inductor value; this file serves capacitors"},
+      {"1p\n18 nH\n",
+       "caps.txt line 2: \"18 nH\" is an inductor value; this file serves capacitors"},
       {"5 dB\n", "caps.txt line 1: \"5 dB\" is not a part value"},
       {"1e308 G\n", "caps.txt line 1: \"1e308 G\" is too large"},
-      {"\xe2\x80\xae" "1p\n", "caps.txt line 1: \"\\u202e1p\" is not a number"},
+      {"\xe2\x80\xae"
+       "1p\n",
+       "caps.txt line 1: \"\\u202e1p\" is not a number"},
       {"1p\n" + std::string(200, 'x') + "\n",
        "caps.txt line 2: \"" + std::string(80, 'x') + "\"... (200 bytes) is not a number"},
       {"# nothing but comments\n", "caps.txt: no capacitor values"},
+      // A part's own model.
+      {"1p ESL=0.4n\n2p ESL=0.4n ESR\n", "caps.txt line 2: \"ESR\" is not NAME=VALUE"},
+      {"1p ESR=-1\n", "caps.txt line 1: \"ESR=-1\" is not positive"},
+      {"1p Q=200@fast\n", "caps.txt line 1: \"Q=200@fast\": \"fast\" is not a frequency"},
+      {"1p ESL=0.4pF\n", "caps.txt line 1: \"ESL=0.4pF\" has the wrong unit"},
+      {"1p SRF=3G\n", "caps.txt line 1: SRF= is for inductors"},
+      {"1p Q=60 Qprofile=cubic\n",
+       "caps.txt line 1: \"Qprofile=cubic\" is not constant, sqrt or linear"},
+      {"1p Vmax=50\n", "caps.txt line 1: \"Vmax=50\" is not Q, Qprofile, SRF, ESL, ESR, Cp or s2p"},
+      {"1p s2p=c.s2p\n", "caps.txt line 1: s2p= is not read here"},
   };
   for (const auto& c : cases) {
     std::string error;
     EXPECT_FALSE(ReadPartsFile(c.text, "caps.txt", capacitor, error)) << c.text;
     EXPECT_EQ(error, c.error);
   }
+}
+
+TEST(PartsFile, GivesEachValueItsOwnModel) {
+  const ElementKind all[] = {ElementKind::kInductor, ElementKind::kCapacitor,
+                             ElementKind::kResistor};
+  std::string error;
+  const auto read = ReadPartsFile(
+      "15 nH Q=60@900M Qprofile=sqrt SRF=3.1G\n18 nH\n5.6 pF ESL=0.4n ESR=0.2\n"
+      "100 Cp=0.05p\n",
+      "parts.txt", all, error);
+  ASSERT_TRUE(read) << error;
+  // Values read with a prefix are found as the series holds them.
+  const auto own = [&](size_t kind, double value) {
+    return (*read)[kind]->ModelOf((*read)[kind]->Nearest(value));
+  };
+  const KindModel* l15 = own(0, 15e-9);
+  ASSERT_NE(l15, nullptr);
+  EXPECT_EQ(l15->q, 60);
+  EXPECT_EQ(l15->q_at_hz, 900e6);
+  EXPECT_EQ(l15->q_profile, QProfile::kSqrt);
+  EXPECT_EQ(l15->srf_hz, 3.1e9);
+  EXPECT_EQ(own(0, 18e-9), nullptr);
+  ASSERT_NE(own(1, 5.6e-12), nullptr);
+  EXPECT_DOUBLE_EQ(own(1, 5.6e-12)->esl_h, 0.4e-9);
+  EXPECT_EQ(own(1, 5.6e-12)->esr_ohms, 0.2);
+  // The plain 100 serves every kind; Cp= is an inductor's or a resistor's.
+  ASSERT_NE(own(2, 100), nullptr);
+  EXPECT_DOUBLE_EQ(own(2, 100)->parallel_c_f, 0.05e-12);
+}
+
+// Z = 2 Z0 (1 / S21 - 1) undoes S21 = 2 Z0 / (2 Z0 + Z) to the last digits,
+// so a part measured exactly as a model predicts is that model.
+TEST(MeasuredPart, ATouchstoneFileMadeFromAModelGivesTheModelsResponse) {
+  const Design design = ComputeDesign(Topology::kNarrowQuad, {915, 50});
+  const std::map<std::string, std::pair<ElementKind, std::string>> parts = {
+      {"l.s2p", {ElementKind::kInductor, "8.2n Q=60@900M Qprofile=sqrt SRF=3.1G"}},
+      {"c.s2p", {ElementKind::kCapacitor, "5.6p ESL=0.4n ESR=0.2"}}};
+  std::map<std::string, std::string> files;
+  PartsChoice modelled, measured;
+  for (const auto& [file, part] : parts) {
+    const auto& [kind, line] = part;
+    const ElementKind kinds[] = {kind};
+    std::string error;
+    const PartSeries model = *(*ReadPartsFile(line, "model.txt", kinds, error))[0];
+    const double value = model.values().front();
+    const ElementModel m = ResolveModel(kind, value, *model.ModelOf(value), design.frequency_hz);
+    std::string text = "# Hz S RI R 50\n";
+    const auto write = [&](double x) {
+      char buffer[32];
+      text.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, x).ptr);
+      text += ' ';
+    };
+    for (const double f : FileSweep(design.frequency_hz).Frequencies()) {
+      const std::complex<double> z =
+          *PartImpedance(kind, value, FixedLossOhms(kind, value, m), m, 2 * std::numbers::pi * f);
+      const std::complex<double> s11 = z / (100.0 + z), s21 = 100.0 / (100.0 + z);
+      for (const double x : {f, s11.real(), s11.imag(), s21.real(), s21.imag(), s21.real(),
+                             s21.imag(), s11.real(), s11.imag()}) {
+        write(x);
+      }
+      text += '\n';
+    }
+    files[file] = text;
+    const MeasuredReader reader = [&](const std::string& path, std::string& why) {
+      return ReadTouchstoneTwoPort(files.at(path), path, why);
+    };
+    const std::string by_file = line.substr(0, line.find(' ')) + " s2p=" + file;
+    modelled.Slot(kind) = model;
+    measured.Slot(kind) = *(*ReadPartsFile(by_file, "measured.txt", kinds, error, reader))[0];
+  }
+  std::string error;
+  const SweepResponse want = AnalyzeSweep(FitParts(design, modelled, {}).netlist, error);
+  const SweepResponse got = AnalyzeSweep(FitParts(design, measured, {}).netlist, error);
+  ASSERT_EQ(got.s.size(), want.s.size()) << error;
+  for (size_t i = 0; i < want.s.size(); ++i) {
+    for (int to = 1; to <= 4; ++to) {
+      for (int from = 1; from <= 4; ++from) {
+        EXPECT_LT(std::abs(got.s[i](to, from) - want.s[i](to, from)), 1e-6)
+            << "S" << to << from << " at " << want.frequencies_hz[i];
+      }
+    }
+  }
+  // Below the file's lowest frequency there is nothing to analyse.
+  Sweep lower = FileSweep(design.frequency_hz);
+  lower.low_hz *= 0.99;
+  EXPECT_TRUE(AnalyzeSweep(FitParts(design, measured, {}).netlist, lower, error).s.empty());
+  EXPECT_EQ(
+      error.rfind("L1's measurements l.s2p (91.5 MHz to 1.7385 GHz) do not cover 90.585 MHz", 0),
+      0u)
+      << error;
 }
 
 TEST(ValueWithUnit, ChoosesThePrefixThatKeepsTheMantissaAboveOne) {

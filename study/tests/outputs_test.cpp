@@ -46,7 +46,7 @@ TEST(PartsList, PartsThenDistinctValuesThatSumToTheParts) {
   request.inputs = {433.92f, 50};
   request.parts.inductors = PartSeries::Standard("E12");
   request.parts.capacitors = PartSeries::Standard("E24");
-  request.losses.q_inductor = 40;
+  request.models.inductor.q = 40;
   const StudyResult result = *RunStudy(request).result;
   const BuiltCircuit& built = *result.built;
   const auto rows = ReadCsv(PartsListCsv(result));

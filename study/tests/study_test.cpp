@@ -15,7 +15,7 @@ StudyRequest BuiltHybrid() {
   request.inputs = {433.92f, 50};
   request.parts.inductors = PartSeries::Standard("E12");
   request.parts.capacitors = PartSeries::Standard("E24");
-  request.losses.q_inductor = 40;
+  request.models.inductor.q = 40;
   request.summaries = true;
   return request;
 }

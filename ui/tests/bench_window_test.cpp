@@ -141,13 +141,16 @@ class BenchWindowTest : public QObject {
     QCOMPARE(shown.count(), 1);
   }
 
-  // The bench's exports are the command line's, byte for byte.
+  // The bench's exports are the command line's, byte for byte, with chip
+  // parts on pads.
   void anExportWritesWhatTheCommandLineWrites() {
     QTest::mouseClick(InMain<QRadioButton>("opt3"), Qt::LeftButton);
     Type("txtFrequency", "433.92");
     Choose(QStringLiteral("Inductors from"), 2);   // E12
     Choose(QStringLiteral("Capacitors from"), 3);  // E24
     Field(QStringLiteral("Inductor Q"))->setText(QStringLiteral("40"));
+    Choose(QStringLiteral("Part model"), 1);  // 0402
+    Field(QStringLiteral("Pad capacitance"))->setText(QStringLiteral("0.1p"));
     Field(QStringLiteral("Inductor tolerance:"))->setText(QStringLiteral("5%"));
     Field(QStringLiteral("Capacitor tolerance:"))->setText(QStringLiteral("0.25p"));
     Boards()->setValue(500);
@@ -163,13 +166,39 @@ class BenchWindowTest : public QObject {
 
     std::ostringstream out, err;
     const std::string stem = "NarrowQuad433.92";
-    const int status = RunCli(
-        {"--topology", "narrow-quad", "--frequency", "433.92", "--inductors", "E12",
-         "--capacitors", "E24", "--q-inductor", "40", "--tolerance-inductor", "5%",
-         "--tolerance-capacitor", "0.25p", "--tolerance-resistor", "1%", "--monte-carlo", "500",
-         "--directory", cli_dir.path().toStdString(), "--touchstone", "--spice", "--plot",
-         stem + ".svg", "--bom", stem + ".csv", "--json", stem + ".json"},
-        out, err);
+    const int status = RunCli({"--topology",
+                               "narrow-quad",
+                               "--frequency",
+                               "433.92",
+                               "--inductors",
+                               "E12",
+                               "--capacitors",
+                               "E24",
+                               "--q-inductor",
+                               "40",
+                               "--part-model",
+                               "0402",
+                               "--pad-capacitance",
+                               "0.1p",
+                               "--tolerance-inductor",
+                               "5%",
+                               "--tolerance-capacitor",
+                               "0.25p",
+                               "--tolerance-resistor",
+                               "1%",
+                               "--monte-carlo",
+                               "500",
+                               "--directory",
+                               cli_dir.path().toStdString(),
+                               "--touchstone",
+                               "--spice",
+                               "--plot",
+                               stem + ".svg",
+                               "--bom",
+                               stem + ".csv",
+                               "--json",
+                               stem + ".json"},
+                              out, err);
     QCOMPARE(status, kExitOk);
     for (const char* suffix : {".s4p", ".cir", ".svg", ".csv", ".json"}) {
       QFile a(QDir(bench_dir.path()).filePath(QString::fromStdString(stem) + suffix));
@@ -186,7 +215,8 @@ class BenchWindowTest : public QObject {
     plot->resize(800, 700);
     const PlotLayout layout = LayoutPlot(plot->plot(), 800, 700);
     const PlotRect& r = layout.panels.front();
-    const QStringList lines = plot->ReadOut(QPointF((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    const QStringList lines =
+        plot->ReadOut(QPointF((r.left + r.right) / 2, (r.top + r.bottom) / 2));
     QVERIFY(lines.size() >= 6);
     QVERIFY(lines.front().endsWith(QStringLiteral("MHz")));
     QVERIFY(lines.join(QLatin1Char('\n')).contains(QStringLiteral("|S11| input match: ")));
