@@ -108,4 +108,15 @@ bool MeetsLimits(const SMatrix& s, const Limits& limits) {
   return LimitCheck(limits, s.ports() >= 4).Holding(s) == LimitCheck::kAll;
 }
 
+std::vector<double> CheckFrequencies(double f0, double band_percent) {
+  std::vector<double> frequencies = {f0};
+  if (band_percent > 0) {
+    const double half = band_percent / 200;
+    for (int i = 0; i < 21; ++i) {
+      if (i != 10) frequencies.push_back(f0 * (1 - half + 2 * half * i / 20));
+    }
+  }
+  return frequencies;
+}
+
 }  // namespace rfsplitter

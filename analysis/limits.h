@@ -85,6 +85,11 @@ class LimitCheck {
 // Whether every limit holds.
 bool MeetsLimits(const SMatrix& s, const Limits& limits);
 
+// The frequencies a circuit is held to its limits at: f0 first, then with
+// a band of `band_percent` 20 more, evenly spaced with f0 across
+// f0 (1 -+ band_percent / 200).
+std::vector<double> CheckFrequencies(double f0, double band_percent);
+
 }  // namespace rfsplitter
 
 #endif  // RFSPLITTER_ANALYSIS_LIMITS_H_

@@ -66,17 +66,46 @@ BoundNetlist::BoundNetlist(const Netlist& netlist) : ports_(netlist.ports), z0_(
   for (const NetlistElement& e : netlist.elements) {
     Branch& b = branches_[size_t(branch_count_++)];
     b = {row_of(e.node_a), row_of(e.node_b), e.kind, e.value, 1 / e.value, e.loss_ohms};
-    if (e.model.Dynamic(e.kind)) {
+    const bool dynamic = e.model.Dynamic(e.kind) || (e.second && e.second->model.Dynamic(e.kind));
+    if (e.second && !dynamic &&
+        (e.kind == ElementKind::kInductor || (e.loss_ohms == 0 && e.second->loss_ohms == 0))) {
+      b.merged = true;
+      b.value = e.value + e.second->value;
+      b.inverse = 1 / b.value;
+      b.loss = e.loss_ohms + e.second->loss_ohms;
+    } else if (dynamic || e.second) {
       b.model = int(models_.size());
       models_.push_back(e.model);
+      if (e.second) {
+        b.pair = int(pairs_.size());
+        pairs_.push_back({e.second->value, e.second->loss_ohms, e.second->model});
+      }
     }
   }
 }
 
-bool BoundNetlist::ModelAdmittance(const Branch& e, double value, double loss, double omega,
-                                   double& g, double& b) const {
-  const std::optional<Complex> z =
-      PartImpedance(e.kind, value, loss, models_[size_t(e.model)], omega);
+void BoundNetlist::SetPair(int index, double value, double loss_ohms, double second_value,
+                           double second_loss_ohms) {
+  Branch& b = branches_[size_t(index)];
+  if (b.merged) {
+    SetElement(index, value + second_value, loss_ohms + second_loss_ohms);
+    return;
+  }
+  SetElement(index, value, loss_ohms);
+  if (b.pair >= 0) pairs_[size_t(b.pair)].value = second_value;
+  if (b.pair >= 0) pairs_[size_t(b.pair)].loss = second_loss_ohms;
+}
+
+bool BoundNetlist::ModelAdmittance(const Branch& e, double value, double loss, const double* second,
+                                   double omega, double& g, double& b) const {
+  std::optional<Complex> z;
+  if (e.pair >= 0) {
+    const Pair& p = pairs_[size_t(e.pair)];
+    z = PairImpedance(e.kind, value, loss, models_[size_t(e.model)], second ? second[0] : p.value,
+                      second ? second[1] : p.loss, p.model, omega);
+  } else {
+    z = PartImpedance(e.kind, value, loss, models_[size_t(e.model)], omega);
+  }
   if (!z || !(Norm(*z) > 0)) return false;
   const Complex y = Reciprocal(*z);
   g = y.real(), b = y.imag();
@@ -104,7 +133,7 @@ bool BoundNetlist::Kernel(double omega, SMatrix& s) const {
     const Branch& e = branches_[size_t(i)];
     double g = 0, b = 0;  // the admittance g + jb
     if (e.model >= 0) {
-      if (!ModelAdmittance(e, e.value, e.loss, omega, g, b)) return false;
+      if (!ModelAdmittance(e, e.value, e.loss, nullptr, omega, g, b)) return false;
     } else if (e.loss == 0) {
       // The common lossless cases need no complex division.
       switch (e.kind) {
@@ -257,7 +286,7 @@ size_t BoundNetlist::AnalyzeMany(std::span<const double> frequencies_hz, std::sp
       if (e.model < 0) continue;
       for (int w = 0; w < lanes::kLanes; ++w) {
         double g = 0, b = 0;
-        if (!ModelAdmittance(e, e.value, e.loss, omega[w], g, b)) scalar |= 1u << w;
+        if (!ModelAdmittance(e, e.value, e.loss, nullptr, omega[w], g, b)) scalar |= 1u << w;
         lane_branches[size_t(i)].value[w] = g;
         lane_branches[size_t(i)].loss[w] = b;
       }
@@ -281,6 +310,26 @@ size_t BoundNetlist::AnalyzeMany(std::span<const double> frequencies_hz, std::sp
 BoardLanes::BoardLanes(const BoundNetlist& circuit) : scalar_(circuit) {
   circuit.FillLanes(branches_.data());
   raw_ = branches_;
+  for (int i = 0; i < circuit.branch_count_; ++i) {
+    if (const int pair = circuit.branches_[size_t(i)].pair; pair >= 0) {
+      std::fill(std::begin(second_[size_t(i)].value), std::end(second_[size_t(i)].value),
+                circuit.pairs_[size_t(pair)].value);
+      std::fill(std::begin(second_[size_t(i)].loss), std::end(second_[size_t(i)].loss),
+                circuit.pairs_[size_t(pair)].loss);
+    }
+  }
+}
+
+void BoardLanes::SetPair(int board, int index, double value, double loss_ohms, double second_value,
+                         double second_loss_ohms) {
+  const BoundNetlist::Branch& b = scalar_.branches_[size_t(index)];
+  if (b.merged) {
+    SetElement(board, index, value + second_value, loss_ohms + second_loss_ohms);
+    return;
+  }
+  SetElement(board, index, value, loss_ohms);
+  second_[size_t(index)].value[board] = second_value;
+  second_[size_t(index)].loss[board] = second_loss_ohms;
 }
 
 unsigned BoardLanes::Analyze(double frequency_hz, BoundNetlist::Columns columns) {
@@ -296,9 +345,12 @@ unsigned BoardLanes::Analyze(double frequency_hz, BoundNetlist::Columns columns)
     lanes::Branch& b = branches_[size_t(i)];
     const lanes::Branch& raw = raw_[size_t(i)];
     if (e.model >= 0) {
+      const SecondLanes& second = second_[size_t(i)];
       for (int w = 0; w < kBoards; ++w) {
         double g = 0, y = 0;
-        if (!scalar_.ModelAdmittance(e, raw.value[w], raw.loss[w], omega[w], g, y)) {
+        const double second_part[2] = {second.value[w], second.loss[w]};
+        if (!scalar_.ModelAdmittance(e, raw.value[w], raw.loss[w],
+                                     e.pair >= 0 ? second_part : nullptr, omega[w], g, y)) {
           no_model |= 1u << w;
         }
         b.value[w] = g, b.loss[w] = y;
@@ -325,6 +377,10 @@ unsigned BoardLanes::Analyze(double frequency_hz, BoundNetlist::Columns columns)
     for (int i = 0; i < scalar_.branch_count_; ++i) {
       const lanes::Branch& b = raw_[size_t(i)];
       scalar_.SetElement(i, b.value[board], b.loss[board]);
+      if (const int pair = scalar_.branches_[size_t(i)].pair; pair >= 0) {
+        scalar_.pairs_[size_t(pair)].value = second_[size_t(i)].value[board];
+        scalar_.pairs_[size_t(pair)].loss = second_[size_t(i)].loss[board];
+      }
     }
     SMatrix one;
     if (!scalar_.AnalyzeColumns(frequency_hz, one, columns)) continue;

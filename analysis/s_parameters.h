@@ -82,6 +82,9 @@ class BoundNetlist {
     branches_[size_t(index)].inverse = 1 / value;
     branches_[size_t(index)].loss = loss_ohms;
   }
+  // The same for an element made of two parts.
+  void SetPair(int index, double value, double loss_ohms, double second_value,
+               double second_loss_ohms);
   // Whether an element's admittance comes from its part model (part_model.h)
   // rather than from its value and fixed loss alone.
   bool IsModelled(int index) const { return branches_[size_t(index)].model >= 0; }
@@ -111,11 +114,21 @@ class BoundNetlist {
     double inverse;  // 1 / value, so that the common cases need no division
     double loss;
     int model = -1;  // into models_, for a part with more than a fixed loss
+    // An element of two parts: into pairs_ when the branch needs both
+    // parts' impedances; merged when they add up to one element of the
+    // kind (inductors with fixed losses in series, lossless capacitors in
+    // parallel), which the branch's value and loss then are.
+    int pair = -1;
+    bool merged = false;
   };
-  // A modelled part's admittance g + jb at `omega`; false outside a measured
-  // part's range.
-  bool ModelAdmittance(const Branch& e, double value, double loss, double omega, double& g,
-                       double& b) const;
+  struct Pair {
+    double value, loss;  // the second part's
+    ElementModel model;
+  };
+  // A modelled part's (or pair's) admittance g + jb at `omega`, the second
+  // part of a pair at `second`; false outside a measured part's range.
+  bool ModelAdmittance(const Branch& e, double value, double loss, const double* second,
+                       double omega, double& g, double& b) const;
   friend class BoardLanes;
   // The circuit for the lane solve, every lane at this circuit's values.
   void FillLanes(lanes::Branch* branches) const;
@@ -125,6 +138,7 @@ class BoundNetlist {
   std::array<Branch, kMaxElements> branches_{};
   int branch_count_ = 0;
   std::vector<ElementModel> models_;
+  std::vector<Pair> pairs_;
   int inner_ = 0;  // inner nodes, on the first rows
   int nodes_ = 0;
   int ports_ = 0;
@@ -152,6 +166,9 @@ class BoardLanes {
     b.loss[board] = loss_ohms;
     losses_known_ = false;
   }
+  // As BoundNetlist::SetPair, for one board.
+  void SetPair(int board, int index, double value, double loss_ohms, double second_value,
+               double second_loss_ohms);
 
   // Solves every board at `frequency_hz`. Returns a bit for each board that
   // has an answer (board k: bit k).
@@ -172,6 +189,11 @@ class BoardLanes {
   // (the same, but for a modelled part's admittance at the frequency).
   std::array<lanes::Branch, BoundNetlist::kMaxElements> raw_;
   std::array<lanes::Branch, BoundNetlist::kMaxElements> branches_;
+  // The second parts of the pairs that are not merged: value and loss.
+  struct SecondLanes {
+    double value[kBoards], loss[kBoards];
+  };
+  std::array<SecondLanes, BoundNetlist::kMaxElements> second_{};
   lanes::LaneS s_;
   bool losses_known_ = true;  // each branch's `losses` and `inverse` up to date
 };

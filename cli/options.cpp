@@ -32,8 +32,12 @@ constexpr char kFooter[] =
     "2 usage error (or, with --strict, an input that had to be repaired),\n"
     "3 the circuit could not be analysed.";
 
-constexpr std::string_view kFits[] = {"nearest", "retune", "best"};
-constexpr FitMethod kFitMethods[] = {FitMethod::kNearest, FitMethod::kRetune, FitMethod::kBest};
+constexpr std::string_view kFits[] = {"nearest", "retune", "best", "margin", "yield"};
+constexpr FitMethod kFitMethods[] = {FitMethod::kNearest, FitMethod::kRetune, FitMethod::kBest,
+                                     FitMethod::kMargin, FitMethod::kYield};
+// The boards of a yield the run implies (the yield fit, a target yield)
+// when --monte-carlo does not say how many.
+constexpr int kImpliedBoards = 10000;
 constexpr std::string_view kDistributions[] = {"uniform", "normal"};
 constexpr Distribution kDistributionValues[] = {Distribution::kUniform, Distribution::kNormal};
 
@@ -394,8 +398,21 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
   app.add_option("--fit", options.fit,
                  "nearest: every value to its nearest standard value\n"
                  "retune: inductors nearest, capacitors recomputed for them\n"
-                 "best: the combination closest to the ideal response (default)")
+                 "best: the combination closest to the ideal response\n"
+                 "margin: the largest worst margin to the limits (the default\n"
+                 "without a tolerance)\n"
+                 "yield: the most boards within the limits (the default with one)")
       ->option_text("METHOD");
+  app.add_flag("--tie-equal-values", options.tie_equal_values,
+               "margin and yield: parts of one ideal value get one part");
+  app.add_flag("--pairs", options.pairs,
+               "margin and yield: an inductor may be two parts in series, a\n"
+               "capacitor two in parallel");
+  app.add_option("--target-yield", options.target_yield,
+                 "the cheapest tolerance grades that give this yield, 1 to\n"
+                 "99.99 % (inductors 1/2/5 %, capacitors 0.05 to 0.5 pF or\n"
+                 "1/2/5 %, resistors 1/5 %)")
+      ->option_text("PERCENT");
   app.add_option("--q-inductor", options.q_inductor,
                  "inductor quality factor, 1 to 1000000, at the design frequency\n"
                  "or at a frequency given after @ (60@900M); default lossless")
@@ -542,10 +559,6 @@ std::optional<RunPlan> PlanRun(const CliOptions& options, std::string& message) 
     return std::nullopt;
   }
 
-  const std::optional<FitMethod> fit =
-      OneOf<FitMethod>("--fit", options.fit, kFits, kFitMethods, message);
-  if (!fit) return std::nullopt;
-  plan.request.parts.method = *fit;
   if (!ReadModels(options, plan.request.models, message)) return std::nullopt;
 
   Limits& limits = plan.request.limits;
@@ -570,8 +583,42 @@ std::optional<RunPlan> PlanRun(const CliOptions& options, std::string& message) 
     limits.phase_deg = *v;
   }
 
-  const std::optional<MonteCarloSettings> monte_carlo = ReadMonteCarlo(options, message);
+  std::optional<MonteCarloSettings> monte_carlo = ReadMonteCarlo(options, message);
   if (!monte_carlo) return std::nullopt;
+  const bool toleranced = monte_carlo->inductor.value > 0 || monte_carlo->capacitor.value > 0 ||
+                          monte_carlo->resistor.value > 0;
+  const std::string fit_text = !options.fit.empty() ? options.fit : toleranced ? "yield" : "margin";
+  const std::optional<FitMethod> fit =
+      OneOf<FitMethod>("--fit", fit_text, kFits, kFitMethods, message);
+  if (!fit) return std::nullopt;
+  PartsChoice& parts = plan.request.parts;
+  parts.method = *fit;
+  parts.tie_equal_values = options.tie_equal_values;
+  parts.pairs = options.pairs;
+  const bool searched = *fit == FitMethod::kMargin || *fit == FitMethod::kYield;
+  if (!searched && (options.pairs || options.tie_equal_values)) {
+    message = std::string(options.pairs ? "--pairs" : "--tie-equal-values") +
+              " needs --fit margin or --fit yield";
+    return std::nullopt;
+  }
+  if (*fit == FitMethod::kYield && !toleranced) {
+    message =
+        "--fit yield needs a tolerance (--tolerance-inductor, --tolerance-capacitor or "
+        "--tolerance-resistor)";
+    return std::nullopt;
+  }
+  if (!options.target_yield.empty()) {
+    const std::optional<double> target =
+        ReadNumber("--target-yield", options.target_yield, 1, 99.99, Unit::kPercent, message);
+    if (!target) return std::nullopt;
+    plan.request.target_yield_percent = *target;
+  }
+  // The yield fit and a target yield report the yield they reach.
+  if (options.monte_carlo.empty() &&
+      (*fit == FitMethod::kYield || plan.request.target_yield_percent)) {
+    monte_carlo->samples = kImpliedBoards;
+    plan.request.monte_carlo = *monte_carlo;
+  }
   if (!options.monte_carlo.empty()) plan.request.monte_carlo = *monte_carlo;
 
   if (!ReadParts(options, *topology, plan, message)) return std::nullopt;

@@ -28,7 +28,9 @@ struct CliOptions {
   bool spice = false;
   std::filesystem::path plot, bom, json;
   std::string parts, inductors, capacitors, resistors;
-  std::string fit = "best";
+  std::string fit;  // empty: yield with a tolerance, else margin
+  bool tie_equal_values = false, pairs = false;
+  std::string target_yield;
   std::string q_inductor, q_capacitor, q_profile;
   std::string srf_inductor, esl_capacitor, esr_capacitor, cp_resistor, pad_capacitance;
   std::string part_model;

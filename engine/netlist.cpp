@@ -46,6 +46,10 @@ std::string_view PadName(int node) {
   return "PAD";
 }
 
+std::string PairPartName(std::string_view element, int part) {
+  return std::string(element) + (part == 0 ? "A" : "B");
+}
+
 std::string FileStem(Topology topology, float frequency_mhz) {
   return std::string(TextsOf(topology).file_stem) + NumberText(frequency_mhz, '.');
 }

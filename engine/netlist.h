@@ -6,6 +6,7 @@
 #ifndef RFSPLITTER_ENGINE_NETLIST_H_
 #define RFSPLITTER_ENGINE_NETLIST_H_
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,17 +17,34 @@
 
 namespace rfsplitter {
 
+// The second part of an element built from two: in series with the first
+// for an inductor, in parallel with it for a capacitor.
+struct SecondPart {
+  double value = 0;
+  double loss_ohms = 0;
+  ElementModel model;
+  bool operator==(const SecondPart&) const = default;
+};
+
 struct NetlistElement {
   ElementKind kind = ElementKind::kInductor;
   std::string_view name;      // "L1", as in the circuit table
   std::string_view quantity;  // the Design quantity it stands for ("Lt")
   int node_a = 0;             // node 0 is ground
   int node_b = 0;
-  double value = 0;      // henries, farads or ohms: the part's nominal value
-  double loss_ohms = 0;  // a fixed resistance in series with the element
-  ElementModel model;    // the rest of the part's behaviour (part_model.h)
-  bool pad = false;      // a pad's capacitance, not a part
+  double value = 0;                  // henries, farads or ohms: the part's nominal value
+  double loss_ohms = 0;              // a fixed resistance in series with the element
+  ElementModel model;                // the rest of the part's behaviour (part_model.h)
+  bool pad = false;                  // a pad's capacitance, not a part
+  std::optional<SecondPart> second;  // an element made of two parts
+
+  // The nominal value of the element: the part's, or a pair's sum (two
+  // inductors in series, two capacitors in parallel).
+  double Combined() const { return second ? value + second->value : value; }
 };
+
+// "L1A" and "L1B": the designators of the two parts of an element.
+std::string PairPartName(std::string_view element, int part);
 
 struct Netlist {
   Topology topology = Topology::kNarrowSplitter;

@@ -177,22 +177,38 @@ std::optional<Complex> PartImpedance(ElementKind kind, double value, double loss
   return std::nullopt;
 }
 
+std::optional<Complex> PairImpedance(ElementKind kind, double value, double loss_ohms,
+                                     const ElementModel& model, double second_value,
+                                     double second_loss_ohms, const ElementModel& second_model,
+                                     double omega) {
+  const std::optional<Complex> z1 = PartImpedance(kind, value, loss_ohms, model, omega);
+  const std::optional<Complex> z2 =
+      PartImpedance(kind, second_value, second_loss_ohms, second_model, omega);
+  if (!z1 || !z2) return std::nullopt;
+  if (kind == ElementKind::kInductor) return *z1 + *z2;
+  return *z1 * *z2 / (*z1 + *z2);
+}
+
+std::optional<double> EffectiveValueOf(ElementKind kind, Complex z, double omega) {
+  switch (kind) {
+    case ElementKind::kInductor:
+      if (z.imag() > 0) return z.imag() / omega;
+      return std::nullopt;
+    case ElementKind::kCapacitor:
+      if (z.imag() < 0) return -1 / (omega * z.imag());
+      return std::nullopt;
+    case ElementKind::kResistor:
+      return z.real();
+  }
+  return std::nullopt;
+}
+
 std::optional<double> EffectiveValue(ElementKind kind, double value, const ElementModel& model,
                                      double omega) {
   const std::optional<Complex> z =
       PartImpedance(kind, value, FixedLossOhms(kind, value, model), model, omega);
   if (!z) return std::nullopt;
-  switch (kind) {
-    case ElementKind::kInductor:
-      if (z->imag() > 0) return z->imag() / omega;
-      return std::nullopt;
-    case ElementKind::kCapacitor:
-      if (z->imag() < 0) return -1 / (omega * z->imag());
-      return std::nullopt;
-    case ElementKind::kResistor:
-      return z->real();
-  }
-  return std::nullopt;
+  return EffectiveValueOf(kind, *z, omega);
 }
 
 std::optional<double> NominalForEffective(ElementKind kind, double target, const KindModel& model,
@@ -223,6 +239,11 @@ void ApplyModels(Netlist& netlist, const PartModels& models) {
     e.model = ResolveModel(e.kind, e.value, kind_model, netlist.frequency_hz);
     const double loss = FixedLossOhms(e.kind, e.value, e.model);
     if (loss > 0) e.loss_ohms = loss;
+    if (SecondPart* second = e.second ? &*e.second : nullptr) {
+      second->model = ResolveModel(e.kind, second->value, kind_model, netlist.frequency_hz);
+      const double second_loss = FixedLossOhms(e.kind, second->value, second->model);
+      if (second_loss > 0) second->loss_ohms = second_loss;
+    }
   }
   if (models.pad_capacitance_f > 0) {
     std::set<int> nodes;

@@ -123,11 +123,20 @@ double FixedLossOhms(ElementKind kind, double value, const ElementModel& model);
 std::optional<std::complex<double>> PartImpedance(ElementKind kind, double value, double loss_ohms,
                                                   const ElementModel& model, double omega);
 
+// The impedance of an element made of two parts: Z1 + Z2 for two inductors
+// in series, Z1 Z2 / (Z1 + Z2) for two capacitors in parallel.
+std::optional<std::complex<double>> PairImpedance(ElementKind kind, double value, double loss_ohms,
+                                                  const ElementModel& model, double second_value,
+                                                  double second_loss_ohms,
+                                                  const ElementModel& second_model, double omega);
+
 // What the part acts as at `omega`: an inductance Im Z / w, a capacitance
 // -1 / (w Im Z), a resistance Re Z; nothing where that is no such element
 // (an inductor above its self-resonance).
 std::optional<double> EffectiveValue(ElementKind kind, double value, const ElementModel& model,
                                      double omega);
+// The same for an impedance.
+std::optional<double> EffectiveValueOf(ElementKind kind, std::complex<double> z, double omega);
 
 // The nominal value whose effective value at `omega` is `target`, with the
 // model resolved at each trial value; nothing when none within a decade

@@ -78,18 +78,21 @@ std::string SpiceNetlist(const Netlist& design) {
   // A lossy element goes to a node of its own (1001, 1002, ...), from which
   // its loss resistor RLOSS_<name> continues to the element's second node.
   // A part with a model is a subcircuit of its own.
+  // The two parts of a pair are parts of their own, "L1A" and "L1B": two
+  // inductors in series through a node of their own, two capacitors side by
+  // side.
   int next_node = 1001;
   const double w0 = 2 * std::numbers::pi * design.frequency_hz;
-  for (const NetlistElement& e : design.elements) {
+  const auto part = [&](const NetlistElement& e) {
     if (e.model.Dynamic(e.kind)) {
       text += ModelledPart(e, w0);
-      continue;
+      return;
     }
     if (e.pad) {
       // ngspice knows an element by its first letter: a pad is a C.
       text += "C" + std::string(e.name) + " " + std::to_string(e.node_a) + " 0 " +
               NumberText(e.value) + "\n";
-      continue;
+      return;
     }
     const std::string a = std::to_string(e.node_a);
     const std::string b = e.loss_ohms > 0 ? std::to_string(next_node++) : std::to_string(e.node_b);
@@ -98,6 +101,24 @@ std::string SpiceNetlist(const Netlist& design) {
       text += "RLOSS_" + std::string(e.name) + " " + b + " " + std::to_string(e.node_b) + " " +
               NumberText(e.loss_ohms) + "\n";
     }
+  };
+  for (const NetlistElement& e : design.elements) {
+    if (!e.second) {
+      part(e);
+      continue;
+    }
+    const std::string names[2] = {PairPartName(e.name, 0), PairPartName(e.name, 1)};
+    NetlistElement first = e, second = e;
+    first.name = names[0];
+    second.name = names[1];
+    first.second.reset();
+    second.second.reset();
+    second.value = e.second->value;
+    second.loss_ohms = e.second->loss_ohms;
+    second.model = e.second->model;
+    if (e.kind == ElementKind::kInductor) first.node_b = second.node_a = next_node++;
+    part(first);
+    part(second);
   }
   for (int port = 1; port <= design.ports; ++port) {
     const std::string n = std::to_string(port);

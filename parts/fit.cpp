@@ -1,8 +1,10 @@
 #include "parts/fit.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
+#include <thread>
 
 #include "analysis/s_parameters.h"
 
@@ -189,8 +191,20 @@ std::string_view FitName(FitMethod method) {
       return "retune";
     case FitMethod::kBest:
       return "best";
+    case FitMethod::kMargin:
+      return "margin";
+    case FitMethod::kYield:
+      return "yield";
   }
   return "";
+}
+
+std::optional<FitMethod> FitNamed(std::string_view name) {
+  for (const FitMethod m : {FitMethod::kNearest, FitMethod::kRetune, FitMethod::kBest,
+                            FitMethod::kMargin, FitMethod::kYield}) {
+    if (FitName(m) == name) return m;
+  }
+  return std::nullopt;
 }
 
 std::optional<PartSeries>& PartsChoice::Slot(ElementKind kind) {
@@ -217,19 +231,44 @@ Netlist BuildNetlist(const Netlist& ideal, const std::vector<QuantityChoice>& va
                      const PartsChoice& choice, const PartModels& models) {
   Netlist built = ideal;
   for (NetlistElement& e : built.elements) {
+    // A choice for the element itself, else its quantity's.
+    const QuantityChoice* pick = nullptr;
     for (const QuantityChoice& q : values) {
-      if (q.quantity == e.quantity) e.value = q.chosen;
+      if (q.element.empty() ? pick == nullptr && q.quantity == e.quantity : q.element == e.name) {
+        pick = &q;
+      }
     }
+    if (pick == nullptr) continue;
+    e.value = pick->chosen;
+    if (pick->second > 0) e.second = SecondPart{pick->second, 0, {}};
   }
   ApplyModels(built, models);
   for (NetlistElement& e : built.elements) {
     const PartSeries* series = e.pad ? nullptr : choice.SeriesFor(e.kind);
-    const KindModel* own = series ? series->ModelOf(e.value) : nullptr;
-    if (own == nullptr) continue;
-    e.model = ResolveModel(e.kind, e.value, *own, built.frequency_hz);
-    e.loss_ohms = FixedLossOhms(e.kind, e.value, e.model);
+    if (series == nullptr) continue;
+    if (const KindModel* own = series->ModelOf(e.value)) {
+      e.model = ResolveModel(e.kind, e.value, *own, built.frequency_hz);
+      e.loss_ohms = FixedLossOhms(e.kind, e.value, e.model);
+    }
+    if (const KindModel* own = e.second ? series->ModelOf(e.second->value) : nullptr) {
+      e.second->model = ResolveModel(e.kind, e.second->value, *own, built.frequency_hz);
+      e.second->loss_ohms = FixedLossOhms(e.kind, e.second->value, e.second->model);
+    }
   }
   return built;
+}
+
+double WorstMargin(const Netlist& built, const Limits& limits, double band_percent) {
+  const BoundNetlist bound(built);
+  double worst = HUGE_VAL;
+  for (const double f : CheckFrequencies(built.frequency_hz, band_percent)) {
+    SMatrix s;
+    if (!bound.AnalyzeFromPorts1And2(f, s)) return -HUGE_VAL;
+    for (const LimitMargin& m : MarginsOf(FiguresOf(s), limits)) {
+      worst = std::min(worst, m.margin / std::max(std::abs(m.limit), 1e-3));
+    }
+  }
+  return worst;
 }
 
 double FitCost(const Netlist& ideal, const Netlist& built) {
@@ -242,7 +281,9 @@ std::vector<QuantityChoice> Retuned(const Netlist& ideal, std::vector<QuantityCh
   return Snapper{no_parts, no_models, ideal.frequency_hz}.Retuned(ideal, std::move(values));
 }
 
-BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const PartModels& models) {
+namespace {
+
+BuiltCircuit FitByCost(const Design& design, const PartsChoice& choice, const PartModels& models) {
   const Netlist ideal = IdealNetlist(design);
   const CostReference reference(ideal);
   const Snapper snapper{choice, models, ideal.frequency_hz};
@@ -325,6 +366,500 @@ BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const Par
     });
   });
   return best;
+}
+
+// Every element of the ideal circuit, a choice of its own.
+std::vector<QuantityChoice> IdealElements(const Netlist& ideal) {
+  std::vector<QuantityChoice> elements;
+  for (const NetlistElement& e : ideal.elements) {
+    elements.push_back({e.quantity, e.kind, e.value, e.value, e.value, e.name});
+  }
+  return elements;
+}
+
+// How hard the search works. A yield costs a Monte Carlo of its own (most
+// are given up within a batch of boards), a margin one analysis a check
+// point; both are shared by the search's two lines.
+constexpr int64_t kYieldBoards = 8'000'000;
+constexpr int64_t kYieldBoardsWithPairs = 3'000'000;
+constexpr int kMarginEvaluations = 30000;
+constexpr int kLines = 2;
+// The inductor combinations screened by margin for starting points (all of
+// them up to this many), and how many of them are weighed by the goal.
+constexpr double kScreenedCombinations = 20000;
+constexpr size_t kWeighedStarts = 16;
+// The random combinations screened by margin, how many that pass it are
+// weighed by the goal, and how many starts each way of finding them gives.
+constexpr int kDrawnCombinations = 50000;
+constexpr int kWeighedDraws = 2000;
+constexpr size_t kSearchedStarts = 3;
+
+// The margin and yield fits: a search over each element's options.
+class SearchFit {
+ public:
+  SearchFit(const Design& design, const PartsChoice& choice, const PartModels& models,
+            const FitGoal& goal)
+      : ideal_(IdealNetlist(design)),
+        choice_(choice),
+        models_(models),
+        goal_(goal),
+        snapper_{choice, models, ideal_.frequency_hz},
+        by_yield_(choice.method == FitMethod::kYield && bool(goal.boards_passing)) {
+    slots_ = choice.tie_equal_values ? IdealQuantities(ideal_) : IdealElements(ideal_);
+    SetTargets(slots_, models, ideal_.frequency_hz);
+    PartsChoice by_cost = choice;
+    by_cost.method = FitMethod::kNearest;
+    nearest_ = FitByCost(design, by_cost, models).quantities;
+    by_cost.method = FitMethod::kRetune;
+    retune_ = FitByCost(design, by_cost, models).quantities;
+    by_cost.method = FitMethod::kBest;
+    best_ = FitByCost(design, by_cost, models).quantities;
+    BuildOptions();
+    FindCoupling();
+  }
+
+  BuiltCircuit Run() const {
+    // The best of nearest, retune and best to start from: the search never
+    // ends worse than they are.
+    Candidate first{slots_, std::vector<size_t>(slots_.size(), 0), -HUGE_VAL, 0, {}};
+    for (size_t i = 0; i < slots_.size(); ++i) first = Holding(std::move(first), i, 0);
+    Evaluate(first, nullptr);
+    for (const std::vector<QuantityChoice>* fit : {&retune_, &best_}) {
+      Candidate other = first;
+      for (size_t i = 0; i < slots_.size(); ++i) {
+        const Option wanted{OfQuantity(*fit, slots_[i].quantity).chosen};
+        const auto found = std::find(options_[i].begin(), options_[i].end(), wanted);
+        if (found != options_[i].end()) {
+          other = Holding(std::move(other), i, size_t(found - options_[i].begin()));
+        }
+      }
+      if (Evaluate(other, &first) && other.score > first.score) first = std::move(other);
+    }
+
+    std::vector<Candidate> starts = {first};
+    for (Candidate& c : ScreenedStarts(first)) starts.push_back(std::move(c));
+    Line drawing{0, 0, 0x9e3779b97f4a7c15ULL, false};
+    for (Candidate& c : DrawnStarts(drawing, first)) starts.push_back(std::move(c));
+    std::stable_sort(starts.begin(), starts.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
+
+    // Two lines of search share the starts and the budget, each on a core
+    // of its own where there is one; the lines do not depend on each other,
+    // so the result is the same on any number of cores.
+    // Pairs give the search more to choose from and each circuit costs
+    // more to weigh; their richer options find good circuits sooner.
+    const int64_t budget = !by_yield_      ? kMarginEvaluations
+                           : choice_.pairs ? kYieldBoardsWithPairs
+                                           : kYieldBoards;
+    std::array<Candidate, kLines> found;
+    const auto line = [&](int n) {
+      std::vector<Candidate> mine;
+      for (size_t i = size_t(n); i < starts.size(); i += kLines) mine.push_back(starts[i]);
+      Line own{0, budget / kLines, 0x2545f4914f6cdd1dULL * uint64_t(n + 1), n == 0};
+      found[size_t(n)] = Search(own, std::move(mine));
+    };
+    if (std::thread::hardware_concurrency() > 1) {
+      std::jthread second([&] {
+        if (goal_.control) goal_.control->EnterThread();
+        line(1);
+      });
+      line(0);
+    } else {
+      line(1);
+      line(0);
+    }
+    const Candidate& winner = found[1].score > found[0].score ? found[1] : found[0];
+
+    BuiltCircuit built;
+    built.netlist = BuildNetlist(ideal_, winner.values, choice_, models_);
+    built.netlist.description = "the circuit built from the chosen parts";
+    built.cost = CostReference(ideal_).Cost(built.netlist);
+    built.quantities = winner.values;
+    return built;
+  }
+
+ private:
+  // One way to buy an element: a part, or two.
+  struct Option {
+    double value;
+    double second = 0;
+    bool operator==(const Option&) const = default;
+  };
+  // A circuit as the search holds it: its choices, the option each slot
+  // holds, its score, and for a yield the count after each batch of boards.
+  struct Candidate {
+    std::vector<QuantityChoice> values;
+    std::vector<size_t> at;
+    double score = -HUGE_VAL;
+    int passes = 0;
+    std::vector<int> counted;  // passes after each batch but the last
+  };
+  // A line of search: what it has spent, and its own random draws.
+  struct Line {
+    // What the line has spent: circuits weighed by margin, or boards
+    // counted for a yield (whose circuits mostly stop early).
+    int64_t spent = 0;
+    int64_t budget = 0;
+    uint64_t state = 0;
+    bool reports = false;  // the line whose progress is the fit's
+    size_t RandomBelow(size_t n) {
+      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+      return size_t((state >> 33) % n);
+    }
+  };
+
+  static const QuantityChoice& OfQuantity(const std::vector<QuantityChoice>& values,
+                                          std::string_view quantity) {
+    return *std::find_if(values.begin(), values.end(),
+                         [&](const QuantityChoice& v) { return v.quantity == quantity; });
+  }
+
+  double Least(ElementKind kind) const {
+    return kind == ElementKind::kInductor    ? goal_.least_inductor
+           : kind == ElementKind::kCapacitor ? goal_.least_capacitor
+                                             : 0;
+  }
+
+  // Each slot's options: nearest's, retune's and best's parts, its series' values
+  // either side of its target and the next out (one for an inductor, two
+  // for a capacitor: its series is the denser one, and the capacitors make
+  // up for the inductors' coarse steps), a capacitor's either side of its
+  // value retuned for nearest's inductors, and with pairs the closest
+  // pairs. A part no larger than an absolute tolerance is none.
+  void BuildOptions() {
+    const double f0 = ideal_.frequency_hz;
+    std::vector<QuantityChoice> tied = IdealQuantities(ideal_);
+    SetTargets(tied, models_, f0);
+    snapper_.Snap(tied, ElementKind::kInductor);
+    const std::vector<QuantityChoice> retuned = snapper_.Retuned(ideal_, tied);
+    options_.assign(slots_.size(), {});
+    for (size_t i = 0; i < slots_.size(); ++i) {
+      const QuantityChoice& slot = slots_[i];
+      std::vector<Option>& list = options_[i];
+      const double least = Least(slot.kind);
+      const auto add = [&](Option o) {
+        const bool too_small = o.value <= least || (o.second > 0 && o.second <= least);
+        if (!too_small && std::find(list.begin(), list.end(), o) == list.end()) list.push_back(o);
+      };
+      add({OfQuantity(nearest_, slot.quantity).chosen});
+      add({OfQuantity(retune_, slot.quantity).chosen});
+      add({OfQuantity(best_, slot.quantity).chosen});
+      const PartSeries* series = choice_.SeriesFor(slot.kind);
+      if (series != nullptr) {
+        const std::vector<double> around = snapper_.Candidates(slot);
+        for (const double v : around) add({v});
+        if (!series->HasOwnModels()) {
+          std::optional<double> below = around.front(), above = around.back();
+          for (int step = 0; step < (slot.kind == ElementKind::kCapacitor ? 3 : 1); ++step) {
+            if (below && (below = series->Around(*below * (1 - 1e-9)).below)) add({*below});
+            if (above && (above = series->Around(*above * (1 + 1e-9)).above)) add({*above});
+          }
+        }
+        if (slot.kind == ElementKind::kCapacitor) {
+          for (const double v : snapper_.Candidates(OfQuantity(retuned, slot.quantity))) add({v});
+        }
+        if (choice_.pairs && slot.kind != ElementKind::kResistor) {
+          for (const auto& [a, b] : PairOptions(slot.chosen, *series)) add({a, b});
+        }
+      }
+      // Left without one, a slot keeps nearest's part (the study says why
+      // it cannot be sampled).
+      if (list.empty()) list.push_back({OfQuantity(nearest_, slot.quantity).chosen});
+    }
+  }
+
+  // The nodes other than ground a slot's elements touch.
+  std::vector<int> NodesOf(const QuantityChoice& q) const {
+    std::vector<int> nodes;
+    for (const NetlistElement& e : ideal_.elements) {
+      if (q.element.empty() ? e.quantity != q.quantity : e.name != q.element) continue;
+      for (const int node : {e.node_a, e.node_b}) {
+        if (node != 0) nodes.push_back(node);
+      }
+    }
+    return nodes;
+  }
+
+  // Two slots are coupled when they meet at a node other than ground or
+  // stand for one quantity.
+  void FindCoupling() {
+    coupled_.assign(slots_.size(), std::vector<bool>(slots_.size()));
+    for (size_t i = 0; i < slots_.size(); ++i) {
+      const std::vector<int> a = NodesOf(slots_[i]);
+      for (size_t j = 0; j < slots_.size(); ++j) {
+        const std::vector<int> b = NodesOf(slots_[j]);
+        coupled_[i][j] =
+            slots_[i].quantity == slots_[j].quantity || std::any_of(a.begin(), a.end(), [&](int n) {
+              return std::find(b.begin(), b.end(), n) != b.end();
+            });
+      }
+    }
+  }
+
+  Candidate Holding(Candidate c, size_t i, size_t k) const {
+    c.at[i] = k;
+    c.values[i].chosen = options_[i][k].value;
+    c.values[i].second = options_[i][k].second;
+    return c;
+  }
+
+  double Margin(const Candidate& c) const {
+    return WorstMargin(BuildNetlist(ideal_, c.values, choice_, models_), goal_.limits,
+                       goal_.band_percent);
+  }
+
+  // Scores `c`; with `rival`, a yield stops counting once `c` has fallen
+  // clearly behind it on the same boards, and `c` then loses (false).
+  bool Evaluate(Candidate& c, const Candidate* rival, Line* line = nullptr) const {
+    const Netlist built = BuildNetlist(ideal_, c.values, choice_, models_);
+    const double margin = WorstMargin(built, goal_.limits, goal_.band_percent);
+    if (!by_yield_) {
+      if (line) ++line->spent;
+      c.score = margin;
+      return true;
+    }
+    c.counted.clear();
+    int counted_boards = 0;
+    const auto go_on = [&](int boards, int passed) {
+      counted_boards = boards;
+      c.counted.push_back(passed);
+      if (rival == nullptr) return true;
+      // It cannot catch up, or it trails by more than the boards on which
+      // two close circuits differ would explain.
+      if (passed + (goal_.boards - boards) < rival->passes) return false;
+      const int theirs = rival->counted[c.counted.size() - 1];
+      return passed >= theirs - 3 - 2 * std::sqrt(0.1 * boards);
+    };
+    const std::optional<int> passes = goal_.boards_passing(built, go_on);
+    if (line) line->spent += passes ? goal_.boards : counted_boards;
+    if (!passes) return false;
+    c.passes = *passes;
+    // Ties in the count go to the larger margin, mapped into (0, 1).
+    c.score = *passes + 0.5 + std::atan(margin) / std::numbers::pi;
+    return true;
+  }
+
+  bool Stopped() const { return goal_.control && goal_.control->StopRequested(); }
+
+  // `c` with `move`'s options, if that scores better.
+  bool TryMove(Line& line, Candidate& c,
+               std::initializer_list<std::pair<size_t, size_t>> move) const {
+    if (line.spent >= line.budget || Stopped()) return false;
+    Candidate trial = c;
+    for (const auto& [i, k] : move) trial = Holding(std::move(trial), i, k);
+    if (!Evaluate(trial, &c, &line) || trial.score <= c.score) return false;
+    c = std::move(trial);
+    return true;
+  }
+
+  // Each slot in turn to its best option, then each two coupled slots
+  // together (parts that pull together, as L1 and L2 do, move only so),
+  // until a round changes nothing.
+  void LocalSearch(Line& line, Candidate& c) const {
+    constexpr int kRounds = 8;
+    for (int round = 0; round < kRounds; ++round) {
+      bool moved = false;
+      for (size_t i = 0; i < slots_.size(); ++i) {
+        for (size_t k = 0; k < options_[i].size(); ++k) {
+          if (k != c.at[i]) moved = TryMove(line, c, {{i, k}}) || moved;
+        }
+      }
+      for (size_t i = 0; i < slots_.size(); ++i) {
+        for (size_t j = i + 1; j < slots_.size(); ++j) {
+          if (!coupled_[i][j]) continue;
+          for (size_t k = 0; k < options_[i].size(); ++k) {
+            for (size_t l = 0; l < options_[j].size(); ++l) {
+              if (k != c.at[i] && l != c.at[j]) moved = TryMove(line, c, {{i, k}, {j, l}}) || moved;
+            }
+          }
+        }
+      }
+      if (!moved) return;
+    }
+  }
+
+  // Local searches from `starts`; then, while the budget lasts, a few slots
+  // at random to other options and a local search from there, kept when it
+  // ends better (an iterated local search).
+  Candidate Search(Line& line, std::vector<Candidate> starts) const {
+    Candidate best;
+    for (Candidate& start : starts) {
+      LocalSearch(line, start);
+      if (start.score > best.score) best = std::move(start);
+    }
+    while (line.spent < line.budget && slots_.size() > 1 && !best.values.empty() && !Stopped()) {
+      if (goal_.control && line.reports) {
+        goal_.control->Report("fit", double(line.spent) / double(line.budget));
+      }
+      Candidate trial = best;
+      const size_t kicks = 2 + line.RandomBelow(3);
+      for (size_t n = 0; n < kicks; ++n) {
+        const size_t i = line.RandomBelow(slots_.size());
+        trial = Holding(std::move(trial), i, line.RandomBelow(options_[i].size()));
+      }
+      Evaluate(trial, nullptr, &line);
+      LocalSearch(line, trial);
+      if (trial.score > best.score) best = std::move(trial);
+    }
+    return best;
+  }
+
+  // Starts from each combination of the inductors' single parts (all of
+  // them while they are few, else the two either side of each target), the
+  // capacitors at the option nearest their value retuned for them: the
+  // combinations with the largest margin are weighed by the goal, and the
+  // best few kept.
+  std::vector<Candidate> ScreenedStarts(const Candidate& base) const {
+    if (choice_.tie_equal_values) return {};
+    std::vector<size_t> inductors;
+    for (size_t i = 0; i < slots_.size(); ++i) {
+      if (slots_[i].kind == ElementKind::kInductor && options_[i].size() > 1)
+        inductors.push_back(i);
+    }
+    const auto singles = [&](size_t i, bool all) {
+      std::vector<size_t> list;
+      for (size_t k = 0; k < options_[i].size(); ++k) {
+        const double ratio = options_[i][k].value / slots_[i].chosen;
+        if (options_[i][k].second == 0 && (all || (ratio > 0.8 && ratio < 1.25))) list.push_back(k);
+      }
+      return list;
+    };
+    double combinations = 1;
+    for (const size_t i : inductors) combinations *= double(singles(i, true).size());
+    std::vector<std::vector<size_t>> lists;
+    for (const size_t i : inductors)
+      lists.push_back(singles(i, combinations <= kScreenedCombinations));
+    if (lists.empty() ||
+        std::any_of(lists.begin(), lists.end(), [](const auto& l) { return l.empty(); })) {
+      return {};
+    }
+    const double w0 = 2 * std::numbers::pi * ideal_.frequency_hz;
+    std::vector<Candidate> screened;
+    std::vector<size_t> pick(lists.size(), 0);
+    for (bool more = true; more && !Stopped();) {
+      Candidate c = base;
+      for (size_t n = 0; n < lists.size(); ++n)
+        c = Holding(std::move(c), inductors[n], lists[n][pick[n]]);
+      for (size_t i = 0; i < slots_.size(); ++i) {
+        if (slots_[i].kind != ElementKind::kCapacitor) continue;
+        // The shunt that makes the arms meeting here quarter waves with
+        // their inductors: 1 / (w0^2 L) for each.
+        const int node = NodesOf(slots_[i]).front();
+        double shunt = 0;
+        for (size_t j = 0; j < slots_.size(); ++j) {
+          const std::vector<int> nodes = NodesOf(slots_[j]);
+          if (slots_[j].kind == ElementKind::kInductor &&
+              std::find(nodes.begin(), nodes.end(), node) != nodes.end()) {
+            shunt += 1 / (w0 * w0 * c.values[j].chosen);
+          }
+        }
+        size_t nearest = c.at[i];
+        double distance = HUGE_VAL;
+        for (size_t k = 0; k < options_[i].size(); ++k) {
+          const double d = std::abs(std::log(options_[i][k].value / shunt));
+          if (options_[i][k].second == 0 && d < distance) distance = d, nearest = k;
+        }
+        c = Holding(std::move(c), i, nearest);
+      }
+      c.score = Margin(c);
+      screened.push_back(std::move(c));
+      size_t n = 0;
+      while (n < lists.size() && ++pick[n] == lists[n].size()) pick[n++] = 0;
+      more = n < lists.size();
+    }
+    return Weighed(std::move(screened));
+  }
+
+  // Starts from combinations drawn at random from every slot's options:
+  // those whose nominal circuit holds every limit are weighed by the goal
+  // against the best of them so far (most lose within a batch of boards),
+  // and the best few kept.
+  std::vector<Candidate> DrawnStarts(Line& line, const Candidate& base) const {
+    if (!by_yield_) return {};
+    std::vector<Candidate> drawn;
+    Candidate leader = base;
+    for (int n = 0, weighed = 0; n < kDrawnCombinations && weighed < kWeighedDraws && !Stopped();
+         ++n) {
+      Candidate c = base;
+      for (size_t i = 0; i < slots_.size(); ++i) {
+        c = Holding(std::move(c), i, line.RandomBelow(options_[i].size()));
+      }
+      if (Margin(c) < 0) continue;
+      ++weighed;
+      if (!Evaluate(c, &leader)) continue;
+      if (c.score > leader.score) leader = c;
+      drawn.push_back(std::move(c));
+    }
+    std::stable_sort(drawn.begin(), drawn.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
+    drawn.resize(std::min(drawn.size(), kSearchedStarts));
+    return drawn;
+  }
+
+  // The candidates with the largest margin, weighed by the goal: the best
+  // few.
+  std::vector<Candidate> Weighed(std::vector<Candidate> candidates) const {
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
+    candidates.resize(std::min(candidates.size(), kWeighedStarts));
+    for (Candidate& c : candidates) Evaluate(c, nullptr);
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
+    candidates.resize(std::min(candidates.size(), kSearchedStarts));
+    return candidates;
+  }
+
+  // The pairs from `series` whose sum (two inductors in series, two
+  // capacitors in parallel) comes closest to `target`, the larger part
+  // first: at most four.
+  static std::vector<std::pair<double, double>> PairOptions(double target,
+                                                            const PartSeries& series) {
+    constexpr size_t kPairs = 4;
+    struct Scored {
+      std::pair<double, double> parts;
+      double error;
+    };
+    std::vector<Scored> found;
+    std::optional<double> larger = series.Around(target * (1 - 1e-9)).below;
+    for (; larger && *larger >= target / 2; larger = series.Around(*larger * (1 - 1e-9)).below) {
+      const PartSeries::Neighbours rest = series.Around(target - *larger);
+      for (const std::optional<double>& smaller : {rest.below, rest.above}) {
+        if (!smaller || *smaller > *larger) continue;
+        const std::pair parts{*larger, *smaller};
+        if (std::any_of(found.begin(), found.end(),
+                        [&](const Scored& f) { return f.parts == parts; })) {
+          continue;
+        }
+        found.push_back({parts, std::abs(std::log((*larger + *smaller) / target))});
+      }
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Scored& a, const Scored& b) { return a.error < b.error; });
+    std::vector<std::pair<double, double>> pairs;
+    for (size_t i = 0; i < std::min(kPairs, found.size()); ++i) pairs.push_back(found[i].parts);
+    return pairs;
+  }
+
+  const Netlist ideal_;
+  const PartsChoice& choice_;
+  const PartModels& models_;
+  const FitGoal& goal_;
+  const Snapper snapper_;
+  const bool by_yield_;
+  std::vector<QuantityChoice> slots_;
+  std::vector<QuantityChoice> nearest_, retune_, best_;  // the fits by cost, per quantity
+  std::vector<std::vector<Option>> options_;
+  std::vector<std::vector<bool>> coupled_;
+};
+
+}  // namespace
+
+BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const PartModels& models,
+                      const FitGoal& goal) {
+  if (choice.method == FitMethod::kMargin || choice.method == FitMethod::kYield) {
+    return SearchFit(design, choice, models, goal).Run();
+  }
+  return FitByCost(design, choice, models);
 }
 
 }  // namespace rfsplitter

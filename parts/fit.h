@@ -19,28 +19,53 @@
 //   best     the combination, over each inductor's two neighbours, each
 //            capacitor's neighbours of its ideal and of its retuned value and
 //            the resistor's two neighbours, with the least cost (FitCost).
+//   margin   the parts whose circuit, at its nominal values, has the largest
+//            worst margin to the limits (analysis/limits.h) at f0 and across
+//            a yield band: each margin over its limit (15 dB, 0.5 dB, 5
+//            degrees), the smallest of them counting. The insertion phase
+//            common to the outputs never counts.
+//   yield    the parts whose boards pass most often (FitGoal), ties going to
+//            the larger margin.
+//
+// nearest, retune and best give every part of a quantity the same part.
+// margin and yield choose each part on its own unless asked to tie equal
+// values, and with pairs allowed an inductor may be two of its series in
+// series and a capacitor two in parallel. They search: from the better of
+// nearest and best, each part in turn takes whichever of its candidates
+// (its series' values either side of its target and of its retuned target,
+// best's value, and the closest pairs) scores best, until a round changes
+// nothing.
 //
 // A kind without a series keeps its ideal values.
 #ifndef RFSPLITTER_PARTS_FIT_H_
 #define RFSPLITTER_PARTS_FIT_H_
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "analysis/limits.h"
 #include "engine/design.h"
 #include "engine/netlist.h"
 #include "engine/part_model.h"
+#include "engine/run_control.h"
 #include "parts/series.h"
 
 namespace rfsplitter {
 
-enum class FitMethod { kNearest, kRetune, kBest };
-std::string_view FitName(FitMethod method);  // "nearest", "retune", "best"
+enum class FitMethod { kNearest, kRetune, kBest, kMargin, kYield };
+// "nearest", "retune", "best", "margin", "yield"
+std::string_view FitName(FitMethod method);
+std::optional<FitMethod> FitNamed(std::string_view name);
 
 struct PartsChoice {
   std::optional<PartSeries> inductors, capacitors, resistors;
   FitMethod method = FitMethod::kBest;
+  // For margin and yield: parts of one quantity share a part.
+  bool tie_equal_values = false;
+  // For margin and yield: an element may be two parts of its series.
+  bool pairs = false;
 
   bool AnyParts() const { return inductors || capacitors || resistors; }
   const PartSeries* SeriesFor(ElementKind kind) const;
@@ -52,8 +77,35 @@ struct QuantityChoice {
   ElementKind kind;
   double ideal;
   double chosen;
-  double target = 0;  // the effective value the part must have at f0
+  double target = 0;           // the effective value the part must have at f0
+  std::string_view element{};  // one element of the quantity ("L3"); empty: all
+  double second = 0;           // a pair's second part; 0: none
 };
+
+// What the margin and yield fits serve.
+struct FitGoal {
+  Limits limits;
+  double band_percent = 0;  // the limits hold across f0 (1 -+ band / 200) too
+  // The yield fit's measure: how many of a fixed set of `boards` boards
+  // built around a circuit pass, the same boards for every circuit, counted
+  // in batches; after each but the last the gate (boards so far, passed so
+  // far) may stop the count, which then gives nothing.
+  using BoardGate = std::function<bool(int, int)>;
+  std::function<std::optional<int>(const Netlist&, const BoardGate&)> boards_passing;
+  int boards = 0;
+  // The worker's control, when the fit runs on one: a stop ends the search
+  // early (its result is then of no use), the search's own threads take its
+  // priority, and the progress is reported as "fit".
+  const RunControl* control = nullptr;
+  // Parts at or below these are not candidates (an absolute tolerance as
+  // large as a part would let it reach zero).
+  double least_inductor = 0, least_capacitor = 0;
+};
+
+// The smallest margin to the limits at the check frequencies, each margin
+// over its limit: 1 is a limit's own size inside it, negative outside;
+// -infinity when the circuit cannot be analysed.
+double WorstMargin(const Netlist& built, const Limits& limits, double band_percent);
 
 struct BuiltCircuit {
   Netlist netlist;                         // the circuit to be soldered, with its losses
@@ -75,7 +127,8 @@ double FitCost(const Netlist& ideal, const Netlist& built);
 // design frequency with the inductor values given, by quantity.
 std::vector<QuantityChoice> Retuned(const Netlist& ideal, std::vector<QuantityChoice> values);
 
-BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const PartModels& models);
+BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const PartModels& models,
+                      const FitGoal& goal = {});
 
 // The model a part of `value` gets: its value's own, else its kind's.
 const KindModel& ModelFor(ElementKind kind, double value, const PartsChoice& choice,

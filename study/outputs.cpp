@@ -105,6 +105,10 @@ Json PartsJson(const std::vector<PartRow>& rows, bool as_built, double f0) {
     if (as_built) {
       part["effective"] = p.effective;
       if (p.model) part["model"] = ModelJson(p.kind, *p.model, p.chosen, f0);
+      if (p.pair) {
+        part["pair"] = {{"connection", p.kind == ElementKind::kInductor ? "series" : "parallel"},
+                        {"values", {p.pair->values[0], p.pair->values[1]}}};
+      }
     }
     parts.push_back(std::move(part));
   }
@@ -141,7 +145,14 @@ Json ResponseJson(const DesignSummary& s) {
   return response;
 }
 
-Json MonteCarloJson(const MonteCarloResult& r) {
+// "5%", "0.1p", "0.2n": a tolerance as the options take it.
+std::string ToleranceOptionText(const Tolerance& t, ElementKind kind) {
+  if (t.relative) return GeneralText(100 * t.value, 6) + "%";
+  return kind == ElementKind::kInductor ? GeneralText(t.value * 1e9, 6) + "n"
+                                        : GeneralText(t.value * 1e12, 6) + "p";
+}
+
+Json MonteCarloJson(const MonteCarloResult& r, const StudyResult& study) {
   Json percentiles = Json::object();
   for (const auto& [name, p] : r.percentiles) {
     percentiles[name] = {Finite(p.p5), Finite(p.p50), Finite(p.p95)};
@@ -150,14 +161,29 @@ Json MonteCarloJson(const MonteCarloResult& r) {
   for (const auto& part : r.sensitivity) {
     sensitivity.push_back({{"part", part.part}, {"yield_percent_alone", part.yield_percent_alone}});
   }
-  return {{"samples", r.samples},
-          {"seed", r.seed},
-          {"distribution", DistributionName(r.distribution)},
-          {"yield_percent", r.yield_percent},
-          {"yield_ci95", {r.ci95_low, r.ci95_high}},
-          {"nominal_passes", r.nominal_passes},
-          {"percentiles", percentiles},
-          {"sensitivity", sensitivity}};
+  Json json = {{"samples", r.samples},
+               {"seed", r.seed},
+               {"distribution", DistributionName(r.distribution)},
+               {"yield_percent", r.yield_percent},
+               {"yield_ci95", {r.ci95_low, r.ci95_high}},
+               {"nominal_passes", r.nominal_passes},
+               {"percentiles", percentiles},
+               {"sensitivity", sensitivity}};
+  const MonteCarloSettings& settings = *study.monte_carlo_settings;
+  json["tolerances"] = {
+      {"inductor", ToleranceOptionText(settings.inductor, ElementKind::kInductor)},
+      {"capacitor", ToleranceOptionText(settings.capacitor, ElementKind::kCapacitor)},
+      {"resistor", ToleranceOptionText(settings.resistor, ElementKind::kResistor)}};
+  if (r.yield_percent_pairs_alike) {
+    json["yield_percent_pairs_alike"] = *r.yield_percent_pairs_alike;
+  }
+  if (const std::optional<GradeChoice>& g = study.grades) {
+    json["target_yield"] = {{"percent", g->target_percent},
+                            {"reached", g->reached},
+                            {"yield_percent", g->yield_percent},
+                            {"samples", g->samples}};
+  }
+  return json;
 }
 
 void Row(std::string& csv, const std::vector<std::string>& fields) {
@@ -292,8 +318,13 @@ std::string CsvField(const std::string& text) {
 
 std::string PartsListCsv(const StudyResult& r) {
   std::string csv;
-  Row(csv, {"Designator", "Kind", "Value", "Series", "Ideal value", "Error %", "Loss",
-            "Value (H, F, ohm)", "Ideal (H, F, ohm)", "Loss (ohm)"});
+  // With a Monte Carlo, each part's tolerance grade in a last column.
+  const MonteCarloSettings* graded = r.monte_carlo_settings ? &*r.monte_carlo_settings : nullptr;
+  std::vector<std::string> header = {"Designator",        "Kind",      "Value", "Series",
+                                     "Ideal value",       "Error %",   "Loss",  "Value (H, F, ohm)",
+                                     "Ideal (H, F, ohm)", "Loss (ohm)"};
+  if (graded) header.push_back("Tolerance");
+  Row(csv, header);
   struct Group {
     ElementKind kind;
     std::string series;
@@ -301,14 +332,28 @@ std::string PartsListCsv(const StudyResult& r) {
   };
   std::map<std::pair<int, double>, Group> groups;  // by kind, then value
   for (const PartRow& p : r.parts) {
-    Row(csv, {p.name, std::string(KindName(p.kind)), ValueWithUnit(p.chosen, p.kind), p.series,
-              ValueWithUnit(p.ideal, p.kind), FixedText(p.error_percent, 2),
-              p.loss_ohms > 0 ? ValueWithUnit(p.loss_ohms, ElementKind::kResistor) : "",
-              ShortestText(p.chosen), ShortestText(p.ideal), ShortestText(p.loss_ohms)});
-    Group& group = groups[{static_cast<int>(p.kind), p.chosen}];
-    group.kind = p.kind;
-    group.series = p.series;
-    ++group.count;
+    // A pair is two parts on the list, "L1A" and "L1B".
+    for (int part = 0; part < (p.pair ? 2 : 1); ++part) {
+      const double value = p.pair ? p.pair->values[part] : p.chosen;
+      const double loss = p.pair ? p.pair->losses[part] : p.loss_ohms;
+      std::vector<std::string> fields = {
+          p.pair ? PairPartName(p.name, part) : p.name,
+          std::string(KindName(p.kind)),
+          ValueWithUnit(value, p.kind),
+          p.series,
+          ValueWithUnit(p.ideal, p.kind),
+          FixedText(p.error_percent, 2),
+          loss > 0 ? ValueWithUnit(loss, ElementKind::kResistor) : "",
+          ShortestText(value),
+          ShortestText(p.ideal),
+          ShortestText(loss)};
+      if (graded) fields.push_back(ToleranceText(graded->ToleranceOf(p.kind), p.kind));
+      Row(csv, fields);
+      Group& group = groups[{static_cast<int>(p.kind), value}];
+      group.kind = p.kind;
+      group.series = p.series;
+      ++group.count;
+    }
   }
   csv += "\r\n";
   Row(csv, {"Value", "Kind", "Series", "Count", "Value (H, F, ohm)"});
@@ -340,7 +385,7 @@ std::string JsonText(const StudyResult& r) {
                       {"at_mhz", m.frequency_hz / 1e6}});
   }
   run["advice"] = {{"nominal_misses", misses}, {"warnings", r.warnings}};
-  if (r.monte_carlo) run["monte_carlo"] = MonteCarloJson(*r.monte_carlo);
+  if (r.monte_carlo) run["monte_carlo"] = MonteCarloJson(*r.monte_carlo, r);
   return run.dump(2) + "\n";
 }
 

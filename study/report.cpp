@@ -117,20 +117,28 @@ std::string PartsTableText(const StudyResult& r) {
   // what they act as at f0.
   const bool effective = std::any_of(r.parts.begin(), r.parts.end(),
                                      [](const PartRow& p) { return p.effective != p.chosen; });
+  // Pairs widen the chosen column.
+  size_t chosen_width = 14;
+  for (const PartRow& p : r.parts) chosen_width = std::max(chosen_width, ChosenText(p).size() + 1);
   if (effective) {
     row({{"Part", 5},
          {"Ideal", 14},
-         {"Chosen", 14},
+         {"Chosen", chosen_width},
          {"Acts as", 14},
          {"Series", 10},
          {"Error", 10},
          {"Loss", 0}});
   } else {
-    row({{"Part", 5}, {"Ideal", 14}, {"Chosen", 14}, {"Series", 10}, {"Error", 10}, {"Loss", 0}});
+    row({{"Part", 5},
+         {"Ideal", 14},
+         {"Chosen", chosen_width},
+         {"Series", 10},
+         {"Error", 10},
+         {"Loss", 0}});
   }
   for (const PartRow& p : r.parts) {
     std::vector<std::pair<std::string, size_t>> cells = {
-        {p.name, 5}, {ValueWithUnit(p.ideal, p.kind), 14}, {ValueWithUnit(p.chosen, p.kind), 14}};
+        {p.name, 5}, {ValueWithUnit(p.ideal, p.kind), 14}, {ChosenText(p), chosen_width}};
     if (effective) {
       cells.push_back({p.effective > 0 ? ValueWithUnit(p.effective, p.kind) : "resonant", 14});
     }
@@ -141,6 +149,9 @@ std::string PartsTableText(const StudyResult& r) {
   }
   if (effective)
     text += "  (acts as: the part's inductance or capacitance at f0, with its model)\n";
+  if (std::any_of(r.parts.begin(), r.parts.end(), [](const PartRow& p) { return p.pair; })) {
+    text += "  (a + b: two inductors in series; a || b: two capacitors in parallel)\n";
+  }
   return text;
 }
 
@@ -148,20 +159,24 @@ std::string Percent(double v) { return FixedText(v, 2) + " %"; }
 
 std::string MonteCarloText(const StudyResult& result) {
   const MonteCarloResult& r = *result.monte_carlo;
-  const MonteCarloSettings& settings = *result.request.monte_carlo;
+  const MonteCarloSettings& settings = *result.monte_carlo_settings;
   const Netlist& nominal = result.Circuit();
   std::string text = "Monte Carlo: " + std::to_string(r.samples) + " boards, seed " +
                      std::to_string(r.seed) + ", " + std::string(DistributionName(r.distribution)) +
-                     "; tolerances L +-" +
-                     ToleranceText(settings.inductor, ElementKind::kInductor) + ", C +-" +
-                     ToleranceText(settings.capacitor, ElementKind::kCapacitor) + ", R +-" +
-                     ToleranceText(settings.resistor, ElementKind::kResistor) + "\n";
+                     "; tolerances " + TolerancesText(settings) + "\n";
   text += "  Pass: " + LimitsText(result.request.limits, nominal.ports >= 4) + ", at " +
           NumberText(nominal.inputs.frequency_mhz) + " MHz";
   if (settings.band_percent > 0) {
     text += " and across a " + GeneralText(settings.band_percent, 6) + " % band";
   }
-  text += "\n  " + YieldLine(result);
+  text += "\n";
+  // Each line of the yield's text indented.
+  const std::string yield = YieldLine(result);
+  for (size_t at = 0; at < yield.size();) {
+    const size_t end = yield.find('\n', at);
+    text += "  " + yield.substr(at, end + 1 - at);
+    at = end + 1;
+  }
   text += "  At f0                            p5         p50         p95\n";
   for (const auto& [name, p] : r.percentiles) {
     std::string label = "  " + name;
@@ -228,9 +243,37 @@ std::string AnalysisText(const StudyResult& r) {
 
 std::string YieldLine(const StudyResult& result) {
   const MonteCarloResult& r = *result.monte_carlo;
-  return "Yield " + Percent(r.yield_percent) + " (" + std::to_string(r.passed) + " of " +
-         std::to_string(r.samples) + "; 95 % interval " + FixedText(r.ci95_low, 2) + " to " +
-         Percent(r.ci95_high) + ")\n";
+  std::string text = "Yield " + Percent(r.yield_percent) + " (" + std::to_string(r.passed) +
+                     " of " + std::to_string(r.samples) + "; 95 % interval " +
+                     FixedText(r.ci95_low, 2) + " to " + Percent(r.ci95_high) + ")\n";
+  if (r.yield_percent_pairs_alike) {
+    text += "Yield " + Percent(*r.yield_percent_pairs_alike) +
+            " with each pair's two parts drawn alike, as from one reel (parts of one reel\n"
+            "are alike more or less: the truth lies between the two yields)\n";
+  }
+  if (const std::optional<GradeChoice>& g = result.grades) {
+    const std::string target = GeneralText(g->target_percent, 6) + " %";
+    text += g->reached
+                ? "Tolerances for a " + target + " yield, the cheapest grades that give it: " +
+                      TolerancesText(*result.monte_carlo_settings) + "\n"
+                : "No grades give a " + target + " yield; the best, " +
+                      TolerancesText(*result.monte_carlo_settings) + ", gives " +
+                      Percent(g->yield_percent) + " on " + std::to_string(g->samples) + " boards\n";
+  }
+  return text;
+}
+
+std::string ChosenText(const PartRow& p) {
+  if (!p.pair) return ValueWithUnit(p.chosen, p.kind);
+  return ValueWithUnit(p.pair->values[0], p.kind) +
+         (p.kind == ElementKind::kInductor ? " + " : " || ") +
+         ValueWithUnit(p.pair->values[1], p.kind);
+}
+
+std::string TolerancesText(const MonteCarloSettings& settings) {
+  return "L +-" + ToleranceText(settings.inductor, ElementKind::kInductor) + ", C +-" +
+         ToleranceText(settings.capacitor, ElementKind::kCapacitor) + ", R +-" +
+         ToleranceText(settings.resistor, ElementKind::kResistor);
 }
 
 std::string BandText(const Band& band) {

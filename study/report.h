@@ -17,8 +17,17 @@ std::string ListingText(const Design& design);
 // Monte Carlo table.
 std::string AnalysisText(const StudyResult& result);
 
-// The one line --monte-carlo prints without --analyze.
+// The lines --monte-carlo prints without --analyze: the yield, and with
+// pairs the yield with each pair's parts drawn alike, and the grades a
+// target yield chose.
 std::string YieldLine(const StudyResult& result);
+
+// "15 nH", or for a pair "8.2 nH + 6.8 nH" (in series) or
+// "15 pF || 2.2 pF" (in parallel).
+std::string ChosenText(const PartRow& part);
+
+// "L +-2 %, C +-0.1 pF, R +-1 %"
+std::string TolerancesText(const MonteCarloSettings& settings);
 
 // "10.5126 to 13.2507", with "below" or "above" at an open end.
 std::string BandText(const Band& band);

@@ -13,6 +13,9 @@
 namespace rfsplitter {
 namespace {
 
+// The boards the yield fit weighs each circuit on.
+constexpr int kFitBoards = 2048;
+
 std::vector<PartRow> PartRows(const Netlist& ideal, const Netlist& circuit,
                               const PartsChoice& parts, const PartModels& models) {
   std::vector<PartRow> rows;
@@ -35,6 +38,17 @@ std::vector<PartRow> PartRows(const Netlist& ideal, const Netlist& circuit,
     row.effective = e.model.Dynamic(e.kind)
                         ? EffectiveValue(e.kind, e.value, e.model, w0).value_or(0)
                         : e.value;
+    if (const std::optional<SecondPart>& second = e.second) {
+      row.chosen = e.Combined();
+      row.error_percent = ErrorPercent(row.chosen, row.ideal);
+      row.pair = PartRow::Pair{{e.value, second->value}, {e.loss_ohms, second->loss_ohms}};
+      row.loss_ohms = e.kind == ElementKind::kInductor ? e.loss_ohms + second->loss_ohms : 0;
+      const std::optional<Complex> z =
+          PairImpedance(e.kind, e.value, e.loss_ohms, e.model, second->value, second->loss_ohms,
+                        second->model, w0);
+      row.effective = z ? EffectiveValueOf(e.kind, *z, w0).value_or(0) : 0;
+      if (!e.model.Dynamic(e.kind) && !second->model.Dynamic(e.kind)) row.effective = row.chosen;
+    }
     rows.push_back(std::move(row));
   }
   return rows;
@@ -129,25 +143,18 @@ std::optional<std::string> TooWideTolerance(const Netlist& circuit,
     const Tolerance& t = settings.ToleranceOf(kind);
     if (t.relative || t.value == 0) continue;
     for (const NetlistElement& e : circuit.elements) {
-      if (e.kind != kind || e.pad || t.value < e.value) continue;
-      return "the " + std::string(KindName(kind)) + " tolerance +-" + ToleranceText(t, kind) +
-             " is not smaller than " + std::string(e.name) + ", " + ValueWithUnit(e.value, kind);
+      if (e.kind != kind || e.pad) continue;
+      for (int part = 0; part < (e.second ? 2 : 1); ++part) {
+        const double value = part == 0 ? e.value : e.second->value;
+        if (t.value < value) continue;
+        return "the " + std::string(KindName(kind)) + " tolerance +-" + ToleranceText(t, kind) +
+               " is not smaller than " +
+               (e.second ? PairPartName(e.name, part) : std::string(e.name)) + ", " +
+               ValueWithUnit(value, kind);
+      }
     }
   }
   return std::nullopt;
-}
-
-// The frequencies a board is checked at: f0, and with a yield band 21
-// evenly spaced points across it.
-std::vector<double> CheckFrequencies(double f0, double band_percent) {
-  std::vector<double> frequencies = {f0};
-  if (band_percent > 0) {
-    const double half = band_percent / 200;
-    for (int i = 0; i < 21; ++i) {
-      if (i != 10) frequencies.push_back(f0 * (1 - half + 2 * half * i / 20));
-    }
-  }
-  return frequencies;
 }
 
 // The limits the circuit misses at its nominal values, each at the point
@@ -194,11 +201,45 @@ StudyOutcome RunStudy(const StudyRequest& request, const RunControl* control) {
   r.design = DesignOf(request);
   r.ideal = IdealNetlist(r.design);
   if (request.Built()) {
-    r.built = FitParts(r.design, request.parts, request.models);
+    FitGoal goal;
+    goal.limits = request.limits;
+    goal.control = control;
+    if (request.monte_carlo) {
+      goal.band_percent = request.monte_carlo->band_percent;
+      if (request.parts.method == FitMethod::kYield) {
+        // Every circuit the search tries is built on the same boards, not
+        // the run's own: the yield reported is then a fresh sample.
+        MonteCarloSettings boards = *request.monte_carlo;
+        boards.limits = request.limits;
+        boards.seed = request.monte_carlo->seed ^ 0x6a09e667f3bcc909ULL;
+        boards.pair_room = request.parts.pairs;
+        boards.spread_samples = 0;
+        // No part may be as small as an absolute tolerance.
+        for (const ElementKind kind : {ElementKind::kInductor, ElementKind::kCapacitor}) {
+          const Tolerance& t = boards.ToleranceOf(kind);
+          (kind == ElementKind::kInductor ? goal.least_inductor : goal.least_capacitor) =
+              t.relative ? 0 : t.value;
+        }
+        // One thread a circuit: its few hundred boards at a time are too few
+        // to share out.
+        boards.threads = 1;
+        goal.boards = kFitBoards;
+        goal.boards_passing = [boards, control](const Netlist& n, const FitGoal::BoardGate& gate) {
+          return BoardsPassing(n, boards, kFitBoards, [&](int done, int passed) {
+            return !(control && control->StopRequested()) && gate(done, passed);
+          });
+        };
+      }
+    }
+    if (control) control->Report("fit", 0);
+    r.built = FitParts(r.design, request.parts, request.models, goal);
+    if (stopped()) return Failed(StudyOutcome::Status::kStopped, "stopped");
     for (const auto& [name, value] : request.part_values) {
       for (NetlistElement& e : r.built->netlist.elements) {
         if (e.name != name || !(value > 0) || e.pad) continue;
+        // A part set by hand is one part.
         e.value = value;
+        e.second.reset();
         e.model =
             ResolveModel(e.kind, value, ModelFor(e.kind, value, request.parts, request.models),
                          r.design.frequency_hz);
@@ -220,9 +261,19 @@ StudyOutcome RunStudy(const StudyRequest& request, const RunControl* control) {
   if (monte_carlo) {
     monte_carlo->limits = request.limits;
     monte_carlo->spread_samples = request.spread ? 10000 : 0;
+    if (request.target_yield_percent) {
+      GradeChoice grades =
+          CheapestGrades(circuit, *monte_carlo, *request.target_yield_percent, control);
+      if (grades.stopped) return Failed(StudyOutcome::Status::kStopped, "stopped");
+      monte_carlo->inductor = grades.inductor;
+      monte_carlo->capacitor = grades.capacitor;
+      monte_carlo->resistor = grades.resistor;
+      r.grades = grades;
+    }
     if (std::optional<std::string> why = TooWideTolerance(circuit, *monte_carlo)) {
       return Failed(StudyOutcome::Status::kRefused, *why);
     }
+    r.monte_carlo_settings = monte_carlo;
   }
   if (stopped()) return Failed(StudyOutcome::Status::kStopped, "stopped");
 

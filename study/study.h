@@ -19,6 +19,7 @@
 #include "engine/part_model.h"
 #include "engine/run_control.h"
 #include "parts/fit.h"
+#include "tolerance/grades.h"
 #include "tolerance/monte_carlo.h"
 
 namespace rfsplitter {
@@ -39,6 +40,9 @@ struct StudyRequest {
   // Parts set by hand after the fit (the bench's steppers): a part's name
   // and its value; its loss follows the value.
   std::vector<std::pair<std::string, double>> part_values;
+  // The cheapest tolerance grades (tolerance/grades.h) that give this yield
+  // in percent replace the Monte Carlo's tolerances.
+  std::optional<double> target_yield_percent;
 
   bool Built() const { return parts.AnyParts() || models.Any() || !part_values.empty(); }
 };
@@ -56,6 +60,13 @@ struct PartRow {
   double loss_ohms = 0;
   double effective = 0;            // what the part acts as at f0
   std::optional<KindModel> model;  // the model it was built with, if any
+  // An element of two parts (`chosen` is then their sum): two inductors in
+  // series or two capacitors in parallel, each part's value and loss.
+  struct Pair {
+    double values[2];
+    double losses[2];
+  };
+  std::optional<Pair> pair;
 };
 
 // A limit that the circuit at its nominal values misses, and where.
@@ -75,6 +86,10 @@ struct StudyResult {
   std::optional<DesignSummary> ideal_summary, built_summary;
   std::optional<SweepResponse> ideal_sweep, built_sweep;
   std::optional<MonteCarloResult> monte_carlo;
+  // The tolerances the Monte Carlo drew with (as asked, or the grades a
+  // target yield chose), and the target's outcome.
+  std::optional<MonteCarloSettings> monte_carlo_settings;
+  std::optional<GradeChoice> grades;
   // The limits the nominal circuit misses at f0 (or, with a yield band, the
   // worst place in it): the first thing to mend, before any tolerance.
   std::vector<LimitMiss> nominal_misses;

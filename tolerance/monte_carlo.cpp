@@ -284,41 +284,42 @@ class Sampler {
         settings_(settings),
         control_(control),
         check_(settings.limits, nominal.ports >= 4) {
+    // An inductor's fixed loss 2 pi fQ L / Q0 as L times a factor worked
+    // out once: a board's inductors then need no division (the last bit
+    // may differ from the exports' figure; nothing a yield can tell).
+    const auto loss_factor = [](ElementKind kind, const ElementModel& m) {
+      return kind == ElementKind::kInductor && m.q > 0 && m.q_exponent == 1 && !m.measured
+                 ? 2 * std::numbers::pi * m.q_at_hz / m.q
+                 : 0;
+    };
     for (const NetlistElement& e : nominal.elements) {
-      amounts_.push_back(e.pad ? 0 : settings.ToleranceOf(e.kind).For(e.value));
-      // An inductor's fixed loss 2 pi fQ L / Q0 as L times a factor worked
-      // out once: a board's inductors then need no division (the last bit
-      // may differ from the exports' figure; nothing a yield can tell).
-      const ElementModel& m = e.model;
-      loss_factors_.push_back(e.kind == ElementKind::kInductor && m.q > 0 && m.q_exponent == 1 &&
-                                      !m.measured
-                                  ? 2 * std::numbers::pi * m.q_at_hz / m.q
-                                  : 0);
+      const Tolerance& t = settings.ToleranceOf(e.kind);
+      amounts_.push_back(e.pad ? 0 : t.For(e.value));
+      amounts_.push_back(e.second ? t.For(e.second->value) : 0);
+      loss_factors_.push_back(loss_factor(e.kind, e.model));
+      loss_factors_.push_back(e.second ? loss_factor(e.kind, e.second->model) : 0);
     }
-    const double f0 = nominal.frequency_hz;
-    check_frequencies_.push_back(f0);
-    if (settings.band_percent > 0) {
-      const double half = settings.band_percent / 200;
-      for (int i = 0; i < 21; ++i) {
-        if (i != 10) check_frequencies_.push_back(f0 * (1 - half + 2 * half * i / 20));
-      }
-    }
+    check_frequencies_ = CheckFrequencies(nominal.frequency_hz, settings.band_percent);
     threads_ = settings.threads > 0 ? settings.threads
                                     : std::max(1, int(std::thread::hardware_concurrency()));
   }
 
+  // Each element's tolerance as an amount, two to an element (its part
+  // and a pair's second; 0 for a part that does not vary).
   const std::vector<double>& amounts() const { return amounts_; }
   int threads() const { return threads_; }
   bool stopped() const { return stopped_; }
 
   // Runs `samples` boards in which only the parts with a non-zero amount in
   // `amounts` vary, on at most `threads` threads; returns how many pass.
-  int Run(int samples, const std::vector<double>& amounts, const RunOutputs& out,
-          int threads) const {
+  // `alike`: the parts of a pair drawn alike.
+  // `first_board`: the number of the run's first board (its random stream).
+  int Run(int samples, const std::vector<double>& amounts, const RunOutputs& out, int threads,
+          bool alike = false, int first_board = 0) const {
     const std::vector<double> sweep = out.spread_samples > 0
                                           ? FileSweep(nominal_.frequency_hz).Frequencies()
                                           : std::vector<double>{};
-    const std::vector<PartDraw> draws = DrawsOf(amounts);
+    const std::vector<PartDraw> draws = DrawsOf(amounts, alike);
     std::atomic<int> passed = 0, done = 0;
     // Eight boards at a time, one to a vector lane; each board's numbers do
     // not depend on its lane, its group or its thread.
@@ -335,7 +336,7 @@ class Sampler {
         const int count = std::min(BoardLanes::kBoards, last - group);
         for (int k = 0; k < BoardLanes::kBoards; ++k) {
           // Spare lanes repeat the group's last board.
-          Draw(boards, k, draws, uint64_t(group + std::min(k, count - 1)));
+          Draw(boards, k, draws, uint64_t(first_board + group + std::min(k, count - 1)), alike);
         }
         unsigned passing = (1u << count) - 1;
         for (size_t i = 0; i < check_frequencies_.size() && passing; ++i) {
@@ -408,13 +409,24 @@ class Sampler {
   }
 
  private:
-  // Part `i`'s fixed loss at a value: from its model's Q when it has one,
-  // else the nominal part's own.
-  double LossOf(size_t i, double value) const {
-    if (loss_factors_[i] > 0) return value * loss_factors_[i];
+  // The fixed loss of element `i`'s part (`second`: a pair's second) at a
+  // value: from its model's Q when it has one, else the nominal part's own.
+  double LossOf(size_t i, bool second, double value) const {
+    if (const double factor = loss_factors_[2 * i + second]; factor > 0) return value * factor;
     const NetlistElement& e = nominal_.elements[i];
-    if (e.model.q > 0) return FixedLossOhms(e.kind, value, e.model);
-    return e.loss_ohms;
+    const ElementModel& m = second ? e.second->model : e.model;
+    if (m.q > 0) return FixedLossOhms(e.kind, value, m);
+    return second ? e.second->loss_ohms : e.loss_ohms;
+  }
+
+  // Element `i` with its part (and a pair's second) at these values.
+  void Set(BoardLanes& boards, int lane, size_t i, double value, double second_value) const {
+    if (nominal_.elements[i].second) {
+      boards.SetPair(lane, int(i), value, LossOf(i, false, value), second_value,
+                     LossOf(i, true, second_value));
+    } else {
+      boards.SetElement(lane, int(i), value, LossOf(i, false, value));
+    }
   }
 
   // Every part of every lane at its centre: where the parts that do not
@@ -423,44 +435,66 @@ class Sampler {
     for (int lane = 0; lane < BoardLanes::kBoards; ++lane) {
       for (size_t i = 0; i < nominal_.elements.size(); ++i) {
         const NetlistElement& e = nominal_.elements[i];
-        boards.SetElement(lane, int(i), e.value, LossOf(i, e.value));
+        Set(boards, lane, i, e.value, e.second ? e.second->value : 0);
       }
     }
   }
 
-  // The parts a run varies, each with the uniforms of the parts before it
-  // that do not: a part that does not vary still takes its place in the
+  // The elements a run varies, each with the uniforms of the parts before
+  // it that do not: a part that does not vary still takes its place in the
   // board's stream (skipped, not drawn), so that a part's value on a board
-  // is the same in every run.
+  // is the same in every run. An element takes one part's room, or a pair's
+  // (its second part's two uniforms after its first's) when it is a pair or
+  // the settings ask for the room.
   struct PartDraw {
     int index;
     int skip;  // uniforms to pass over first
     double nominal, amount;
+    double second_nominal, second_amount;  // a pair's second part
   };
-  std::vector<PartDraw> DrawsOf(const std::vector<double>& amounts) const {
+  std::vector<PartDraw> DrawsOf(const std::vector<double>& amounts, bool alike) const {
     std::vector<PartDraw> draws;
     int skip = 0;
-    for (size_t i = 0; i < amounts.size(); ++i) {
-      if (amounts[i] == 0) {
-        skip += kUniformsAPart;
+    for (size_t i = 0; i < nominal_.elements.size(); ++i) {
+      const NetlistElement& e = nominal_.elements[i];
+      const bool room = e.second || settings_.pair_room;
+      if (amounts[2 * i] == 0 && amounts[2 * i + 1] == 0) {
+        skip += kUniformsAPart * (room ? 2 : 1);
         continue;
       }
-      draws.push_back({int(i), skip, nominal_.elements[i].value, amounts[i]});
+      PartDraw d{int(i), skip, e.value, amounts[2 * i], 0, 0};
       skip = 0;
+      if (e.second) {
+        d.second_nominal = e.second->value;
+        d.second_amount = amounts[2 * i + 1];
+        // Drawn alike, the second part reuses the first's offset.
+        if (alike) skip = kUniformsAPart;
+      } else if (room) {
+        skip = kUniformsAPart;
+      }
+      draws.push_back(d);
     }
     return draws;
   }
 
   // Board `number`'s parts that vary, into `lane`.
-  void Draw(BoardLanes& boards, int lane, const std::vector<PartDraw>& draws,
-            uint64_t number) const {
+  void Draw(BoardLanes& boards, int lane, const std::vector<PartDraw>& draws, uint64_t number,
+            bool alike) const {
     BoardRandom random(settings_.seed, number);
+    // A part never reaches zero, even at a tolerance of 100 %.
+    const auto drawn = [](double nominal, double offset, double amount) {
+      return std::max(nominal + offset * amount, nominal * 1e-9);
+    };
     for (const PartDraw& d : draws) {
       random.Skip(uint64_t(d.skip));
       const double offset = Offset(random, settings_.distribution);
-      // A part never reaches zero, even at a tolerance of 100 %.
-      const double value = std::max(d.nominal + offset * d.amount, d.nominal * 1e-9);
-      boards.SetElement(lane, d.index, value, LossOf(size_t(d.index), value));
+      const double value = drawn(d.nominal, offset, d.amount);
+      double second = 0;
+      if (d.second_nominal > 0) {
+        const double second_offset = alike ? offset : Offset(random, settings_.distribution);
+        second = drawn(d.second_nominal, second_offset, d.second_amount);
+      }
+      Set(boards, lane, size_t(d.index), value, second);
     }
   }
 
@@ -611,8 +645,9 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
   KeyBuffer metrics(size_t(n) * kMetrics);
   KeyBuffer spread(size_t(spread_samples) * sweep.size() * kSpreadMetrics);
   std::atomic<int> missing = 0;
-  result.passed = sampler.Run(
-      n, amounts, {metrics.get(), &missing, spread.get(), spread_samples, true}, threads);
+  result.passed =
+      sampler.Run(n, amounts, {metrics.get(), &missing, spread.get(), spread_samples, true},
+                  threads, settings.pairs_alike);
   if (sampler.stopped()) {
     result.stopped = true;
     return result;
@@ -652,20 +687,24 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
   // Each part alone: the others sit at their nominal values. The solo runs
   // and the tighter-grade run share out at most as many boards as the main
   // run had.
-  const int varying =
-      int(std::count_if(amounts.begin(), amounts.end(), [](double a) { return a != 0; }));
+  const size_t elements = nominal.elements.size();
+  const auto varies = [&](size_t i) { return amounts[2 * i] != 0 || amounts[2 * i + 1] != 0; };
+  int varying = 0;
+  for (size_t i = 0; i < elements; ++i) varying += varies(i);
   const int alone_samples =
       std::clamp(n / (varying + 1), 1, std::max(1, settings.sensitivity_samples));
   result.sensitivity_samples = alone_samples;
-  std::vector<int> alone_passed(amounts.size());
-  ForEachShared(int(amounts.size()), threads, control, [&](int i) {
-    if (amounts[size_t(i)] == 0) {
-      alone_passed[size_t(i)] = result.nominal_passes ? alone_samples : 0;
+  std::vector<int> alone_passed(elements);
+  ForEachShared(int(elements), threads, control, [&](int i) {
+    const size_t at = size_t(i);
+    if (!varies(at)) {
+      alone_passed[at] = result.nominal_passes ? alone_samples : 0;
       return;
     }
     std::vector<double> only(amounts.size(), 0);
-    only[size_t(i)] = amounts[size_t(i)];
-    alone_passed[size_t(i)] = sampler.Run(alone_samples, only, {}, 1);
+    only[2 * at] = amounts[2 * at];
+    only[2 * at + 1] = amounts[2 * at + 1];
+    alone_passed[at] = sampler.Run(alone_samples, only, {}, 1);
   });
   if (sampler.stopped()) {
     result.stopped = true;
@@ -684,13 +723,14 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
   for (const auto& part : result.sensitivity) {
     const NetlistElement* e = nominal.Find(part.part);
     const size_t index = size_t(e - nominal.elements.data());
-    if (amounts[index] == 0) continue;
+    if (!varies(index)) continue;
     result.harmful_part = part.part;
     result.harmful_kind = e->kind;
     result.tighter = OneGradeTighter(settings.ToleranceOf(e->kind), e->kind);
     if (result.tighter) {
       std::vector<double> tighter = amounts;
-      tighter[index] = result.tighter->For(e->value);
+      tighter[2 * index] = result.tighter->For(e->value);
+      if (e->second) tighter[2 * index + 1] = result.tighter->For(e->second->value);
       const int passed = sampler.Run(alone_samples, tighter, {}, threads);
       result.tighter_yield_percent = 100.0 * passed / alone_samples;
     }
@@ -699,8 +739,31 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
 
   if (spread_samples > 0)
     result.spread = Spread(spread.get(), spread_samples, sweep, hybrid, threads, control);
+  const bool pairs = std::any_of(nominal.elements.begin(), nominal.elements.end(),
+                                 [](const NetlistElement& e) { return e.second.has_value(); });
+  if (pairs && !settings.pairs_alike) {
+    const int passed = sampler.Run(n, amounts, {}, threads, true);
+    result.yield_percent_pairs_alike = 100.0 * passed / n;
+  }
   result.stopped = sampler.stopped();
   return result;
+}
+
+std::optional<int> BoardsPassing(const Netlist& nominal, const MonteCarloSettings& settings,
+                                 int samples, const std::function<bool(int, int)>& go_on) {
+  const Sampler sampler(nominal, settings, nullptr);
+  int passed = 0;
+  for (int first = 0; first < samples; first += kPassBatch) {
+    const int count = std::min(kPassBatch, samples - first);
+    passed +=
+        sampler.Run(count, sampler.amounts(), {}, sampler.threads(), settings.pairs_alike, first);
+    if (first + count < samples && go_on && !go_on(first + count, passed)) return std::nullopt;
+  }
+  return passed;
+}
+
+int BoardsPassing(const Netlist& nominal, const MonteCarloSettings& settings, int samples) {
+  return *BoardsPassing(nominal, settings, samples, {});
 }
 
 }  // namespace rfsplitter

@@ -3,7 +3,8 @@
 // most.
 //
 // Each board draws every physical part independently around its nominal
-// value (the splitter's L1 and L2 are two parts), uniformly within +-T or
+// value (the splitter's L1 and L2 are two parts, and so are the two of a
+// pair), uniformly within +-T or
 // normally with sigma = T/3 clipped at +-T; each part keeps its model
 // (part_model.h), whose losses from a Q follow the drawn value. Pads are no
 // parts and do not vary. A board passes when, at the design frequency (or at 21 evenly
@@ -17,6 +18,7 @@
 #define RFSPLITTER_TOLERANCE_MONTE_CARLO_H_
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,6 +64,13 @@ struct MonteCarloSettings {
   // The 5 % to 95 % spread over the file's sweep, for the plots, from at
   // most this many boards (0: none).
   int spread_samples = 0;
+  // Every element takes a pair's room in a board's random stream, so that
+  // circuits with and without pairs draw their parts alike (the fits that
+  // may choose pairs compare such circuits).
+  bool pair_room = false;
+  // The two parts of a pair drawn alike, as from one reel, instead of each
+  // on its own.
+  bool pairs_alike = false;
 
   const Tolerance& ToleranceOf(ElementKind kind) const;
 };
@@ -94,12 +103,25 @@ struct MonteCarloResult {
   ElementKind harmful_kind = ElementKind::kInductor;
   double tighter_yield_percent = 0;
   std::optional<SweepSpread> spread;
+  // For a circuit with pairs: the yield with each pair's parts drawn alike
+  // (the truth for parts from one reel lies between it and yield_percent).
+  std::optional<double> yield_percent_pairs_alike;
   bool stopped = false;  // a stop was requested; the rest is incomplete
 };
 
 // `nominal` is the circuit as designed or built (its values the centres).
 MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings& settings,
                                const RunControl* control = nullptr);
+
+// How many of `samples` boards pass, and nothing else: for a search that
+// compares circuits on the same boards (the seed's).
+int BoardsPassing(const Netlist& nominal, const MonteCarloSettings& settings, int samples);
+// The same in batches of kPassBatch boards: after each but the last,
+// `go_on(boards so far, passed so far)` says whether to go on; nothing when
+// it says no.
+inline constexpr int kPassBatch = 128;
+std::optional<int> BoardsPassing(const Netlist& nominal, const MonteCarloSettings& settings,
+                                 int samples, const std::function<bool(int, int)>& go_on);
 
 // The Wilson score interval of `passed` out of `samples` at 95 %, in percent.
 std::pair<double, double> WilsonInterval(int passed, int samples);

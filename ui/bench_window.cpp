@@ -225,18 +225,32 @@ void BenchWindow::BuildControls() {
     });
   }
   fit_ = new QComboBox;
-  fit_->addItems({tr("nearest"), tr("retune"), tr("best")});
-  fit_->setCurrentIndex(2);
+  fit_->addItems({tr("nearest"), tr("retune"), tr("best"), tr("margin"), tr("yield")});
+  fit_->setCurrentIndex(static_cast<int>(FitMethod::kYield));
   fit_->setAccessibleName(tr("Fit"));
   fit_->setToolTip(
       tr("nearest: each value to its nearest standard value; retune: inductors "
          "nearest, capacitors recomputed for them; best: the combination closest "
-         "to the ideal response"));
+         "to the ideal response; margin: the largest worst margin to the limits; "
+         "yield: the most boards within the limits (margin and yield search on a "
+         "worker thread, best shows meanwhile)"));
   parts_form->addRow(BuddyLabel(tr("Fi&t:"), fit_), fit_);
+  pairs_ = new QCheckBox(tr("Allow pairs: two inductors in series, two capacitors in parallel"));
+  pairs_->setToolTip(tr("For the margin and yield fits"));
+  tie_ = new QCheckBox(tr("Tie eq&ual values: parts of one ideal value get one part"));
+  tie_->setToolTip(tr("For the margin and yield fits"));
+  parts_form->addRow(QString(), pairs_);
+  parts_form->addRow(QString(), tie_);
   connect(fit_, &QComboBox::activated, this, [this] {
     part_values_.clear();
     Recompute();
   });
+  for (QCheckBox* box : {pairs_, tie_}) {
+    connect(box, &QCheckBox::toggled, this, [this] {
+      part_values_.clear();
+      Recompute();
+    });
+  }
   q_inductor_ = new QLineEdit;
   q_inductor_->setPlaceholderText(tr("lossless"));
   q_inductor_->setAccessibleName(tr("Inductor Q"));
@@ -384,6 +398,14 @@ void BenchWindow::BuildControls() {
   yield_band_->setAccessibleName(tr("Yield band in percent"));
   yield_band_->setToolTip(tr("Boards must pass at 21 points across f0 (1 -+ PERCENT/200) too"));
   yield_form->addRow(BuddyLabel(tr("&Yield band (%):"), yield_band_), yield_band_);
+  target_yield_ = new QLineEdit;
+  target_yield_->setPlaceholderText(tr("none"));
+  target_yield_->setAccessibleName(tr("Target yield in percent"));
+  target_yield_->setToolTip(
+      tr("The cheapest tolerance grades that give this yield, 1 to 99.99 %, in place of the "
+         "tolerances above"));
+  yield_form->addRow(BuddyLabel(tr("Tar&get yield (%):"), target_yield_), target_yield_);
+  connect(target_yield_, &QLineEdit::textChanged, this, &BenchWindow::Recompute);
   connect(boards_, &QSpinBox::valueChanged, this, &BenchWindow::Recompute);
   connect(seed_, &QLineEdit::textChanged, this, &BenchWindow::Recompute);
   connect(yield_band_, &QLineEdit::textChanged, this, &BenchWindow::Recompute);
@@ -466,7 +488,8 @@ void BenchWindow::SetTabOrder() {
                       series_[0],     file_buttons_[0],
                       series_[1],     file_buttons_[1],
                       series_[2],     file_buttons_[2],
-                      fit_,           q_inductor_,
+                      fit_,           pairs_,
+                      tie_,           q_inductor_,
                       q_capacitor_,   preset_,
                       q_profile_,     srf_,
                       esl_,           esr_,
@@ -477,11 +500,12 @@ void BenchWindow::SetTabOrder() {
                       tolerances_[0], tolerances_[1],
                       tolerances_[2], boards_,
                       seed_,          distribution_,
-                      yield_band_,    folder_,
-                      choose_folder_, exports_[0],
-                      exports_[1],    exports_[2],
-                      exports_[3],    exports_[4],
-                      exports_[5],    export_};
+                      yield_band_,    target_yield_,
+                      folder_,        choose_folder_,
+                      exports_[0],    exports_[1],
+                      exports_[2],    exports_[3],
+                      exports_[4],    exports_[5],
+                      export_};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -498,7 +522,11 @@ void BenchWindow::LoadSettings() {
     tolerances_[k]->setText(
         settings.value(QStringLiteral("tolerance%1").arg(k), tolerances_[k]->text()).toString());
   }
-  fit_->setCurrentIndex(settings.value(QStringLiteral("fit"), 2).toInt());
+  fit_->setCurrentIndex(
+      settings.value(QStringLiteral("fit"), static_cast<int>(FitMethod::kYield)).toInt());
+  pairs_->setChecked(settings.value(QStringLiteral("pairs"), false).toBool());
+  tie_->setChecked(settings.value(QStringLiteral("tieEqualValues"), false).toBool());
+  target_yield_->setText(settings.value(QStringLiteral("targetYield")).toString());
   q_inductor_->setText(settings.value(QStringLiteral("qInductor")).toString());
   q_capacitor_->setText(settings.value(QStringLiteral("qCapacitor")).toString());
   preset_->setCurrentIndex(settings.value(QStringLiteral("partModel"), 0).toInt());
@@ -552,6 +580,9 @@ void BenchWindow::SaveSettings() const {
     settings.setValue(QStringLiteral("tolerance%1").arg(k), tolerances_[k]->text());
   }
   settings.setValue(QStringLiteral("fit"), fit_->currentIndex());
+  settings.setValue(QStringLiteral("pairs"), pairs_->isChecked());
+  settings.setValue(QStringLiteral("tieEqualValues"), tie_->isChecked());
+  settings.setValue(QStringLiteral("targetYield"), target_yield_->text());
   settings.setValue(QStringLiteral("qInductor"), q_inductor_->text());
   settings.setValue(QStringLiteral("qCapacitor"), q_capacitor_->text());
   settings.setValue(QStringLiteral("partModel"), preset_->currentIndex());
@@ -665,6 +696,24 @@ StudyRequest BenchWindow::Request(QStringList& problems) const {
     }
   }
   request.parts.method = static_cast<FitMethod>(fit_->currentIndex());
+  const bool searched =
+      request.parts.method == FitMethod::kMargin || request.parts.method == FitMethod::kYield;
+  request.parts.pairs = searched && pairs_->isChecked();
+  request.parts.tie_equal_values = searched && tie_->isChecked();
+  if (const QString text = target_yield_->text().trimmed(); !text.isEmpty()) {
+    std::string error;
+    const std::optional<SiValue> v = ParseSiValue(Unlocalized(text), error);
+    const bool ok = v && (v->unit == Unit::kNone || v->unit == Unit::kPercent) && v->value >= 1 &&
+                    v->value <= 99.99;
+    MarkValid(target_yield_, ok);
+    if (ok) {
+      request.target_yield_percent = v->value;
+    } else {
+      problems << tr("The target yield \"%1\" is not a number from 1 to 99.99").arg(text);
+    }
+  } else {
+    MarkValid(target_yield_, true);
+  }
   const auto number = [&](QLineEdit* edit, double low, double high, const QString& what,
                           double fallback) {
     const std::string text = Unlocalized(edit->text());
@@ -773,12 +822,23 @@ void BenchWindow::Recompute() {
   StudyRequest request = Request(problems);
   const std::optional<MonteCarloSettings> yield = YieldSettings(problems);
   title_->setText(Localized(DesignTitle(topology_, inputs_)));
-  const StudyOutcome outcome = RunStudy(request);
+  // The searching fits take their time: best shows at once, and the
+  // worker's circuit replaces it when the search is done.
+  const bool searched =
+      request.Built() && request.parts.AnyParts() &&
+      (request.parts.method == FitMethod::kMargin || request.parts.method == FitMethod::kYield);
+  StudyRequest preview = request;
+  if (searched) {
+    preview.parts.method = FitMethod::kBest;
+    preview.parts.pairs = preview.parts.tie_equal_values = false;
+  }
+  const StudyOutcome outcome = RunStudy(preview);
   if (outcome.status == StudyOutcome::Status::kDone) {
     nominal_ = *outcome.result;
   } else {
     problems << FromStd(outcome.error);
   }
+  searching_ = searched && outcome.status == StudyOutcome::Status::kDone;
   problems_note_ = problems.join(QStringLiteral("\n"));
   QStringList notes;
   if (!input_note_.isEmpty()) notes << input_note_;
@@ -788,7 +848,8 @@ void BenchWindow::Recompute() {
   ShowParts();
   ShowBands();
   RebuildPlots();
-  if (yield && nominal_) {
+  if (request.parts.method == FitMethod::kYield && !yield) searching_ = false;
+  if ((yield || searching_) && nominal_) {
     request.monte_carlo = yield;
     StartYield(request);
   } else {
@@ -817,7 +878,7 @@ void BenchWindow::ShowParts() {
     const QString cells[] = {
         FromStd(p.name),
         Localized(ValueWithUnit(p.ideal, p.kind)),
-        Localized(ValueWithUnit(p.chosen, p.kind)),
+        Localized(ChosenText(p)),
         QString(),
         p.effective > 0 ? Localized(ValueWithUnit(p.effective, p.kind)) : tr("resonant"),
         FromStd(p.series) + (part_values_.contains(p.name) ? tr(" (stepped)") : QString()),
@@ -1001,12 +1062,18 @@ void BenchWindow::StartYield(const StudyRequest& nominal_request) {
   auto job = std::make_shared<Job>();
   current_ = job;
   StudyRequest request = nominal_request;
-  request.summaries = false;
-  request.spread = true;
+  // A searched fit's circuit replaces the preview: with its response.
+  request.summaries = searching_;
+  request.spread = request.monte_carlo.has_value();
   ++running_;
   progress_->setValue(0);
   progress_delay_->start();
-  if (!yield_) yield_label_->setText(tr("Counting the yield..."));
+  if (searching_) {
+    yield_label_->setText(tr("Searching for the parts (fit %1)...")
+                              .arg(FromStd(std::string(FitName(request.parts.method)))));
+  } else if (!yield_) {
+    yield_label_->setText(tr("Counting the yield..."));
+  }
   workers_.push_back({job, std::jthread([this, job, request] {
                         RunControl control{job->stop.get_token(),
                                            [this, job](std::string_view, double fraction) {
@@ -1043,25 +1110,45 @@ void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome) {
   if (job != current_) return;  // an older run, overtaken by a change
   progress_delay_->stop();
   progress_->hide();
+  if (outcome.status == StudyOutcome::Status::kDone && searching_) {
+    // The searched circuit in place of the preview.
+    searching_ = false;
+    nominal_ = *outcome.result;
+    ShowParts();
+    ShowBands();
+    RebuildPlots();
+  }
   if (outcome.status != StudyOutcome::Status::kDone || !outcome.result->monte_carlo) {
     if (outcome.status != StudyOutcome::Status::kStopped) {
       yield_.reset();
-      yield_label_->setText(tr("No yield: %1").arg(FromStd(outcome.error)));
+      yield_label_->setText(outcome.status == StudyOutcome::Status::kDone
+                                ? tr("No boards: the yield is off.")
+                                : tr("No yield: %1").arg(FromStd(outcome.error)));
       percentiles_->setRowCount(0);
       ShowAdvice();
     }
     return;
   }
   yield_ = *outcome.result->monte_carlo;
-  if (nominal_) nominal_->request.monte_carlo = outcome.result->request.monte_carlo;
+  if (nominal_) {
+    nominal_->request.monte_carlo = outcome.result->request.monte_carlo;
+    nominal_->monte_carlo_settings = outcome.result->monte_carlo_settings;
+    nominal_->grades = outcome.result->grades;
+  }
   const MonteCarloResult& r = *yield_;
   const QLocale locale;
-  yield_label_->setText(
+  QString text =
       tr("Yield %1 % (%2 of %3 boards; 95 % interval %4 to %5 %)")
           .arg(locale.toString(r.yield_percent, 'f', 2))
           .arg(r.passed)
           .arg(r.samples)
-          .arg(locale.toString(r.ci95_low, 'f', 2), locale.toString(r.ci95_high, 'f', 2)));
+          .arg(locale.toString(r.ci95_low, 'f', 2), locale.toString(r.ci95_high, 'f', 2));
+  // With pairs or a target yield, the report's further lines.
+  const std::string lines = YieldLine(*outcome.result);
+  if (const size_t more = lines.find('\n'); more + 1 < lines.size()) {
+    text += QStringLiteral("\n") + Localized(lines.substr(more + 1, lines.size() - more - 2));
+  }
+  yield_label_->setText(text);
   percentiles_->setRowCount(int(r.percentiles.size()));
   const std::map<std::string, QString> labels = {{"s11_db", tr("|S11| (dB)")},
                                                  {"s32_db", tr("|S32| (dB)")},

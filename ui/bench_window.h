@@ -138,6 +138,9 @@ class BenchWindow : public QWidget {
   std::optional<MonteCarloResult> yield_;
   PlotView view_;
   bool whole_sweep_ = false;
+  // The parts shown are best's, until the worker's margin or yield search
+  // is done.
+  bool searching_ = false;
 
   // The yield's worker threads: the newest one counts; older ones were asked
   // to stop and are joined once they have.
@@ -158,6 +161,9 @@ class BenchWindow : public QWidget {
   QComboBox* series_[3] = {};
   QToolButton* file_buttons_[3] = {};
   QComboBox* fit_ = nullptr;
+  QCheckBox* pairs_ = nullptr;
+  QCheckBox* tie_ = nullptr;
+  QLineEdit* target_yield_ = nullptr;
   QLineEdit* q_inductor_ = nullptr;
   QLineEdit* q_capacitor_ = nullptr;
   QComboBox* preset_ = nullptr;     // none, 0402, 0603

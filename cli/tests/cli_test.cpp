@@ -140,7 +140,16 @@ INSTANTIATE_TEST_SUITE_P(
                   "\"E7\" is neither a standard series (E6 to E192) nor a readable file"},
         UsageCase{"UnknownFit",
                   {"--topology", "wide-quad", "--parts", "E12", "--fit", "closest"},
-                  "--fit \"closest\" is not one of nearest, retune or best"},
+                  "--fit \"closest\" is not one of nearest, retune, best, margin or yield"},
+        UsageCase{"YieldFitWithoutTolerance",
+                  {"--topology", "wide-quad", "--parts", "E12", "--fit", "yield"},
+                  "--fit yield needs a tolerance"},
+        UsageCase{"PairsWithAFitByCost",
+                  {"--topology", "wide-quad", "--parts", "E12", "--fit", "best", "--pairs"},
+                  "--pairs needs --fit margin or --fit yield"},
+        UsageCase{"TargetYieldOutOfRange",
+                  {"--topology", "wide-quad", "--parts", "E12", "--target-yield", "100"},
+                  "--target-yield \"100\" is outside 1 to 99.99"},
         UsageCase{"NegativeQ", {"--topology", "wide-quad", "--q-inductor", "-5"}, "--q-inductor"},
         UsageCase{"ZeroQ", {"--topology", "wide-quad", "--q-capacitor", "0"}, "--q-capacitor"},
         UsageCase{"BomOverThePlot",
@@ -230,7 +239,8 @@ TEST_F(CliTest, PartsAnalysisShowsIdealAndBuilt) {
                  "--spice", "--directory", dir_.string()}),
             kExitOk);
   const std::string out = out_.str();
-  EXPECT_NE(out.find("Parts (fit best):\n"), std::string::npos) << out;
+  // Without a tolerance the fit serves the limits' margins.
+  EXPECT_NE(out.find("Parts (fit margin):\n"), std::string::npos) << out;
   EXPECT_NE(out.find("  R1    100 ohm        100 ohm        E24        +0.00 %"), std::string::npos)
       << out;
   EXPECT_NE(out.find("ideal                 built\n"), std::string::npos);
@@ -295,6 +305,8 @@ TEST_F(CliTest, MonteCarloInTheTableAndTheJson) {
                  "3",
                  "--distribution",
                  "normal",
+                 "--fit",
+                 "best",
                  "--analyze",
                  "--json",
                  json.string(),

@@ -127,6 +127,28 @@ class BenchWindowTest : public QObject {
     QCOMPARE(bench_->Nominal()->parts[0].chosen, before.chosen);
   }
 
+  // Best shows at once; the margin search's parts follow from the worker,
+  // the same as the study gives them.
+  void aSearchedFitReplacesTheBestPreview() {
+    Type("txtFrequency", "915");
+    QTest::mouseClick(InMain<QRadioButton>("opt3"), Qt::LeftButton);
+    Choose(QStringLiteral("Inductors from"), 2);   // E12
+    Choose(QStringLiteral("Capacitors from"), 3);  // E24
+    QSignalSpy shown(bench_, &BenchWindow::YieldShown);
+    Choose(QStringLiteral("Fit"), static_cast<int>(FitMethod::kMargin));
+    QCOMPARE(bench_->Nominal()->request.parts.method, FitMethod::kBest);
+    QVERIFY(shown.wait(20000));
+    const StudyResult& shown_result = *bench_->Nominal();
+    QCOMPARE(shown_result.request.parts.method, FitMethod::kMargin);
+    StudyRequest request = shown_result.request;
+    request.monte_carlo.reset();
+    const StudyOutcome direct = RunStudy(request);
+    QVERIFY(direct.result);
+    for (size_t i = 0; i < direct.result->parts.size(); ++i) {
+      QCOMPARE(shown_result.parts[i].chosen, direct.result->parts[i].chosen);
+    }
+  }
+
   void aChangedInputCancelsARunningYield() {
     Boards()->setValue(1000000);
     QVERIFY(bench_->YieldRunning());
