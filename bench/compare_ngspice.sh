@@ -19,7 +19,7 @@ for topology in narrow-splitter narrow-quad wide-quad; do
   hyperfine -N --warmup 3 --runs 20 --export-csv "$topology.csv" --style none \
     "ngspice -b $netlist" \
     "$cli --topology $topology --analyze --touchstone --spice --plot p.svg" \
-    "$cli --topology $topology --tolerance-inductor 5% --tolerance-capacitor 2% --monte-carlo 10000 --plot p.svg" \
+    "$cli --topology $topology --fit best --tolerance-inductor 5% --tolerance-capacitor 2% --monte-carlo 10000 --plot p.svg" \
     >/dev/null 2>&1
   ngspice=$(median "$topology.csv" 1)
   check=$(median "$topology.csv" 2)

@@ -51,8 +51,8 @@ man -l "$root/usr/share/man/man1/rfsplitter-cli.1.gz" >/dev/null 2>&1 ||
   zcat "$root/usr/share/man/man1/rfsplitter-cli.1.gz" | grep -q '^\.TH RFSPLITTER-CLI' ||
   fail "manual page"
 # Every option the program offers is in its manual page.
+page=$(zcat "$root/usr/share/man/man1/rfsplitter-cli.1.gz" | sed 's/\\-/-/g')
 for option in $("$root/usr/bin/rfsplitter-cli" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
-  zcat "$root/usr/share/man/man1/rfsplitter-cli.1.gz" | sed 's/\\-/-/g' | grep -q -- "$option" ||
-    fail "the manual page lacks $option"
+  grep -q -- "$option" <<<"$page" || fail "the manual page lacks $option"
 done
 echo "the unpacked package runs: rfsplitter-cli --version, rfsplitter --version and --smoke-test"

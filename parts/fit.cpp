@@ -455,7 +455,7 @@ class SearchFit {
     const auto line = [&](int n) {
       std::vector<Candidate> mine;
       for (size_t i = size_t(n); i < starts.size(); i += kLines) mine.push_back(starts[i]);
-      Line own{0, budget / kLines, 0x2545f4914f6cdd1dULL * uint64_t(n + 1), n == 0};
+      Line own{0, int64_t(double(budget) * goal_.effort) / kLines, 0x2545f4914f6cdd1dULL * uint64_t(n + 1), n == 0};
       found[size_t(n)] = Search(own, std::move(mine));
     };
     if (std::thread::hardware_concurrency() > 1) {

@@ -97,6 +97,8 @@ struct FitGoal {
   // early (its result is then of no use), the search's own threads take its
   // priority, and the progress is reported as "fit".
   const RunControl* control = nullptr;
+  // The share of the search's usual work to do (a quick look, a test).
+  double effort = 1;
   // Parts at or below these are not candidates (an absolute tolerance as
   // large as a part would let it reach zero).
   double least_inductor = 0, least_capacitor = 0;

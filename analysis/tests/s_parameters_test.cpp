@@ -271,21 +271,30 @@ TEST(BoundNetlist, ManyAtOnceGivesTheScalarSolveBitForBit) {
 TEST(BoardLanes, EachBoardGetsWhatItsOwnCircuitGivesBitForBit) {
   // Eight boards with their own values: four lossless, four lossy, and one
   // of them with its inductors shorted, which has no answer; then with
-  // parts whose model needs their whole impedance, and pads.
+  // parts whose model needs their whole impedance, and pads; then with
+  // every element two parts (lossy inductors in series, which add up to one
+  // inductor, and lossy capacitors in parallel, which do not).
   PartModels models;
   models.inductor.q = 40, models.inductor.q_at_hz = 1e9;
   models.inductor.q_profile = QProfile::kSqrt;
   models.inductor.srf_hz = 2e9;
   models.capacitor.esl_h = 0.4e-9;
   models.pad_capacitance_f = 0.2e-12;
+  enum Parts { kPlain, kModelled, kPairs };
   for (const auto& [variant, solve] : LaneVariants()) {
-    for (const auto& [t, modelled] : {std::pair{Topology::kNarrowSplitter, false},
-                                      {Topology::kNarrowQuad, false},
-                                      {Topology::kWideQuad, false},
-                                      {Topology::kNarrowSplitter, true},
-                                      {Topology::kWideQuad, true}}) {
+    for (const auto& [t, parts] : {std::pair{Topology::kNarrowSplitter, kPlain},
+                                   {Topology::kNarrowQuad, kPlain},
+                                   {Topology::kWideQuad, kPlain},
+                                   {Topology::kNarrowSplitter, kModelled},
+                                   {Topology::kWideQuad, kModelled},
+                                   {Topology::kNarrowQuad, kPairs},
+                                   {Topology::kWideQuad, kPairs}}) {
       Netlist nominal = IdealNetlist(ComputeDesign(t, {433.92f, 50}));
-      if (modelled) ApplyModels(nominal, models);
+      if (parts == kModelled) ApplyModels(nominal, models);
+      if (parts == kPairs) {
+        for (NetlistElement& e : nominal.elements) e.second = SecondPart{0.5 * e.value, 0, {}};
+        ApplyModels(nominal, QualityFactors(40, 200));
+      }
       BoundNetlist bound(nominal);
       bound.UseLaneSolve(solve);
       BoardLanes boards(bound);
@@ -297,21 +306,30 @@ TEST(BoardLanes, EachBoardGetsWhatItsOwnCircuitGivesBitForBit) {
           e.value *= 1 + 0.05 * std::sin(double(k * 13 + int(i)));
           if (k >= 4) e.loss_ohms = 0.1 * double(k + int(i));
           if (k == 6 && e.kind == ElementKind::kInductor) e.value = 0;
-          boards.SetElement(k, int(i), e.value, e.loss_ohms);
+          if (SecondPart* second = e.second ? &*e.second : nullptr) {
+            second->value *= 1 + 0.03 * std::cos(double(k * 7 + int(i)));
+            if (k >= 4) second->loss_ohms = 0.05 * double(k + int(i));
+            if (k == 6 && e.kind == ElementKind::kInductor) second->value = 0;
+            boards.SetPair(k, int(i), e.value, e.loss_ohms, second->value, second->loss_ohms);
+          } else {
+            boards.SetElement(k, int(i), e.value, e.loss_ohms);
+          }
         }
         alone.emplace_back(board);
       }
+      const std::string what = std::string(TextsOf(t).file_stem) +
+                               (parts == kModelled ? " modelled" : parts == kPairs ? " pairs" : "");
       for (const double f : FileSweep(nominal.frequency_hz).Frequencies()) {
         const unsigned answered = boards.Analyze(f);
         for (int k = 0; k < BoardLanes::kBoards; ++k) {
           SMatrix expected, got;
           const bool ok = alone[size_t(k)].Analyze(f, expected);
-          ASSERT_EQ(bool(answered & (1u << k)), ok) << variant << " board " << k << " at " << f;
+          ASSERT_EQ(bool(answered & (1u << k)), ok)
+              << variant << " " << what << " board " << k << " at " << f;
           if (!ok) continue;
           boards.Get(k, got);
           EXPECT_TRUE(SameBits(got, expected))
-              << variant << " " << TextsOf(t).file_stem << (modelled ? " modelled" : "")
-              << " board " << k << " at " << f;
+              << variant << " " << what << " board " << k << " at " << f;
         }
       }
     }

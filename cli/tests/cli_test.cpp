@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 
 #include "engine/tests/scratch_directory.h"
@@ -449,6 +450,51 @@ TEST_F(CliTest, PartsFilesCarryModelsAndMeasuredParts) {
   std::vector<std::string> onto = at_1500;
   onto.insert(onto.end(), {"--touchstone", (dir_ / "lib" / "meas" / "c.s2p").string()});
   EXPECT_EQ(Run(onto), kExitUsage);
+}
+
+// A pair is one part of the circuit but two parts on the list; a target
+// yield chooses the grades the list names.
+TEST_F(CliTest, PairsAndTargetYieldInTheReportTheListAndTheJson) {
+  ASSERT_EQ(Run({"--topology", "narrow-quad", "--frequency", "433.92", "--inductors", "E12",
+                 "--capacitors", "E24", "--q-inductor", "40", "--tolerance-inductor", "5%",
+                 "--tolerance-capacitor", "2%", "--fit", "margin", "--pairs", "--target-yield",
+                 "90", "--monte-carlo", "2000", "--analyze", "--bom", "b.csv", "--json",
+                 "r.json", "--directory", dir_.string()}),
+            kExitOk)
+      << err_.str();
+  const std::string out = out_.str();
+  EXPECT_NE(out.find("Parts (fit margin):"), std::string::npos) << out;
+  EXPECT_NE(out.find("Tolerances for a 90 % yield, the cheapest grades that give it: L +-"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("with each pair's two parts drawn alike"), std::string::npos) << out;
+
+  std::ifstream file(dir_ / "r.json");
+  const nlohmann::json run = nlohmann::json::parse(file);
+  const nlohmann::json& mc = run["monte_carlo"];
+  EXPECT_TRUE(mc["target_yield"]["reached"].get<bool>());
+  EXPECT_GE(mc["yield_percent"].get<double>(), 90);
+  for (const char* kind : {"inductor", "capacitor", "resistor"}) {
+    EXPECT_TRUE(mc["tolerances"][kind].is_string()) << kind;
+  }
+  std::set<std::string> pairs;
+  for (const nlohmann::json& part : run["built"]["parts"]) {
+    if (!part.contains("pair")) continue;
+    pairs.insert(part["name"].get<std::string>());
+    const nlohmann::json& values = part["pair"]["values"];
+    EXPECT_EQ(part["pair"]["connection"], part["kind"] == "inductor" ? "series" : "parallel");
+    EXPECT_DOUBLE_EQ(part["value"].get<double>(),
+                     values[0].get<double>() + values[1].get<double>());
+  }
+  ASSERT_FALSE(pairs.empty());
+
+  std::ifstream bom(dir_ / "b.csv");
+  const std::string csv((std::istreambuf_iterator<char>(bom)), {});
+  EXPECT_NE(csv.find(",Tolerance\r\n"), std::string::npos) << csv;
+  for (const std::string& name : pairs) {
+    EXPECT_NE(csv.find("\n" + name + "A,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\n" + name + "B,"), std::string::npos) << csv;
+  }
 }
 
 }  // namespace

@@ -110,6 +110,21 @@ TEST_P(SpiceTest, NgspiceAgreesOnPartsWithParasitics) {
             std::string::npos);
 }
 
+// Each element two parts: two inductors in series through a node of their
+// own, two capacitors side by side, each with its loss.
+TEST_P(SpiceTest, NgspiceAgreesOnPairsOfParts) {
+  Netlist n = IdealNetlist(ComputeDesign(GetParam(), {433.92f, 50}));
+  for (NetlistElement& e : n.elements) {
+    e.second = SecondPart{0.3 * e.value, 0, {}};
+    e.value *= 0.7;
+  }
+  ApplyModels(n, QualityFactors(40, 200));
+  ExpectNgspiceToAgree(n);
+  const std::string netlist = SpiceNetlist(n);
+  EXPECT_NE(netlist.find("\nL1A "), std::string::npos) << netlist;
+  EXPECT_NE(netlist.find("\nL1B 1001 "), std::string::npos) << netlist;
+}
+
 INSTANTIATE_TEST_SUITE_P(, SpiceTest, testing::ValuesIn(kAllTopologies),
                          [](const testing::TestParamInfo<Topology>& param_info) {
                            return std::string(TextsOf(param_info.param).file_stem);

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <random>
 
 #include "analysis/s_parameters.h"
 #include "parts/fit.h"
+#include "tolerance/grades.h"
 
 namespace rfsplitter {
 namespace {
@@ -47,8 +50,52 @@ TEST(MonteCarlo, ZeroToleranceGivesAllOrNothingAndNoSpread) {
 }
 
 // An independent sampler in the test: its own generator, the plain
-// analysis and the limits written out again. The two yields must agree
-// within the statistical error.
+// analysis and the limits written out again. Every part is drawn uniformly
+// within its tolerance, a pair's two parts each on their own or, `alike`,
+// by the same amount; a part's fixed loss follows its value.
+struct Direct {
+  Tolerance inductor{0.05, true}, capacitor{0.02, true};
+  double match = -15, imbalance = 0.5;
+  bool alike = false;
+};
+double DirectYield(const Netlist& nominal, const Direct& d, int n) {
+  std::mt19937_64 random(12345);
+  std::uniform_real_distribution<double> unit(-1, 1);
+  int passed = 0;
+  for (int b = 0; b < n; ++b) {
+    Netlist board = nominal;
+    for (NetlistElement& e : board.elements) {
+      if (e.pad) continue;
+      const Tolerance& t = e.kind == ElementKind::kInductor ? d.inductor : d.capacitor;
+      const double offset = unit(random);
+      e.value += t.For(e.value) * offset;
+      if (e.model.q > 0) e.loss_ohms = FixedLossOhms(e.kind, e.value, e.model);
+      if (e.second) {
+        e.second->value += t.For(e.second->value) * (d.alike ? offset : unit(random));
+        if (e.second->model.q > 0) {
+          e.second->loss_ohms = FixedLossOhms(e.kind, e.second->value, e.second->model);
+        }
+      }
+    }
+    const SMatrix s = *AnalyzeNetlist(board, board.frequency_hz).s;
+    const auto db = [](Complex v) { return 20 * std::log10(std::abs(v)); };
+    double phase = (std::arg(s(3, 1)) - std::arg(s(2, 1))) * 180 / M_PI;
+    phase = std::remainder(phase, 360.0);
+    const double phase_error = board.ports == 4 ? std::abs(phase) - 90 : phase;
+    passed += db(s(1, 1)) <= d.match && db(s(3, 2)) <= -15 &&
+              (board.ports == 3 || db(s(4, 1)) <= -15) &&
+              std::abs(db(s(2, 1)) - db(s(3, 1))) <= d.imbalance && std::abs(phase_error) <= 5;
+  }
+  return 100.0 * passed / n;
+}
+
+// Two yields in percent from `n` boards each agree within four sigma.
+void ExpectSameYield(double a, double b, int n, const std::string& what) {
+  const double p = a / 100, q = b / 100;
+  const double sigma = std::sqrt(p * (1 - p) / n + q * (1 - q) / n);
+  EXPECT_NEAR(p, q, 4 * sigma + 1e-9) << what << ": " << a << " % and " << b << " %";
+}
+
 TEST(MonteCarlo, AgreesWithDirectSampling) {
   // Parts with a fixed loss, then parts with a Q that falls off as sqrt f,
   // a self-resonance, ESL and pads: a drawn value takes its model along.
@@ -65,42 +112,70 @@ TEST(MonteCarlo, AgreesWithDirectSampling) {
     const Netlist nominal = modelled ? Built(t, chip) : Built(t, QualityFactors(40));
     MonteCarloSettings settings = Settings(4000, 0.05, 0.02);
     // Limits that leave every circuit's yield between the ends.
-    const double match = -20, imbalance = 0.4;
-    settings.limits.match_db = match;
-    settings.limits.imbalance_db = imbalance;
+    settings.limits.match_db = -20;
+    settings.limits.imbalance_db = 0.4;
     const MonteCarloResult r = RunMonteCarlo(nominal, settings);
-
-    std::mt19937_64 random(12345);
-    std::uniform_real_distribution<double> unit(-1, 1);
-    const double w0 = 2 * M_PI * nominal.frequency_hz;
-    int passed = 0;
-    const int n = 4000;
-    for (int b = 0; b < n; ++b) {
-      Netlist board = nominal;
-      for (NetlistElement& e : board.elements) {
-        if (e.pad) continue;
-        const double t_rel = e.kind == ElementKind::kInductor ? 0.05 : 0.02;
-        e.value *= 1 + t_rel * unit(random);
-        if (e.kind == ElementKind::kInductor && !modelled) e.loss_ohms = w0 * e.value / 40;
-      }
-      const SMatrix s = *AnalyzeNetlist(board, board.frequency_hz).s;
-      const auto db = [](Complex v) { return 20 * std::log10(std::abs(v)); };
-      double phase = (std::arg(s(3, 1)) - std::arg(s(2, 1))) * 180 / M_PI;
-      phase = std::remainder(phase, 360.0);
-      const double phase_error = board.ports == 4 ? std::abs(phase) - 90 : phase;
-      const bool ok =
-          db(s(1, 1)) <= match && db(s(3, 2)) <= -15 && (board.ports == 3 || db(s(4, 1)) <= -15) &&
-          std::abs(db(s(2, 1)) - db(s(3, 1))) <= imbalance && std::abs(phase_error) <= 5;
-      passed += ok;
-    }
-    const double p = double(passed) / n;
-    const double q = r.yield_percent / 100;
-    const double sigma = std::sqrt(p * (1 - p) / n + q * (1 - q) / n);
-    EXPECT_NEAR(q, p, 4 * sigma + 1e-9)
-        << TextsOf(t).file_stem << (modelled ? " modelled" : "") << ": " << r.yield_percent;
+    const Direct direct{{0.05, true}, {0.02, true}, -20, 0.4, false};
+    ExpectSameYield(r.yield_percent, DirectYield(nominal, direct, 4000), 4000,
+                    std::string(TextsOf(t).file_stem) + (modelled ? " modelled" : ""));
     EXPECT_GT(r.yield_percent, 0);
     EXPECT_LT(r.yield_percent, 100);
   }
+}
+
+// Each element made of two parts (60 % and 40 % of it): the boards draw
+// them part by part, and the second figure draws them alike.
+TEST(MonteCarlo, DrawsTheTwoPartsOfAPairEachOnItsOwn) {
+  Netlist nominal = IdealNetlist(ComputeDesign(Topology::kWideQuad, {433.92f, 50}));
+  for (NetlistElement& e : nominal.elements) {
+    e.second = SecondPart{0.4 * e.value, 0, {}};
+    e.value *= 0.6;
+  }
+  ApplyModels(nominal, QualityFactors(40));
+  MonteCarloSettings settings = Settings(4000, 0.08, 0.05);
+  const MonteCarloResult r = RunMonteCarlo(nominal, settings);
+  ASSERT_TRUE(r.yield_percent_pairs_alike);
+  const Direct apart{{0.08, true}, {0.05, true}, -15, 0.5, false};
+  Direct alike = apart;
+  alike.alike = true;
+  ExpectSameYield(r.yield_percent, DirectYield(nominal, apart, 4000), 4000, "apart");
+  ExpectSameYield(*r.yield_percent_pairs_alike, DirectYield(nominal, alike, 4000), 4000, "alike");
+  // Parts drawn apart average out: the two figures differ.
+  EXPECT_GT(r.yield_percent, *r.yield_percent_pairs_alike + 5);
+}
+
+// The grades chosen for a 90 % yield give it by the test's own sampler, and
+// no cheaper set does by the program's.
+TEST(Grades, TheCheapestThatReachTheTarget) {
+  const Netlist nominal = Built(Topology::kWideQuad, QualityFactors(40));
+  const MonteCarloSettings settings = Settings(4000, 0.05, 0.05);
+  const GradeChoice g = CheapestGrades(nominal, settings, 90);
+  ASSERT_TRUE(g.reached);
+  EXPECT_GE(g.yield_percent, 90);
+  const double direct = DirectYield(nominal, {g.inductor, g.capacitor}, 4000);
+  const double sigma = 100 * std::sqrt(0.9 * 0.1 / 4000);
+  EXPECT_GT(direct, 90 - 4 * sigma);
+  // One grade looser on either kind misses it.
+  const std::vector<Tolerance> inductors = GradeLadder(ElementKind::kInductor, nominal);
+  const std::vector<Tolerance> capacitors = GradeLadder(ElementKind::kCapacitor, nominal);
+  const auto looser = [](const std::vector<Tolerance>& ladder, const Tolerance& t) {
+    const auto at = std::find(ladder.begin(), ladder.end(), t);
+    return at == ladder.begin() ? std::optional<Tolerance>() : *(at - 1);
+  };
+  for (const auto& [kind, ladder, chosen] :
+       {std::tuple{ElementKind::kInductor, inductors, g.inductor},
+        {ElementKind::kCapacitor, capacitors, g.capacitor}}) {
+    const std::optional<Tolerance> cheaper = looser(ladder, chosen);
+    if (!cheaper) continue;
+    MonteCarloSettings trial = settings;
+    trial.inductor = kind == ElementKind::kInductor ? *cheaper : g.inductor;
+    trial.capacitor = kind == ElementKind::kCapacitor ? *cheaper : g.capacitor;
+    EXPECT_LT(100.0 * BoardsPassing(nominal, trial, 4000) / 4000, 90) << KindName(kind);
+  }
+  // A target beyond reach: the best there is, said so.
+  const GradeChoice beyond = CheapestGrades(nominal, settings, 99.99);
+  EXPECT_FALSE(beyond.reached);
+  EXPECT_LT(beyond.yield_percent, 99.99);
 }
 
 TEST(MonteCarlo, TheSameSeedGivesTheSameNumbersOnAnyNumberOfThreads) {
