@@ -1,16 +1,16 @@
 // The bench's speed, as a user meets it: opening it, each keystroke in the
 // main window and each stepper click (the nominal study, the tables, both
 // plots rebuilt and painted), and the time until a 10,000-board yield with
-// its spread is shown, for best's parts and for the yield fit's. Prints the median and the spread of each over
-// repeated tries; run it on the offscreen platform:
+// its spread is shown, for best's parts and for the yield fit's. Prints the median and the spread
+// of each over repeated tries; run it on the offscreen platform:
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_window_bench
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QToolButton>
 #include <algorithm>
 #include <cstdio>
@@ -26,8 +26,8 @@ struct Figures {
   std::vector<double> ms;
   void Print(const char* what) {
     std::sort(ms.begin(), ms.end());
-    std::printf("%-46s median %7.2f ms  (min %.2f, max %.2f, %zu tries)\n", what,
-                ms[ms.size() / 2], ms.front(), ms.back(), ms.size());
+    std::printf("%-46s median %7.2f ms  (min %.2f, max %.2f, %zu tries)\n", what, ms[ms.size() / 2],
+                ms.front(), ms.back(), ms.size());
   }
 };
 

@@ -455,7 +455,8 @@ class SearchFit {
     const auto line = [&](int n) {
       std::vector<Candidate> mine;
       for (size_t i = size_t(n); i < starts.size(); i += kLines) mine.push_back(starts[i]);
-      Line own{0, int64_t(double(budget) * goal_.effort) / kLines, 0x2545f4914f6cdd1dULL * uint64_t(n + 1), n == 0};
+      Line own{0, int64_t(double(budget) * goal_.effort) / kLines,
+               0x2545f4914f6cdd1dULL * uint64_t(n + 1), n == 0};
       found[size_t(n)] = Search(own, std::move(mine));
     };
     if (std::thread::hardware_concurrency() > 1) {
@@ -634,8 +635,13 @@ class SearchFit {
     if (line) line->spent += passes ? goal_.boards : counted_boards;
     if (!passes) return false;
     c.passes = *passes;
-    // Ties in the count go to the larger margin, mapped into (0, 1).
-    c.score = *passes + 0.5 + std::atan(margin) / std::numbers::pi;
+    // Ties in the count go to the circuit with fewer pairs (fewer parts to
+    // buy and place), then to the larger margin, mapped into (0, 1).
+    const double fraction = 0.5 + std::atan(margin) / std::numbers::pi;
+    const auto pairs = std::count_if(c.values.begin(), c.values.end(),
+                                     [](const QuantityChoice& q) { return q.second > 0; });
+    c.score =
+        *passes + (double(slots_.size()) - double(pairs) + fraction) / double(slots_.size() + 1);
     return true;
   }
 

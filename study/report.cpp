@@ -248,8 +248,8 @@ std::string YieldLine(const StudyResult& result) {
                      FixedText(r.ci95_low, 2) + " to " + Percent(r.ci95_high) + ")\n";
   if (r.yield_percent_pairs_alike) {
     text += "Yield " + Percent(*r.yield_percent_pairs_alike) +
-            " with each pair's two parts drawn alike, as from one reel (parts of one reel\n"
-            "are alike more or less: the truth lies between the two yields)\n";
+            " with each pair's two parts drawn alike, as from one reel (the truth lies "
+            "between the two)\n";
   }
   if (const std::optional<GradeChoice>& g = result.grades) {
     const std::string target = GeneralText(g->target_percent, 6) + " %";

@@ -150,6 +150,7 @@ void BenchWindow::BuildControls() {
   QFont yield_font = yield_label_->font();
   yield_font.setBold(true);
   yield_label_->setFont(yield_font);
+  yield_label_->setWordWrap(true);
   tools->addWidget(yield_label_);
   progress_ = new QProgressBar;
   progress_->setRange(0, 100);
