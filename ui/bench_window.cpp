@@ -150,7 +150,6 @@ void BenchWindow::BuildControls() {
   QFont yield_font = yield_label_->font();
   yield_font.setBold(true);
   yield_label_->setFont(yield_font);
-  yield_label_->setWordWrap(true);
   tools->addWidget(yield_label_);
   progress_ = new QProgressBar;
   progress_->setRange(0, 100);
@@ -1144,10 +1143,16 @@ void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome) {
           .arg(r.passed)
           .arg(r.samples)
           .arg(locale.toString(r.ci95_low, 'f', 2), locale.toString(r.ci95_high, 'f', 2));
-  // With pairs or a target yield, the report's further lines.
-  const std::string lines = YieldLine(*outcome.result);
-  if (const size_t more = lines.find('\n'); more + 1 < lines.size()) {
-    text += QStringLiteral("\n") + Localized(lines.substr(more + 1, lines.size() - more - 2));
+  if (r.yield_percent_pairs_alike) {
+    text += QStringLiteral("\n") + tr("%1 % with each pair's parts drawn alike")
+                                       .arg(locale.toString(*r.yield_percent_pairs_alike, 'f', 2));
+  }
+  if (const std::optional<GradeChoice>& g = outcome.result->grades) {
+    const QString grades = Localized(TolerancesText(*outcome.result->monte_carlo_settings));
+    text += QStringLiteral("\n") +
+            (g->reached ? tr("Grades for %1 %: %2").arg(locale.toString(g->target_percent), grades)
+                        : tr("No grades give %1 %; the best, %2")
+                              .arg(locale.toString(g->target_percent), grades));
   }
   yield_label_->setText(text);
   percentiles_->setRowCount(int(r.percentiles.size()));
