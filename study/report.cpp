@@ -70,10 +70,15 @@ std::string ComparisonText(const Netlist& ideal, const DesignSummary& a, const D
   std::string text = "Response at " + NumberText(ideal.inputs.frequency_mhz) +
                      " MHz, ports referred to " + NumberText(ideal.inputs.impedance_ohms) +
                      " ohms:\n";
+  // A band open at both ends is wider than its column: two blanks keep it
+  // apart from its neighbour.
+  const auto cell = [&](const std::string& v) {
+    return v.size() + 2 > kColumn ? "  " + v : RightAligned(v, kColumn);
+  };
   const auto row = [&](const std::string& label, const std::string& x, const std::string& y) {
     std::string line = "  " + label;
     line.resize(kLabel, ' ');
-    text += line + RightAligned(x, kColumn) + RightAligned(y, kColumn) + "\n";
+    text += line + cell(x) + cell(y) + "\n";
   };
   const auto db = [](Complex v) { return Db(MagnitudeDb(v)); };
   const auto deg = [](double v) { return FixedText(v, 2); };
