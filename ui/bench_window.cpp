@@ -226,7 +226,9 @@ void BenchWindow::BuildControls() {
   }
   fit_ = new QComboBox;
   fit_->addItems({tr("nearest"), tr("retune"), tr("best"), tr("margin"), tr("yield")});
-  fit_->setCurrentIndex(static_cast<int>(FitMethod::kYield));
+  // Best at first: its yield is there within a blink; margin and yield
+  // search for a second or so.
+  fit_->setCurrentIndex(static_cast<int>(FitMethod::kBest));
   fit_->setAccessibleName(tr("Fit"));
   fit_->setToolTip(
       tr("nearest: each value to its nearest standard value; retune: inductors "
@@ -235,7 +237,7 @@ void BenchWindow::BuildControls() {
          "yield: the most boards within the limits (margin and yield search on a "
          "worker thread, best shows meanwhile)"));
   parts_form->addRow(BuddyLabel(tr("Fi&t:"), fit_), fit_);
-  pairs_ = new QCheckBox(tr("Allow pairs: two inductors in series, two capacitors in parallel"));
+  pairs_ = new QCheckBox(tr("Allo&w pairs: two inductors in series, two capacitors in parallel"));
   pairs_->setToolTip(tr("For the margin and yield fits"));
   tie_ = new QCheckBox(tr("Tie eq&ual values: parts of one ideal value get one part"));
   tie_->setToolTip(tr("For the margin and yield fits"));
@@ -523,7 +525,7 @@ void BenchWindow::LoadSettings() {
         settings.value(QStringLiteral("tolerance%1").arg(k), tolerances_[k]->text()).toString());
   }
   fit_->setCurrentIndex(
-      settings.value(QStringLiteral("fit"), static_cast<int>(FitMethod::kYield)).toInt());
+      settings.value(QStringLiteral("fit"), static_cast<int>(FitMethod::kBest)).toInt());
   pairs_->setChecked(settings.value(QStringLiteral("pairs"), false).toBool());
   tie_->setChecked(settings.value(QStringLiteral("tieEqualValues"), false).toBool());
   target_yield_->setText(settings.value(QStringLiteral("targetYield")).toString());

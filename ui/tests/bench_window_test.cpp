@@ -171,6 +171,8 @@ class BenchWindowTest : public QObject {
     Choose(QStringLiteral("Inductors from"), 2);   // E12
     Choose(QStringLiteral("Capacitors from"), 3);  // E24
     Field(QStringLiteral("Inductor Q"))->setText(QStringLiteral("40"));
+    // The command line's fit with tolerances.
+    Choose(QStringLiteral("Fit"), static_cast<int>(FitMethod::kYield));
     Choose(QStringLiteral("Part model"), 1);  // 0402
     Field(QStringLiteral("Pad capacitance"))->setText(QStringLiteral("0.1p"));
     Field(QStringLiteral("Inductor tolerance:"))->setText(QStringLiteral("5%"));
