@@ -50,16 +50,20 @@ class BoardRandom {
 // uniforms a part whatever the distribution, so every part keeps its place
 // in the board's stream.
 constexpr int kUniformsAPart = 2;
-double Offset(BoardRandom& random, Distribution distribution) {
+[[gnu::noinline]] double NormalOffset(double u1, BoardRandom& random) {
+  const double u2 = random.Uniform();
+  // Box-Muller; sigma = T / 3, clipped at +-T.
+  const double z = std::sqrt(-2 * std::log(1 - u1)) * std::cos(2 * std::numbers::pi * u2);
+  return std::clamp(z / 3, -1.0, 1.0);
+}
+// The uniform case stays inline in the board loop, the normal one apart.
+inline double Offset(BoardRandom& random, Distribution distribution) {
   const double u1 = random.Uniform();
   if (distribution == Distribution::kUniform) {
     random.Skip(1);
     return 2 * u1 - 1;
   }
-  const double u2 = random.Uniform();
-  // Box-Muller; sigma = T / 3, clipped at +-T.
-  const double z = std::sqrt(-2 * std::log(1 - u1)) * std::cos(2 * std::numbers::pi * u2);
-  return std::clamp(z / 3, -1.0, 1.0);
+  return NormalOffset(u1, random);
 }
 
 // Percentiles and spreads come from ranks, and ranks survive any strictly
@@ -320,90 +324,98 @@ class Sampler {
                                           ? FileSweep(nominal_.frequency_hz).Frequencies()
                                           : std::vector<double>{};
     const std::vector<PartDraw> draws = DrawsOf(amounts, alike);
-    std::atomic<int> passed = 0, done = 0;
+    std::atomic<int> passed = 0, done = 0, next_chunk = 0;
+    threads = std::min(threads, std::max(1, samples / 64));
+    // The boards go out in chunks, a whole number of lane groups each, to
+    // whichever thread is free: on a machine shared with other work one
+    // thread may get less of its core, and fixed halves would wait for it.
+    // Small enough for about sixteen to a thread, large enough that taking
+    // one costs nothing against its boards.
+    const int chunk =
+        std::clamp(samples / (16 * threads) / BoardLanes::kBoards, 1, 1024) * BoardLanes::kBoards;
+    const int chunks = (samples + chunk - 1) / chunk;
     // Eight boards at a time, one to a vector lane; each board's numbers do
-    // not depend on its lane, its group or its thread.
-    const auto work = [&](int first, int last, bool reporting) {
+    // not depend on its lane, its group, its chunk or its thread.
+    const auto work = [&](bool reporting) {
       BoardLanes boards(bound_);
       SetCentres(boards);
       const bool hybrid = nominal_.ports >= 4;
       int passing_here = 0, missing_here = 0;
-      for (int group = first; group < last; group += BoardLanes::kBoards) {
-        if (control_ && control_->StopRequested()) {
-          stopped_ = true;
-          break;
-        }
-        const int count = std::min(BoardLanes::kBoards, last - group);
-        for (int k = 0; k < BoardLanes::kBoards; ++k) {
-          // Spare lanes repeat the group's last board.
-          Draw(boards, k, draws, uint64_t(first_board + group + std::min(k, count - 1)), alike);
-        }
-        unsigned passing = (1u << count) - 1;
-        for (size_t i = 0; i < check_frequencies_.size() && passing; ++i) {
-          const unsigned analysed =
-              boards.Analyze(check_frequencies_[i], BoundNetlist::Columns::kFromPorts1And2);
-          for (int k = 0; k < count; ++k) {
-            const unsigned bit = 1u << k;
-            const bool answered = analysed & bit;
-            // The figures are those of the design frequency, the first checked.
-            if (i == 0 && out.metrics) {
-              uint32_t* keys = out.metrics + size_t(group + k);
-              if (answered) {
-                MetricKeys(boards, k, hybrid, keys, size_t(samples));
-              } else {
-                for (int m = 0; m < kMetrics; ++m) keys[size_t(m) * size_t(samples)] = kMissingKey;
-                ++missing_here;
-              }
-            }
-            if ((passing & bit) &&
-                (!answered ||
-                 check_.Holding(boards.S(k, 1, 1), boards.S(k, 2, 1), boards.S(k, 3, 1),
-                                boards.S(k, 3, 2),
-                                hybrid ? boards.S(k, 4, 1) : Complex()) != LimitCheck::kAll)) {
-              passing &= ~bit;
-            }
+      for (int c; !stopped_ && (c = next_chunk++) < chunks;) {
+        const int last = std::min(samples, (c + 1) * chunk);
+        for (int group = c * chunk; group < last; group += BoardLanes::kBoards) {
+          if (control_ && control_->StopRequested()) {
+            stopped_ = true;
+            break;
           }
-        }
-        for (int k = 0; k < count; ++k) passing_here += (passing >> k) & 1;
-        if (out.spread && group < out.spread_samples) {
-          const int spread_count = std::min(count, out.spread_samples - group);
-          const size_t stride = sweep.size() * size_t(out.spread_samples);
-          for (size_t p = 0; p < sweep.size(); ++p) {
+          const int count = std::min(BoardLanes::kBoards, last - group);
+          for (int k = 0; k < BoardLanes::kBoards; ++k) {
+            // Spare lanes repeat the group's last board.
+            Draw(boards, k, draws, uint64_t(first_board + group + std::min(k, count - 1)), alike);
+          }
+          unsigned passing = (1u << count) - 1;
+          for (size_t i = 0; i < check_frequencies_.size() && passing; ++i) {
             const unsigned analysed =
-                boards.Analyze(sweep[p], BoundNetlist::Columns::kFromPorts1And2);
-            for (int k = 0; k < spread_count; ++k) {
-              uint32_t* keys = out.spread + p * size_t(out.spread_samples) + size_t(group + k);
-              if (analysed & (1u << k)) {
-                SpreadKeys(boards, k, hybrid, keys, stride);
-              } else {
-                for (int m = 0; m < kSpreadMetrics; ++m) keys[size_t(m) * stride] = kMissingKey;
+                boards.Analyze(check_frequencies_[i], BoundNetlist::Columns::kFromPorts1And2);
+            for (int k = 0; k < count; ++k) {
+              const unsigned bit = 1u << k;
+              const bool answered = analysed & bit;
+              // The figures are those of the design frequency, the first checked.
+              if (i == 0 && out.metrics) {
+                uint32_t* keys = out.metrics + size_t(group + k);
+                if (answered) {
+                  MetricKeys(boards, k, hybrid, keys, size_t(samples));
+                } else {
+                  for (int m = 0; m < kMetrics; ++m)
+                    keys[size_t(m) * size_t(samples)] = kMissingKey;
+                  ++missing_here;
+                }
+              }
+              if ((passing & bit) &&
+                  (!answered ||
+                   check_.Holding(boards.S(k, 1, 1), boards.S(k, 2, 1), boards.S(k, 3, 1),
+                                  boards.S(k, 3, 2),
+                                  hybrid ? boards.S(k, 4, 1) : Complex()) != LimitCheck::kAll)) {
+                passing &= ~bit;
               }
             }
           }
-        }
-        const int so_far = done += count;
-        if (reporting && out.reports_progress && control_ &&
-            (group / BoardLanes::kBoards) % 64 == 0) {
-          control_->Report("Monte Carlo", double(so_far) / samples);
+          for (int k = 0; k < count; ++k) passing_here += (passing >> k) & 1;
+          if (out.spread && group < out.spread_samples) {
+            const int spread_count = std::min(count, out.spread_samples - group);
+            const size_t stride = sweep.size() * size_t(out.spread_samples);
+            for (size_t p = 0; p < sweep.size(); ++p) {
+              const unsigned analysed =
+                  boards.Analyze(sweep[p], BoundNetlist::Columns::kFromPorts1And2);
+              for (int k = 0; k < spread_count; ++k) {
+                uint32_t* keys = out.spread + p * size_t(out.spread_samples) + size_t(group + k);
+                if (analysed & (1u << k)) {
+                  SpreadKeys(boards, k, hybrid, keys, stride);
+                } else {
+                  for (int m = 0; m < kSpreadMetrics; ++m) keys[size_t(m) * stride] = kMissingKey;
+                }
+              }
+            }
+          }
+          const int so_far = done += count;
+          if (reporting && out.reports_progress && control_ &&
+              (group / BoardLanes::kBoards) % 64 == 0) {
+            control_->Report("Monte Carlo", double(so_far) / samples);
+          }
         }
       }
       passed += passing_here;
       if (out.missing) *out.missing += missing_here;
     };
-    threads = std::min(threads, std::max(1, samples / 64));
-    // Each thread a whole number of lane groups, so that no group is split.
-    const auto boundary = [&](int t) {
-      return int(int64_t(samples) * t / threads) / BoardLanes::kBoards * BoardLanes::kBoards;
-    };
     {
       std::vector<std::jthread> pool;
       for (int t = 1; t < threads; ++t) {
-        pool.emplace_back([&, t] {
+        pool.emplace_back([&] {
           if (control_) control_->EnterThread();
-          work(boundary(t), t + 1 == threads ? samples : boundary(t + 1), false);
+          work(false);
         });
       }
-      work(0, threads == 1 ? samples : boundary(1), true);
+      work(true);
     }
     return passed;
   }
