@@ -26,6 +26,7 @@ namespace {
 // for each board depends only on the seed and the board's number.
 class BoardRandom {
  public:
+  BoardRandom() = default;
   BoardRandom(uint64_t seed, uint64_t board)
       : state_(seed * kGamma ^ (board + 1) * 0xd1b54a32d192ed03ULL) {
     Next();
@@ -43,7 +44,7 @@ class BoardRandom {
     z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
     return z ^ (z >> 31);
   }
-  uint64_t state_;
+  uint64_t state_ = 0;
 };
 
 // Where a part lands within its tolerance, as a fraction in [-1, 1]. Two
@@ -349,10 +350,7 @@ class Sampler {
             break;
           }
           const int count = std::min(BoardLanes::kBoards, last - group);
-          for (int k = 0; k < BoardLanes::kBoards; ++k) {
-            // Spare lanes repeat the group's last board.
-            Draw(boards, k, draws, uint64_t(first_board + group + std::min(k, count - 1)), alike);
-          }
+          Draw(boards, draws, uint64_t(first_board + group), count, alike);
           unsigned passing = (1u << count) - 1;
           for (size_t i = 0; i < check_frequencies_.size() && passing; ++i) {
             const unsigned analysed =
@@ -489,24 +487,38 @@ class Sampler {
     return draws;
   }
 
-  // Board `number`'s parts that vary, into `lane`.
-  void Draw(BoardLanes& boards, int lane, const std::vector<PartDraw>& draws, uint64_t number,
+  // The parts that vary of `count` boards numbered from `first`, one to a
+  // lane; spare lanes repeat the last board. Part by part across the lanes,
+  // whose streams are independent, so that the processor has eight draws
+  // to overlap rather than one board's chain.
+  void Draw(BoardLanes& boards, const std::vector<PartDraw>& draws, uint64_t first, int count,
             bool alike) const {
-    BoardRandom random(settings_.seed, number);
+    constexpr int kLanes = BoardLanes::kBoards;
+    BoardRandom random[kLanes];
+    for (int k = 0; k < kLanes; ++k) {
+      random[k] = BoardRandom(settings_.seed, first + uint64_t(std::min(k, count - 1)));
+    }
     // A part never reaches zero, even at a tolerance of 100 %.
     const auto drawn = [](double nominal, double offset, double amount) {
       return std::max(nominal + offset * amount, nominal * 1e-9);
     };
     for (const PartDraw& d : draws) {
-      random.Skip(uint64_t(d.skip));
-      const double offset = Offset(random, settings_.distribution);
-      const double value = drawn(d.nominal, offset, d.amount);
-      double second = 0;
+      const size_t i = size_t(d.index);
       if (d.second_nominal > 0) {
-        const double second_offset = alike ? offset : Offset(random, settings_.distribution);
-        second = drawn(d.second_nominal, second_offset, d.second_amount);
+        for (int k = 0; k < kLanes; ++k) {
+          random[k].Skip(uint64_t(d.skip));
+          const double offset = Offset(random[k], settings_.distribution);
+          const double second_offset = alike ? offset : Offset(random[k], settings_.distribution);
+          Set(boards, k, i, drawn(d.nominal, offset, d.amount),
+              drawn(d.second_nominal, second_offset, d.second_amount));
+        }
+        continue;
       }
-      Set(boards, lane, size_t(d.index), value, second);
+      for (int k = 0; k < kLanes; ++k) {
+        random[k].Skip(uint64_t(d.skip));
+        const double value = drawn(d.nominal, Offset(random[k], settings_.distribution), d.amount);
+        boards.SetElement(k, d.index, value, LossOf(i, false, value));
+      }
     }
   }
 
