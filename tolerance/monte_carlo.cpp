@@ -461,6 +461,10 @@ class Sampler {
     int skip;  // uniforms to pass over first
     double nominal, amount;
     double second_nominal, second_amount;  // a pair's second part
+    // Its loss as value * loss_factor + fixed_loss (one of them 0, so the
+    // sum is LossOf's figure to the bit), where its model allows.
+    bool linear_loss = false;
+    double loss_factor = 0, fixed_loss = 0;
   };
   std::vector<PartDraw> DrawsOf(const std::vector<double>& amounts, bool alike) const {
     std::vector<PartDraw> draws;
@@ -474,6 +478,11 @@ class Sampler {
       }
       PartDraw d{int(i), skip, e.value, amounts[2 * i], 0, 0};
       skip = 0;
+      if (loss_factors_[2 * i] > 0) {
+        d.linear_loss = true, d.loss_factor = loss_factors_[2 * i];
+      } else if (!(e.model.q > 0)) {
+        d.linear_loss = true, d.fixed_loss = e.loss_ohms;
+      }
       if (e.second) {
         d.second_nominal = e.second->value;
         d.second_amount = amounts[2 * i + 1];
@@ -511,6 +520,17 @@ class Sampler {
           const double second_offset = alike ? offset : Offset(random[k], settings_.distribution);
           Set(boards, k, i, drawn(d.nominal, offset, d.amount),
               drawn(d.second_nominal, second_offset, d.second_amount));
+        }
+        continue;
+      }
+      if (d.linear_loss && settings_.distribution == Distribution::kUniform) {
+        // The common case without a branch: Offset's uniform path inline.
+        for (int k = 0; k < kLanes; ++k) {
+          random[k].Skip(uint64_t(d.skip));
+          const double offset = 2 * random[k].Uniform() - 1;
+          random[k].Skip(1);
+          const double value = drawn(d.nominal, offset, d.amount);
+          boards.SetElement(k, d.index, value, value * d.loss_factor + d.fixed_loss);
         }
         continue;
       }
