@@ -43,6 +43,10 @@ int Run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     Say(err, ErrorLine(outcome.error));
     return kExitUsage;
   }
+  if (outcome.status == StudyOutcome::Status::kFailed) {
+    Say(err, ErrorLine(outcome.error + "; nothing was written"));
+    return kExitFileFailure;
+  }
   Say(err, RepairText(plan.repairs));
   for (const std::string& note : plan.notes) Say(err, "note: " + note + "\n");
   Say(out, ListingText(DesignOf(request)));
@@ -61,6 +65,9 @@ int Run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
   // All texts are written before any replaces its file, so that a failure
   // while writing leaves every earlier file as it was.
   FileSet files;
+  std::vector<std::filesystem::path> targets;
+  for (const PlannedOutput& o : outputs) targets.push_back(o.path);
+  files.Lock(targets);
   for (const PlannedOutput& o : outputs) {
     if (!files.Stage(o.path, OutputText(o.kind, result))) {
       Say(err, CouldNotWriteLine(files.FailedPath(), files.FailureReason() +

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <map>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -42,7 +43,6 @@ constexpr std::string_view kDistributions[] = {"uniform", "normal"};
 constexpr Distribution kDistributionValues[] = {Distribution::kUniform, Distribution::kNormal};
 
 // The ranges of the number options, as the help and the messages give them.
-constexpr double kLowestQ = 1, kHighestQ = 1e6;
 constexpr double kLimitDb = 200;
 constexpr double kHighestImbalanceDb = 20;
 constexpr double kHighestPhaseDeg = 180;
@@ -180,9 +180,12 @@ bool ReadParts(const CliOptions& options, Topology topology, RunPlan& plan, std:
     plan.inputs.push_back({std::string(option) + " file", source});
     // A measured part's file, named relative to the parts file's folder.
     const fs::path folder = fs::path(source).parent_path();
+    // Each file once, however many lines name it.
+    std::map<fs::path, std::shared_ptr<const MeasuredPart>> measured;
     const MeasuredReader read_measured =
         [&](const std::string& name, std::string& why) -> std::shared_ptr<const MeasuredPart> {
       const fs::path path = folder / name;
+      if (const auto known = measured.find(path); known != measured.end()) return known->second;
       std::string failure;
       const std::optional<std::string> s2p = ReadSmallFile(path, failure);
       if (!s2p) {
@@ -190,7 +193,9 @@ bool ReadParts(const CliOptions& options, Topology topology, RunPlan& plan, std:
         return nullptr;
       }
       plan.inputs.push_back({"s2p file", path});
-      return ReadTouchstoneTwoPort(*s2p, path.string(), why);
+      std::shared_ptr<const MeasuredPart> part = ReadTouchstoneTwoPort(*s2p, path.string(), why);
+      if (part) measured.emplace(path, part);
+      return part;
     };
     std::string error;
     const auto series = ReadPartsFile(*text, source, kinds, error, read_measured);
@@ -242,13 +247,14 @@ bool ReadModels(const CliOptions& options, PartModels& models, std::string& mess
     if (text->empty()) continue;
     const size_t at = text->find('@');
     const std::optional<double> q =
-        ReadNumber(option, text->substr(0, at), kLowestQ, kHighestQ, Unit::kNone, message);
+        ReadNumber(option, text->substr(0, at), kQRange.low, kQRange.high, Unit::kNone, message);
     if (!q) return false;
     model->q = *q;
     model->q_at_hz = 0;
     if (at != std::string::npos) {
       const std::optional<double> f =
-          ReadNumber(option, text->substr(at + 1), 1, 1e12, Unit::kHertz, message);
+          ReadNumber(option, text->substr(at + 1), kQFrequencyRange.low, kQFrequencyRange.high,
+                     Unit::kHertz, message);
       if (!f) return false;
       model->q_at_hz = *f;
     }
@@ -269,13 +275,16 @@ bool ReadModels(const CliOptions& options, PartModels& models, std::string& mess
     Unit unit;
     double& value;
   } figures[] = {
-      {"--srf-inductor", options.srf_inductor, 1e6, 1e12, Unit::kHertz, models.inductor.srf_hz},
-      {"--esl-capacitor", options.esl_capacitor, 0, 100e-9, Unit::kHenry, models.capacitor.esl_h},
-      {"--esr-capacitor", options.esr_capacitor, 0, 100, Unit::kOhm, models.capacitor.esr_ohms},
-      {"--cp-resistor", options.cp_resistor, 0, 100e-12, Unit::kFarad,
-       models.resistor.parallel_c_f},
-      {"--pad-capacitance", options.pad_capacitance, 0, 100e-12, Unit::kFarad,
-       models.pad_capacitance_f}};
+      {"--srf-inductor", options.srf_inductor, kSrfRange.low, kSrfRange.high, Unit::kHertz,
+       models.inductor.srf_hz},
+      {"--esl-capacitor", options.esl_capacitor, kEslRange.low, kEslRange.high, Unit::kHenry,
+       models.capacitor.esl_h},
+      {"--esr-capacitor", options.esr_capacitor, kEsrRange.low, kEsrRange.high, Unit::kOhm,
+       models.capacitor.esr_ohms},
+      {"--cp-resistor", options.cp_resistor, kShuntCapacitanceRange.low,
+       kShuntCapacitanceRange.high, Unit::kFarad, models.resistor.parallel_c_f},
+      {"--pad-capacitance", options.pad_capacitance, kShuntCapacitanceRange.low,
+       kShuntCapacitanceRange.high, Unit::kFarad, models.pad_capacitance_f}};
   for (const auto& f : figures) {
     if (f.text.empty()) continue;
     const std::optional<double> v = ReadNumber(f.option, f.text, f.low, f.high, f.unit, message);

@@ -36,6 +36,18 @@ namespace rfsplitter {
 
 struct Netlist;
 
+// The range each figure of a model is taken in, from the command line or a
+// parts file alike.
+struct FigureRange {
+  double low, high;
+};
+inline constexpr FigureRange kQRange{1, 1e6};
+inline constexpr FigureRange kQFrequencyRange{1, 1e12};
+inline constexpr FigureRange kSrfRange{1e6, 1e12};
+inline constexpr FigureRange kEslRange{0, 100e-9};
+inline constexpr FigureRange kEsrRange{0, 100};
+inline constexpr FigureRange kShuntCapacitanceRange{0, 100e-12};  // Cp and the pads
+
 enum class QProfile { kConstant, kSqrt, kLinear };
 std::string_view QProfileName(QProfile profile);  // "constant", "sqrt", "linear"
 std::optional<QProfile> QProfileNamed(std::string_view name);

@@ -110,4 +110,19 @@ std::string EscapeControls(std::string_view text) {
   return out;
 }
 
+std::string EscapeInvalidUtf8(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    const Decoded d = Decode(text, i);
+    if (d.length == 0) {
+      AppendHexByte(out, static_cast<unsigned char>(text[i]));
+      ++i;
+    } else {
+      out.append(text.substr(i, d.length));
+      i += d.length;
+    }
+  }
+  return out;
+}
+
 }  // namespace rfsplitter

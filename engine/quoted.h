@@ -23,6 +23,10 @@ std::string QuotedShort(std::string_view text, size_t characters = 80);
 // carry user text (a parser's error message).
 std::string EscapeControls(std::string_view text);
 
+// Only the bytes that are not UTF-8 written as \xNN, the rest as it is: a
+// file name kept readable in a format that takes UTF-8 alone (JSON).
+std::string EscapeInvalidUtf8(std::string_view text);
+
 }  // namespace rfsplitter
 
 #endif  // RFSPLITTER_ENGINE_QUOTED_H_

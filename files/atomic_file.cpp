@@ -1,12 +1,16 @@
 #include "files/atomic_file.h"
 
+#include "files/folder_lock.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <system_error>
+#include <tuple>
 
 namespace rfsplitter {
 namespace {
@@ -34,6 +38,21 @@ std::string Reason(const char* what, int error) {
   return text;
 }
 
+// In a folder with the sticky bit (/tmp, a shared drop folder) only the
+// owner of a file, of the folder or root may replace it; the rename would
+// fail after every other file of a set had been replaced.
+bool GuardedBySticky(const std::filesystem::path& target, const struct stat& existing) {
+  const uid_t me = ::geteuid();
+  if (me == 0 || existing.st_uid == me) return false;
+  const std::filesystem::path directory = target.parent_path();
+  struct stat folder {};
+  if (::stat(directory.empty() ? "." : directory.c_str(), &folder) != 0) return false;
+  return (folder.st_mode & S_ISVTX) != 0 && folder.st_uid != me;
+}
+
+constexpr const char* kStickyReason =
+    "the file belongs to another user in a folder where only a file's owner may replace it";
+
 }  // namespace
 
 AtomicFile::~AtomicFile() { Discard(); }
@@ -53,17 +72,21 @@ bool AtomicFile::Open(const std::filesystem::path& target) {
     // Checked on the mode bits rather than with access(): root may write
     // anywhere, but a file its owner made read-only is not to be replaced.
     if ((existing.st_mode & 0222) == 0) return Fail("the file is read-only", 0);
+    if (GuardedBySticky(target, existing)) return Fail(kStickyReason, 0);
     mode_ = existing.st_mode & 07777;
   } else if (errno != ENOENT) {
     return Fail("cannot create the file", errno);
   }
 
   const std::filesystem::path directory = target.parent_path();
-  // "." + name + ".XXXXXX" must fit the file system's name limit too.
+  // "." + name + ".rfsplitter-XXXXXX" and its keepsake's ".old" must fit
+  // the file system's name limit too.
   std::string name = target.filename().string();
-  const size_t room = NameLimit(directory) - 8;
+  const size_t room = NameLimit(directory) - (1 + kTemporaryMark.size() + 6 + 4);
   if (name.size() > room) name.resize(room);
-  std::string pattern = (directory / ("." + name + ".XXXXXX")).string();
+  std::string pattern =
+      (directory / ("." + name + std::string(kTemporaryMark) + "XXXXXX")).string();
+  lock_ = std::make_unique<FolderLock>(directory);
   fd_ = ::mkstemp(pattern.data());
   if (fd_ < 0) return Fail("cannot create the file", errno);
   temporary_ = pattern;
@@ -102,6 +125,7 @@ bool AtomicFile::Replace() {
     return Fail("cannot replace the file", errno);
   }
   temporary_.clear();
+  lock_.reset();
   return true;
 }
 
@@ -114,6 +138,7 @@ void AtomicFile::Discard() {
     ::unlink(temporary_.c_str());
     temporary_.clear();
   }
+  lock_.reset();
 }
 
 bool AtomicFile::Fail(std::string what, int error) {
@@ -128,6 +153,7 @@ std::string CheckWritable(const std::filesystem::path& target) {
     if (S_ISLNK(existing.st_mode)) return "the name is a symbolic link, which is not followed";
     if (!S_ISREG(existing.st_mode)) return "the name is not a regular file";
     if ((existing.st_mode & 0222) == 0) return "the file is read-only";
+    if (GuardedBySticky(target, existing)) return kStickyReason;
   } else if (errno != ENOENT) {
     return Reason("cannot create the file", errno);
   }
@@ -143,7 +169,31 @@ std::string CheckWritable(const std::filesystem::path& target) {
   return {};
 }
 
+FileSet::FileSet() = default;
+FileSet::~FileSet() = default;
+
+void FileSet::Lock(const std::vector<std::filesystem::path>& targets) {
+  // Taken in one order (device, inode) by every run, so that two runs
+  // writing into the same folders cannot each wait for the other.
+  std::vector<std::tuple<dev_t, ino_t, std::filesystem::path>> folders;
+  for (const std::filesystem::path& target : targets) {
+    const std::filesystem::path folder = target.parent_path();
+    struct stat s {};
+    if (::stat(folder.empty() ? "." : folder.c_str(), &s) != 0) continue;
+    folders.emplace_back(s.st_dev, s.st_ino, folder);
+  }
+  std::sort(folders.begin(), folders.end());
+  for (size_t i = 0; i < folders.size(); ++i) {
+    if (i > 0 && std::get<0>(folders[i]) == std::get<0>(folders[i - 1]) &&
+        std::get<1>(folders[i]) == std::get<1>(folders[i - 1])) {
+      continue;
+    }
+    locks_.emplace_back(std::get<2>(folders[i]));
+  }
+}
+
 bool FileSet::Stage(const std::filesystem::path& target, std::string_view text) {
+  locks_.emplace_back(target.parent_path());
   auto file = std::make_unique<AtomicFile>();
   if (!(file->Open(target) && file->Write(text) && file->Close())) {
     failed_path_ = target;
@@ -158,18 +208,62 @@ bool FileSet::Stage(const std::filesystem::path& target, std::string_view text) 
 }
 
 bool FileSet::Commit() {
+  // Each file a set replaces is kept (a second name for it, or a copy)
+  // until the whole set is in place, so that a rename that fails puts
+  // every earlier file back as it was.
+  struct Kept {
+    bool existed = false;
+    std::filesystem::path keepsake;  // empty: none could be made
+  };
+  std::vector<Kept> kept(files_.size());
   for (size_t i = 0; i < files_.size(); ++i) {
-    if (!files_[i]->Replace()) {
-      failed_path_ = targets_[i];
-      failure_ = files_[i]->FailureReason();
-      files_.clear();
-      targets_.clear();
-      return false;
+    struct stat s {};
+    kept[i].existed = ::lstat(targets_[i].c_str(), &s) == 0;
+    if (!kept[i].existed) continue;
+    const std::filesystem::path keepsake = files_[i]->temporary().string() + ".old";
+    ::unlink(keepsake.c_str());
+    std::error_code ignored;
+    if (::link(targets_[i].c_str(), keepsake.c_str()) == 0 ||
+        std::filesystem::copy_file(targets_[i], keepsake, ignored)) {
+      kept[i].keepsake = keepsake;
     }
-    replaced_.push_back(targets_[i]);
   }
+  const auto drop_keepsakes = [&] {
+    for (const Kept& k : kept) {
+      if (!k.keepsake.empty()) ::unlink(k.keepsake.c_str());
+    }
+  };
+  for (size_t i = 0; i < files_.size(); ++i) {
+    if (files_[i]->Replace()) {
+      replaced_.push_back(targets_[i]);
+      continue;
+    }
+    failed_path_ = targets_[i];
+    failure_ = files_[i]->FailureReason();
+    // Back, last first: a file that was there returns, a new one goes.
+    bool restored = true;
+    for (size_t j = i; j-- > 0;) {
+      const bool back = kept[j].existed ? !kept[j].keepsake.empty() &&
+                                              std::rename(kept[j].keepsake.c_str(),
+                                                          targets_[j].c_str()) == 0
+                                        : ::unlink(targets_[j].c_str()) == 0;
+      if (back) {
+        replaced_.erase(replaced_.begin() + std::ptrdiff_t(j));
+      } else {
+        restored = false;
+      }
+    }
+    if (restored) failure_ += "; every earlier file is as it was";
+    drop_keepsakes();
+    files_.clear();
+    targets_.clear();
+    locks_.clear();
+    return false;
+  }
+  drop_keepsakes();
   files_.clear();
   targets_.clear();
+  locks_.clear();
   return true;
 }
 

@@ -1,6 +1,6 @@
 // Every file the program writes is written whole or not at all.
 //
-// The text goes to a hidden temporary file (".NAME.XXXXXX", created
+// The text goes to a hidden temporary file (".NAME.rfsplitter-XXXXXX", created
 // exclusively) in the target's own directory; only when all of it is written
 // and closed does the temporary replace the target in one rename. A failed or
 // interrupted write therefore leaves the earlier file untouched, and what a
@@ -19,6 +19,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "files/folder_lock.h"
 
 namespace rfsplitter {
 
@@ -46,6 +48,8 @@ class AtomicFile {
   // Why the last step failed: "cannot create the file: No such file or
   // directory". Empty while nothing has failed.
   const std::string& FailureReason() const { return failure_; }
+  // The temporary's path while there is one.
+  const std::filesystem::path& temporary() const { return temporary_; }
 
  private:
   bool Fail(std::string what, int error);
@@ -54,6 +58,7 @@ class AtomicFile {
   std::filesystem::path temporary_;
   int fd_ = -1;
   unsigned mode_ = 0;
+  std::unique_ptr<FolderLock> lock_;
   std::string failure_;
 };
 
@@ -69,15 +74,25 @@ std::string CheckWritable(const std::filesystem::path& target);
 
 // Several files written as one set: every text is written and closed in its
 // temporary first, and only then do the temporaries replace their targets,
-// one after another. A failure while writing leaves every target as it
-// was; only a failure among the renames (rare: they need no space) can
-// leave some targets new and some old, and Replaced() tells which are new.
+// one after another, each replaced file kept until the last rename is done.
+// A failure while writing leaves every target as it was; a rename that
+// fails (rare: they need no space) puts back the files already replaced.
+// The set holds its folders' locks (folder_lock.h) from its first file to
+// the end of its renames, so that two runs writing the same names replace
+// them one whole set after the other. Only a kill during the renames can
+// leave some targets new and some old, each of them whole.
 class FileSet {
  public:
+  FileSet();
+  ~FileSet();
+  // Takes the locks of the folders of `targets` at once, in the one order
+  // every run takes them in; for a set whose files go to several folders.
+  void Lock(const std::vector<std::filesystem::path>& targets);
   // Writes `text` to a temporary for `target`. False when it cannot; every
   // temporary of the set is then removed.
   bool Stage(const std::filesystem::path& target, std::string_view text);
-  // Replaces the targets. False at the first rename that fails.
+  // Replaces the targets. False at the first rename that fails, with the
+  // targets already replaced put back.
   bool Commit();
 
   const std::vector<std::filesystem::path>& Replaced() const { return replaced_; }
@@ -89,6 +104,7 @@ class FileSet {
   std::vector<std::unique_ptr<AtomicFile>> files_;
   std::vector<std::filesystem::path> targets_;
   std::vector<std::filesystem::path> replaced_;
+  std::vector<FolderLock> locks_;
   std::filesystem::path failed_path_;
   std::string failure_;
 };

@@ -4,9 +4,12 @@
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <system_error>
 #include <thread>
 
 #include "analysis/s_parameters.h"
+#include "engine/quoted.h"
+#include "engine/si_value.h"
 
 namespace rfsplitter {
 namespace {
@@ -459,16 +462,20 @@ class SearchFit {
                0x2545f4914f6cdd1dULL * uint64_t(n + 1), n == 0};
       found[size_t(n)] = Search(own, std::move(mine));
     };
+    std::jthread second;
     if (std::thread::hardware_concurrency() > 1) {
-      std::jthread second([&] {
-        if (goal_.control) goal_.control->EnterThread();
-        line(1);
-      });
-      line(0);
-    } else {
-      line(1);
-      line(0);
+      try {
+        second = std::jthread([&] {
+          if (goal_.control) goal_.control->EnterThread();
+          line(1);
+        });
+      } catch (const std::system_error&) {
+        // No second thread to be had: both lines on this one.
+      }
     }
+    if (!second.joinable()) line(1);
+    line(0);
+    if (second.joinable()) second.join();
     const Candidate& winner = found[1].score > found[0].score ? found[1] : found[0];
 
     BuiltCircuit built;
@@ -829,13 +836,13 @@ class SearchFit {
     std::optional<double> larger = series.Around(target * (1 - 1e-9)).below;
     for (; larger && *larger >= target / 2; larger = series.Around(*larger * (1 - 1e-9)).below) {
       const PartSeries::Neighbours rest = series.Around(target - *larger);
-      for (const std::optional<double>& smaller : {rest.below, rest.above}) {
+      for (int side = 0; side < 2; ++side) {
+        const std::optional<double>& smaller = side == 0 ? rest.below : rest.above;
         if (!smaller || *smaller > *larger) continue;
+        // The larger part only falls, so a pair can repeat only as the
+        // two neighbours of one exact value.
+        if (side == 1 && rest.below && *rest.below == *smaller) continue;
         const std::pair parts{*larger, *smaller};
-        if (std::any_of(found.begin(), found.end(),
-                        [&](const Scored& f) { return f.parts == parts; })) {
-          continue;
-        }
         found.push_back({parts, std::abs(std::log((*larger + *smaller) / target))});
       }
     }
@@ -859,6 +866,68 @@ class SearchFit {
 };
 
 }  // namespace
+
+namespace {
+
+// Why a part of `kind` with `model` cannot act as any value at f0, in words.
+std::string PastResonance(ElementKind kind, double value, const KindModel& model, double f0) {
+  if (model.measured) {
+    return "is measured over " + model.measured->RangeText() + " only";
+  }
+  const ElementModel m = ResolveModel(kind, value, model, f0);
+  if (kind == ElementKind::kInductor && m.parallel_c_f > 0) {
+    const double srf = 1 / (2 * std::numbers::pi * std::sqrt(value * m.parallel_c_f));
+    return "is past its self-resonance (SRF " + SiText(srf, Unit::kHertz) + ")";
+  }
+  if (kind == ElementKind::kCapacitor && m.series_l_h > 0) {
+    const double resonance = 1 / (2 * std::numbers::pi * std::sqrt(value * m.series_l_h));
+    return "is past its resonance with its ESL (" + SiText(resonance, Unit::kHertz) + ")";
+  }
+  return "does not act as one there";
+}
+
+}  // namespace
+
+std::optional<std::string> WhyUnbuildable(const Design& design, const PartsChoice& choice,
+                                          const PartModels& models) {
+  const Netlist ideal = IdealNetlist(design);
+  const double f0 = ideal.frequency_hz;
+  std::vector<QuantityChoice> quantities = IdealQuantities(ideal);
+  SetTargets(quantities, models, f0);
+  for (const QuantityChoice& q : quantities) {
+    std::string names;
+    for (const NetlistElement& e : ideal.elements) {
+      if (e.quantity != q.quantity) continue;
+      names += (names.empty() ? "" : ", ") + std::string(e.name);
+    }
+    const std::string element =
+        names + " (" + ValueWithUnit(q.ideal, q.kind) + ") at " + SiText(f0, Unit::kHertz);
+    const std::string kind(KindName(q.kind));
+    const PartSeries* series = choice.SeriesFor(q.kind);
+    if (series != nullptr && series->HasOwnModels()) {
+      // Matched on what each part acts as: a file none of whose parts acts
+      // as one at f0 has nothing to offer.
+      const std::vector<double>& values = series->values();
+      const bool any = std::any_of(values.begin(), values.end(), [&](double v) {
+        return Effective(q.kind, v, ModelFor(q.kind, v, choice, models), f0) < HUGE_VAL;
+      });
+      if (!any) {
+        const double first = values.front();
+        return EscapeControls(series->name()) + ": no " + kind + " of the file can act as " +
+               element + "; its " + ValueWithUnit(first, q.kind) + ", for one, " +
+               PastResonance(q.kind, first, ModelFor(q.kind, first, choice, models), f0);
+      }
+      continue;
+    }
+    const KindModel& model = models.Of(q.kind);
+    if (!models.compensate || !Shifts(q.kind, model)) continue;
+    if (!NominalForEffective(q.kind, q.target, model, f0)) {
+      return "no " + kind + " with the model given can act as " + element + ": a " +
+             ValueWithUnit(q.target, q.kind) + " part " + PastResonance(q.kind, q.target, model, f0);
+    }
+  }
+  return std::nullopt;
+}
 
 BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const PartModels& models,
                       const FitGoal& goal) {

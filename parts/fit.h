@@ -129,6 +129,14 @@ double FitCost(const Netlist& ideal, const Netlist& built);
 // design frequency with the inductor values given, by quantity.
 std::vector<QuantityChoice> Retuned(const Netlist& ideal, std::vector<QuantityChoice> values);
 
+// Why some element of the design cannot be built: no part its series
+// offers (or, compensated, no value of its kind's model) acts as it at the
+// design frequency; past its self-resonance, or outside its measurements.
+// Nothing when every element can be; the fits then never fall back on a
+// value the series lacks.
+std::optional<std::string> WhyUnbuildable(const Design& design, const PartsChoice& choice,
+                                          const PartModels& models);
+
 BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const PartModels& models,
                       const FitGoal& goal = {});
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <numbers>
+#include <unordered_map>
 
 #include "engine/number_text.h"
 #include "engine/quoted.h"
@@ -142,6 +144,7 @@ double PartSeries::Nearest(double value) const {
 std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p,
                                         std::string& error) {
   KindModel model;
+  std::vector<std::string> seen;
   while (!(words = Trim(words)).empty()) {
     const size_t end = words.find_first_of(" \t");
     const std::string_view word = words.substr(0, end);
@@ -153,6 +156,15 @@ std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p
     }
     const std::string key(word.substr(0, equals));
     const std::string_view text = word.substr(equals + 1);
+    if (text.empty()) {
+      error = QuotedShort(word) + " has no value";
+      return std::nullopt;
+    }
+    if (std::find(seen.begin(), seen.end(), key) != seen.end()) {
+      error = QuotedShort(key + "=") + " is given twice";
+      return std::nullopt;
+    }
+    seen.push_back(key);
     if (key == "s2p") {
       s2p = std::string(text);
       continue;
@@ -168,7 +180,7 @@ std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p
     }
     // Q=60, Q=60@900M: the number, and where it holds.
     std::string_view number = text;
-    std::string_view at;
+    std::optional<std::string_view> at;
     if (key == "Q") {
       if (const size_t sign = text.find('@'); sign != std::string_view::npos) {
         number = text.substr(0, sign);
@@ -181,11 +193,14 @@ std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p
       error = QuotedShort(word) + (value ? " is not positive" : " " + why);
       return std::nullopt;
     }
-    if (!at.empty()) {
-      const std::optional<SiValue> frequency = ParseSiValue(at, why);
-      if (!frequency || !(frequency->value > 0) ||
-          (frequency->unit != Unit::kNone && frequency->unit != Unit::kHertz)) {
-        error = QuotedShort(word) + ": " + QuotedShort(at) + " is not a frequency";
+    if (at) {
+      const std::optional<SiValue> frequency = ParseSiValue(*at, why);
+      if (!frequency || (frequency->unit != Unit::kNone && frequency->unit != Unit::kHertz) ||
+          !(frequency->value >= kQFrequencyRange.low &&
+            frequency->value <= kQFrequencyRange.high)) {
+        error = QuotedShort(word) + ": " + QuotedShort(*at) + " is not a frequency from " +
+                SiText(kQFrequencyRange.low, Unit::kHertz) + " to " +
+                SiText(kQFrequencyRange.high, Unit::kHertz);
         return std::nullopt;
       }
       model.q_at_hz = frequency->value;
@@ -193,16 +208,31 @@ std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p
     const auto unit_is = [&](Unit unit) {
       return value->unit == Unit::kNone || value->unit == unit;
     };
+    // Each figure in the command line's range for it.
+    const auto in = [&](FigureRange range, Unit unit, double& figure) {
+      if (value->value > range.high || value->value < range.low) {
+        const auto shown = [&](double x) {
+          return x == 0 ? std::string("0")
+                 : unit == Unit::kNone ? GeneralText(x, 7)
+                                       : SiText(x, unit);
+        };
+        error = QuotedShort(word) + " is outside " + shown(range.low) + " to " + shown(range.high);
+        return false;
+      }
+      figure = value->value;
+      return true;
+    };
+    bool ok = true;
     if (key == "Q" && value->unit == Unit::kNone) {
-      model.q = value->value;
+      ok = in(kQRange, Unit::kNone, model.q);
     } else if (key == "SRF" && unit_is(Unit::kHertz)) {
-      model.srf_hz = value->value;
+      ok = in(kSrfRange, Unit::kHertz, model.srf_hz);
     } else if (key == "ESL" && unit_is(Unit::kHenry)) {
-      model.esl_h = value->value;
+      ok = in(kEslRange, Unit::kHenry, model.esl_h);
     } else if (key == "ESR" && unit_is(Unit::kOhm)) {
-      model.esr_ohms = value->value;
+      ok = in(kEsrRange, Unit::kOhm, model.esr_ohms);
     } else if (key == "Cp" && unit_is(Unit::kFarad)) {
-      model.parallel_c_f = value->value;
+      ok = in(kShuntCapacitanceRange, Unit::kFarad, model.parallel_c_f);
     } else if (key == "Q" || key == "SRF" || key == "ESL" || key == "ESR" || key == "Cp") {
       error = QuotedShort(word) + " has the wrong unit";
       return std::nullopt;
@@ -210,6 +240,13 @@ std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p
       error = QuotedShort(word) + " is not Q, Qprofile, SRF, ESL, ESR, Cp or s2p";
       return std::nullopt;
     }
+    if (!ok) return std::nullopt;
+  }
+  // A measured part is what its file says: a figure beside it would be
+  // silently ignored.
+  if (!s2p.empty() && seen.size() > 1) {
+    error = "s2p= takes no other words: the measurements are the whole part";
+    return std::nullopt;
   }
   return model;
 }
@@ -217,13 +254,27 @@ std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p
 std::shared_ptr<const MeasuredPart> ReadTouchstoneTwoPort(std::string_view text,
                                                           const std::string& name,
                                                           std::string& error) {
+  // A file named for another port count is not a part's file, whatever
+  // its numbers happen to add up to.
+  {
+    std::string lower;
+    for (const char c : std::filesystem::path(name).extension().string())
+      lower += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    if (lower.size() >= 4 && lower[1] == 's' && lower.back() == 'p' && lower != ".s2p" &&
+        std::all_of(lower.begin() + 2, lower.end() - 1, [](char c) { return c >= '0' && c <= '9'; })) {
+      error = name + ": a " + lower.substr(2, lower.size() - 3) +
+              "-port file; a part is measured as a two-port (.s2p)";
+      return nullptr;
+    }
+  }
   auto part = std::make_shared<MeasuredPart>();
   part->name = name;
   double scale = 1e9, z0 = 50;  // the format's defaults: GHz S MA R 50
   enum class Format { kMa, kDb, kRi } format = Format::kMa;
-  std::vector<double> numbers;
   size_t line_number = 0;
   bool options_seen = false;
+  // Nothing of the file's own text is quoted back: a file that is no
+  // Touchstone file at all (a path to anything) must not be shown.
   const auto fail = [&](const std::string& why) {
     error = name + " line " + std::to_string(line_number) + ": " + why;
     return nullptr;
@@ -240,7 +291,8 @@ std::shared_ptr<const MeasuredPart> ReadTouchstoneTwoPort(std::string_view text,
     std::string lower;
     for (const char c : line) lower += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     if (lower[0] == '#') {
-      if (options_seen) continue;  // only the first option line counts
+      if (options_seen) return fail("a second option line; a file has one, before its data");
+      if (!part->frequencies_hz.empty()) return fail("the option line must come before the data");
       options_seen = true;
       std::string_view options = std::string_view(lower).substr(1);
       while (!(options = Trim(options)).empty()) {
@@ -269,55 +321,74 @@ std::shared_ptr<const MeasuredPart> ReadTouchstoneTwoPort(std::string_view text,
           const std::string_view value = options.substr(0, value_end);
           double r = 0;
           const auto [ptr, code] = std::from_chars(value.data(), value.data() + value.size(), r);
-          if (code != std::errc() || ptr != value.data() + value.size() || !(r > 0)) {
-            return fail("the reference impedance is not a positive number");
+          if (code != std::errc() || ptr != value.data() + value.size() || !(r >= 1e-3) ||
+              !(r <= 1e6)) {
+            return fail("the reference impedance is not a number from 0.001 to 1000000 ohms");
           }
           z0 = r;
           options.remove_prefix(value_end == std::string_view::npos ? options.size() : value_end);
+        } else if (word == "y" || word == "z" || word == "h" || word == "g") {
+          return fail("Y, Z, H and G files are not read; a part's file holds S-parameters");
         } else {
-          return fail("\"" + word +
-                      "\" is not an option of an S-parameter file (Y, Z, H and G "
-                      "files are not read)");
+          return fail("the option line holds a word that is not a unit, a parameter, a format or R");
         }
       }
       continue;
     }
+    // A two-port's point, on one line: the frequency, then S11, S21, S12,
+    // S22 as pairs.
+    double v[9];
+    size_t count = 0;
     while (!(line = Trim(line)).empty()) {
       const size_t stop = line.find_first_of(" \t");
       const std::string_view word = line.substr(0, stop);
       line.remove_prefix(stop == std::string_view::npos ? line.size() : stop);
-      double v = 0;
-      const auto [ptr, code] = std::from_chars(word.data(), word.data() + word.size(), v);
-      if (code != std::errc() || ptr != word.data() + word.size() || !std::isfinite(v)) {
-        return fail(QuotedShort(word) + " is not a number");
+      double number = 0;
+      const auto [ptr, code] = std::from_chars(word.data(), word.data() + word.size(), number);
+      if (code != std::errc() || ptr != word.data() + word.size()) {
+        return fail("number " + std::to_string(count + 1) + " is not a number");
       }
-      numbers.push_back(v);
+      if (!std::isfinite(number) || std::fpclassify(number) == FP_SUBNORMAL) {
+        return fail("number " + std::to_string(count + 1) + " is not a finite, normal number");
+      }
+      if (count < 9) v[count] = number;
+      ++count;
     }
-  }
-  // A two-port's point: the frequency, then S11, S21, S12, S22 as pairs.
-  if (numbers.size() % 9 != 0 || numbers.empty()) {
-    error = name + ": not a two-port file (9 numbers a frequency)";
-    return nullptr;
-  }
-  for (size_t i = 0; i < numbers.size(); i += 9) {
-    const double f = numbers[i] * scale;
-    const double a = numbers[i + 3], b = numbers[i + 4];  // S21
-    std::complex<double> s21;
-    switch (format) {
-      case Format::kRi:
-        s21 = {a, b};
-        break;
-      case Format::kMa:
-        s21 = std::polar(a, b * std::numbers::pi / 180);
-        break;
-      case Format::kDb:
-        s21 = std::polar(std::pow(10.0, a / 20), b * std::numbers::pi / 180);
-        break;
+    if (count != 9) {
+      return fail("a two-port point is 9 numbers on one line (the frequency, then S11, S21, "
+                  "S12 and S22); this line has " + std::to_string(count));
     }
-    if (!(f > 0) || (!part->frequencies_hz.empty() && f <= part->frequencies_hz.back())) {
-      error = name + ": the frequencies must be positive and ascend";
-      return nullptr;
+    const double f = v[0] * scale;
+    if (!(f > 0) || !std::isfinite(f) ||
+        (!part->frequencies_hz.empty() && f <= part->frequencies_hz.back())) {
+      return fail("the frequencies must be finite, positive and ascend");
     }
+    std::complex<double> s[4];
+    for (int k = 0; k < 4; ++k) {
+      const double a = v[1 + 2 * k], b = v[2 + 2 * k];
+      if (format != Format::kRi && std::abs(b) > 3600) {
+        return fail("an angle beyond 3600 degrees");
+      }
+      switch (format) {
+        case Format::kRi:
+          s[k] = {a, b};
+          break;
+        case Format::kMa:
+          s[k] = std::polar(a, b * std::numbers::pi / 180);
+          break;
+        case Format::kDb:
+          s[k] = std::polar(std::pow(10.0, a / 20), b * std::numbers::pi / 180);
+          break;
+      }
+    }
+    // A part is passive: no port gives out more than it takes in (a small
+    // allowance for the analyser's noise).
+    constexpr double kPassive = 1.01;
+    if (std::norm(s[0]) + std::norm(s[1]) > kPassive || std::norm(s[2]) + std::norm(s[3]) > kPassive) {
+      return fail("not a passive part at " + SiText(f, Unit::kHertz) +
+                  " (|S11|^2 + |S21|^2 or |S12|^2 + |S22|^2 above 1)");
+    }
+    const std::complex<double> s21 = s[1];
     if (std::abs(s21) == 0) {
       error = name + ": S21 is zero at " + SiText(f, Unit::kHertz) + " (an open part)";
       return nullptr;
@@ -325,6 +396,10 @@ std::shared_ptr<const MeasuredPart> ReadTouchstoneTwoPort(std::string_view text,
     // A part in series between two Z0 ports: S21 = 2 Z0 / (2 Z0 + Z).
     part->frequencies_hz.push_back(f);
     part->impedances.push_back(2 * z0 * (1.0 / s21 - 1.0));
+  }
+  if (part->frequencies_hz.empty()) {
+    error = name + ": no data; not a two-port file";
+    return nullptr;
   }
   return part;
 }
@@ -356,6 +431,9 @@ std::optional<std::vector<std::optional<PartSeries>>> ReadPartsFile(
   std::vector<std::vector<double>> values(kinds.size());
   std::vector<std::vector<size_t>> lines(kinds.size());
   std::vector<std::vector<KindModel>> models(kinds.size());
+  // Each kind's values as read, to take a repeated value once: a file of a
+  // million lines of one value is one value.
+  std::vector<std::unordered_map<double, size_t>> known(kinds.size());
   size_t line_number = 0;
   while (!text.empty()) {
     ++line_number;
@@ -366,7 +444,7 @@ std::optional<std::vector<std::optional<PartSeries>>> ReadPartsFile(
       line = line.substr(0, hash);
     line = Trim(line);
     if (line.empty()) continue;
-    const std::string where = name + " line " + std::to_string(line_number) + ": ";
+    const auto where = [&] { return name + " line " + std::to_string(line_number) + ": "; };
     // The value, then the part's own model as NAME=VALUE words.
     std::string_view words;
     for (size_t at = 0; at < line.size();) {
@@ -385,18 +463,18 @@ std::optional<std::vector<std::optional<PartSeries>>> ReadPartsFile(
       std::string s2p, why;
       const std::optional<KindModel> read = ReadModelWords(words, s2p, why);
       if (!read) {
-        error = where + why;
+        error = where() + why;
         return std::nullopt;
       }
       model = *read;
       if (!s2p.empty()) {
         if (!read_measured) {
-          error = where + "s2p= is not read here";
+          error = where() + "s2p= is not read here";
           return std::nullopt;
         }
         model.measured = read_measured(s2p, why);
         if (!model.measured) {
-          error = where + why;
+          error = where() + why;
           return std::nullopt;
         }
       }
@@ -410,7 +488,7 @@ std::optional<std::vector<std::optional<PartSeries>>> ReadPartsFile(
       if (!(value->value > 0)) why = "is not a positive value";
     }
     if (!why.empty()) {
-      error = where + QuotedShort(line) + " " + why;
+      error = where() + QuotedShort(line) + " " + why;
       return std::nullopt;
     }
     bool used = false;
@@ -420,20 +498,27 @@ std::optional<std::vector<std::optional<PartSeries>>> ReadPartsFile(
         // fit each kind.
         if (kind || kinds.size() == 1) {
           if (std::optional<std::string> foreign = ForeignWord(model, kinds[k])) {
-            error = where + *foreign;
+            error = where() + *foreign;
             return std::nullopt;
           }
         }
-        values[k].push_back(value->value);
-        lines[k].push_back(line_number);
         KindModel own = model;
         if (own.measured) own.measured_value = value->value;
-        models[k].push_back(own);
         used = true;
+        const auto [at, fresh] = known[k].try_emplace(value->value, values[k].size());
+        if (!fresh) {
+          if (models[k][at->second] == own) continue;
+          error = where() + QuotedShort(line) + " is on line " +
+                  std::to_string(lines[k][at->second]) + " too, with another model";
+          return std::nullopt;
+        }
+        values[k].push_back(value->value);
+        lines[k].push_back(line_number);
+        models[k].push_back(std::move(own));
       }
     }
     if (!used) {
-      error = where + QuotedShort(line) + " is " +
+      error = where() + QuotedShort(line) + " is " +
               (*kind == ElementKind::kInductor ? "an " : "a ") + std::string(KindName(*kind)) +
               " value; this file serves " + std::string(KindName(kinds[0])) + "s";
       return std::nullopt;

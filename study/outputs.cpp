@@ -103,7 +103,9 @@ Json PartsJson(const std::vector<PartRow>& rows, bool as_built, double f0) {
                  {"error_percent", as_built ? p.error_percent : 0.0},
                  {"loss_ohms", as_built ? p.loss_ohms : 0.0}};
     if (as_built) {
-      part["effective"] = p.effective;
+      // Absent for a part that acts as no such element at f0 (past its
+      // resonance).
+      if (p.effective > 0) part["effective"] = p.effective;
       if (p.model) part["model"] = ModelJson(p.kind, *p.model, p.chosen, f0);
       if (p.pair) {
         part["pair"] = {{"connection", p.kind == ElementKind::kInductor ? "series" : "parallel"},
@@ -364,6 +366,19 @@ std::string PartsListCsv(const StudyResult& r) {
   return csv;
 }
 
+namespace {
+
+// Names of files may be any bytes; JSON takes UTF-8 alone.
+void ValidUtf8(Json& value) {
+  if (value.is_string()) {
+    value = EscapeInvalidUtf8(value.get_ref<const std::string&>());
+  } else if (value.is_structured()) {
+    for (Json& item : value) ValidUtf8(item);
+  }
+}
+
+}  // namespace
+
 std::string JsonText(const StudyResult& r) {
   Json run = {{"topology", std::string(TopologyOption(r.design.topology))},
               {"frequency_mhz", r.design.inputs.frequency_mhz},
@@ -386,6 +401,7 @@ std::string JsonText(const StudyResult& r) {
   }
   run["advice"] = {{"nominal_misses", misses}, {"warnings", r.warnings}};
   if (r.monte_carlo) run["monte_carlo"] = MonteCarloJson(*r.monte_carlo, r);
+  ValidUtf8(run);
   return run.dump(2) + "\n";
 }
 

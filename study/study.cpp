@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <new>
 #include <numbers>
+#include <stdexcept>
 
 #include "engine/number_text.h"
 #include "engine/si_value.h"
@@ -15,6 +17,15 @@ namespace {
 
 // The boards the yield fit weighs each circuit on.
 constexpr int kFitBoards = 2048;
+
+// What a part must act as at f0 for the ideal circuit: its ideal value, a
+// shunt's less the pad beside it when the parts are compensated for pads.
+double NeededValue(ElementKind kind, double ideal, const PartModels& models) {
+  if (kind != ElementKind::kCapacitor || !models.compensate || !(models.pad_capacitance_f > 0)) {
+    return ideal;
+  }
+  return std::max(ideal - models.pad_capacitance_f, 0.05 * ideal);
+}
 
 std::vector<PartRow> PartRows(const Netlist& ideal, const Netlist& circuit,
                               const PartsChoice& parts, const PartModels& models) {
@@ -49,6 +60,11 @@ std::vector<PartRow> PartRows(const Netlist& ideal, const Netlist& circuit,
       row.effective = z ? EffectiveValueOf(e.kind, *z, w0).value_or(0) : 0;
       if (!e.model.Dynamic(e.kind) && !second->model.Dynamic(e.kind)) row.effective = row.chosen;
     }
+    // The error of what the part acts as against what the circuit needs
+    // of it; a part that acts as its nominal value keeps the plain error.
+    if (row.effective > 0) {
+      row.error_percent = ErrorPercent(row.effective, NeededValue(e.kind, row.ideal, models));
+    }
     rows.push_back(std::move(row));
   }
   return rows;
@@ -81,14 +97,22 @@ std::vector<std::string> ResonanceWarnings(const Netlist& circuit) {
     const std::string part = std::string(e.name) + " (" + ValueWithUnit(e.value, e.kind) + ")";
     if (e.kind == ElementKind::kInductor && e.model.parallel_c_f > 0) {
       const double srf = 1 / (2 * std::numbers::pi * std::sqrt(e.value * e.model.parallel_c_f));
-      if (srf < 3 * f0) {
+      if (srf <= f0) {
+        warnings.push_back(part + " is past its self-resonance (SRF " +
+                           SiText(srf, Unit::kHertz) + ", f0 " + at +
+                           "): it acts as a capacitor and cannot act as the inductor");
+      } else if (srf < 3 * f0) {
         warnings.push_back(part + " is used above a third of its self-resonance: SRF " +
                            SiText(srf, Unit::kHertz) + ", f0 " + at);
       }
     }
     if (e.kind == ElementKind::kCapacitor && e.model.series_l_h > 0) {
       const double resonance = 1 / (2 * std::numbers::pi * std::sqrt(e.value * e.model.series_l_h));
-      if (resonance < 3 * f0) {
+      if (resonance <= f0) {
+        warnings.push_back(part + " is past its resonance with its ESL (" +
+                           SiText(resonance, Unit::kHertz) + ", f0 " + at +
+                           "): it acts as an inductor and cannot act as the capacitor");
+      } else if (resonance < 3 * f0) {
         warnings.push_back(part + " resonates with its ESL at " + SiText(resonance, Unit::kHertz) +
                            ", below 3 f0 (f0 " + at + ")");
       }
@@ -194,7 +218,9 @@ Design DesignOf(const StudyRequest& request) {
   return ComputeDesign(request.topology, request.inputs);
 }
 
-StudyOutcome RunStudy(const StudyRequest& request, const RunControl* control) {
+namespace {
+
+StudyOutcome RunStudyUnguarded(const StudyRequest& request, const RunControl* control) {
   const auto stopped = [&] { return control && control->StopRequested(); };
   StudyResult r;
   r.request = request;
@@ -230,6 +256,9 @@ StudyOutcome RunStudy(const StudyRequest& request, const RunControl* control) {
           });
         };
       }
+    }
+    if (std::optional<std::string> why = WhyUnbuildable(r.design, request.parts, request.models)) {
+      return Failed(StudyOutcome::Status::kRefused, *why);
     }
     if (control) control->Report("fit", 0);
     r.built = FitParts(r.design, request.parts, request.models, goal);
@@ -311,6 +340,20 @@ StudyOutcome RunStudy(const StudyRequest& request, const RunControl* control) {
     r.monte_carlo = std::move(result);
   }
   return {StudyOutcome::Status::kDone, {}, std::move(r)};
+}
+
+}  // namespace
+
+StudyOutcome RunStudy(const StudyRequest& request, const RunControl* control) {
+  // A study runs on the front end's worker threads too, where an exception
+  // would end the program: every failure comes back as an outcome.
+  try {
+    return RunStudyUnguarded(request, control);
+  } catch (const std::bad_alloc&) {
+    return Failed(StudyOutcome::Status::kFailed, "out of memory");
+  } catch (const std::exception& e) {
+    return Failed(StudyOutcome::Status::kFailed, std::string("internal failure: ") + e.what());
+  }
 }
 
 }  // namespace rfsplitter

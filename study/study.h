@@ -113,6 +113,7 @@ struct StudyOutcome {
     kRefused,         // the request cannot be carried out: `error` says why
     kAnalysisFailed,  // a node matrix was singular
     kStopped,         // a stop was requested
+    kFailed,          // out of memory, or a failure nothing foresaw: `error` says which
   };
   Status status = Status::kDone;
   std::string error;

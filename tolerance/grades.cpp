@@ -41,7 +41,7 @@ std::vector<Tolerance> GradeLadder(ElementKind kind, const Netlist& circuit) {
       const std::vector<double> values = PartValues(kind, circuit);
       const auto mean_amount = [&](const Tolerance& t) {
         double sum = 0;
-        for (const double v : values) sum += t.For(v);
+        for (const double v : values) sum += t.Amount(kind, v);
         return values.empty() ? 0 : sum / double(values.size());
       };
       std::stable_sort(ladder.begin(), ladder.end(), [&](const Tolerance& a, const Tolerance& b) {

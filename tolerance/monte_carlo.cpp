@@ -13,6 +13,7 @@
 #include <mutex>
 #include <new>
 #include <numbers>
+#include <system_error>
 #include <thread>
 
 #include "engine/number_text.h"
@@ -259,10 +260,16 @@ void ForEachShared(int count, int threads, const RunControl* control, const Task
   };
   std::vector<std::jthread> pool;
   for (int t = 1; t < std::min(threads, count); ++t) {
-    pool.emplace_back([&] {
-      if (control) control->EnterThread();
-      work();
-    });
+    // A system that refuses another thread (a process limit) gets the work
+    // done on the threads it gave.
+    try {
+      pool.emplace_back([&] {
+        if (control) control->EnterThread();
+        work();
+      });
+    } catch (const std::system_error&) {
+      break;
+    }
   }
   work();
 }
@@ -299,8 +306,8 @@ class Sampler {
     };
     for (const NetlistElement& e : nominal.elements) {
       const Tolerance& t = settings.ToleranceOf(e.kind);
-      amounts_.push_back(e.pad ? 0 : t.For(e.value));
-      amounts_.push_back(e.second ? t.For(e.second->value) : 0);
+      amounts_.push_back(e.pad ? 0 : t.Amount(e.kind, e.value));
+      amounts_.push_back(e.second ? t.Amount(e.kind, e.second->value) : 0);
       loss_factors_.push_back(loss_factor(e.kind, e.model));
       loss_factors_.push_back(e.second ? loss_factor(e.kind, e.second->model) : 0);
     }
@@ -408,10 +415,14 @@ class Sampler {
     {
       std::vector<std::jthread> pool;
       for (int t = 1; t < threads; ++t) {
-        pool.emplace_back([&] {
-          if (control_) control_->EnterThread();
-          work(false);
-        });
+        try {
+          pool.emplace_back([&] {
+            if (control_) control_->EnterThread();
+            work(false);
+          });
+        } catch (const std::system_error&) {
+          break;  // the chunks go to the threads there are
+        }
       }
       work(true);
     }

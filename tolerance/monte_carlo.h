@@ -17,6 +17,7 @@
 #ifndef RFSPLITTER_TOLERANCE_MONTE_CARLO_H_
 #define RFSPLITTER_TOLERANCE_MONTE_CARLO_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -37,6 +38,16 @@ struct Tolerance {
   double value = 0;      // a fraction of the part's value, or an absolute amount
   bool relative = true;  // "5%" is relative 0.05; "0.1p" absolute 1e-13
   double For(double nominal) const { return relative ? value * nominal : value; }
+  // What a part of `kind` at `nominal` may stray by. A capacitor's relative
+  // grade is sold down to an absolute floor (C0G parts below a few pF come
+  // as +-0.05 pF at best): a 0.2 pF part of a pair is +-0.05 pF, not
+  // +-2 % of it.
+  double Amount(ElementKind kind, double nominal) const {
+    const double amount = For(nominal);
+    if (kind != ElementKind::kCapacitor || !relative || value == 0) return amount;
+    return std::max(amount, kCapacitorFloorF);
+  }
+  static constexpr double kCapacitorFloorF = 0.05e-12;
   bool operator==(const Tolerance&) const = default;
 };
 

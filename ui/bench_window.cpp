@@ -1272,7 +1272,28 @@ void BenchWindow::WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome 
     return;
   }
   const StudyResult& result = *outcome.result;
-  for (const PlannedOutput& o : outputs) {
+  // A parts file the design reads is never an export's target.
+  std::vector<InputFile> inputs;
+  for (int k = 0; k < 3; ++k) {
+    if (series_[k]->currentIndex() == kFileItem && !file_paths_[k].isEmpty()) {
+      inputs.push_back({"parts file", file_paths_[k].toStdString()});
+    }
+  }
+  std::vector<PlannedOutput> all = outputs;
+  if (exports_[3]->isChecked()) {
+    all.push_back({OutputKind::kPlot, "PNG",
+                   std::filesystem::path(folder_->text().toStdString()) /
+                       (FileStem(topology_, inputs_.frequency_mhz) + ".png")});
+  }
+  if (const OutputCheck check = CheckOutputs(all, inputs); check.clash || check.unresolved) {
+    status_->setText(tr("Nothing was exported: %1")
+                         .arg(FromStd(check.clash ? *check.clash
+                                                  : Quoted(check.unresolved->first.string()) +
+                                                        ": " + check.unresolved->second)));
+    emit ExportFinished(false);
+    return;
+  }
+  for (const PlannedOutput& o : all) {
     if (const std::string why = CheckWritable(o.path); !why.empty()) {
       status_->setText(tr("Nothing was exported: %1 could not be written: %2")
                            .arg(FromStd(o.path.string()), FromStd(why)));
@@ -1281,6 +1302,9 @@ void BenchWindow::WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome 
     }
   }
   FileSet files;
+  std::vector<std::filesystem::path> targets;
+  for (const PlannedOutput& o : all) targets.push_back(o.path);
+  files.Lock(targets);
   bool staged = true;
   for (const PlannedOutput& o : outputs) {
     staged = staged && files.Stage(o.path, OutputText(o.kind, result));

@@ -14,70 +14,11 @@
 #include <map>
 #include <random>
 
+#include "cli/tests/program_runner.h"
 #include "engine/tests/scratch_directory.h"
 
 namespace rfsplitter {
 namespace {
-
-namespace fs = std::filesystem;
-
-struct Outcome {
-  int status = -1;  // the exit status, or -1 when killed by a signal
-  std::string out, err;
-};
-
-std::string Read(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(file)), {});
-}
-
-// Runs the program in `directory`; as root, a permission test runs it as
-// nobody, since root may search any directory.
-Outcome RunProgram(const std::vector<std::string>& args, const fs::path& directory,
-                   bool unprivileged = false) {
-  const fs::path out = directory / ".out", err = directory / ".err";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(directory.c_str()) != 0) _exit(127);
-    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(o, 1);
-    dup2(e, 2);
-    if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
-    std::vector<char*> argv;
-    std::string program = RFSPLITTER_CLI;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (std::string& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(out), Read(err)};
-  fs::remove(out);
-  fs::remove(err);
-  return outcome;
-}
-
-// Every regular file under `directory` with the size and a hash of its
-// bytes, and the names of anything else.
-std::map<std::string, std::string> Snapshot(const fs::path& directory) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry :
-       fs::recursive_directory_iterator(directory, fs::directory_options::skip_permission_denied)) {
-    const std::string name = fs::relative(entry.path(), directory).string();
-    if (!entry.is_regular_file() || entry.is_symlink()) {
-      files[name] = "(other)";
-      continue;
-    }
-    const std::string text = Read(entry.path());
-    files[name] = std::to_string(text.size()) + " bytes, hash " +
-                  std::to_string(std::hash<std::string>()(text));
-  }
-  return files;
-}
 
 struct Fault {
   const char* name;

@@ -105,7 +105,8 @@ TEST_F(AtomicFileTest, TheTemporaryIsHiddenBesideTheTarget) {
   const std::vector<std::string> during = Entries();
   ASSERT_EQ(during.size(), 1u);
   EXPECT_EQ(during[0].rfind(".WideQuad12.1.s4p.", 0), 0u) << during[0];
-  EXPECT_EQ(during[0].size(), std::string(".WideQuad12.1.s4p.XXXXXX").size());
+  EXPECT_EQ(during[0].size(), std::string(".WideQuad12.1.s4p.rfsplitter-XXXXXX").size());
+  EXPECT_TRUE(IsTemporaryName(during[0]));
   ASSERT_TRUE(file.Write(" and the rest"));
   ASSERT_TRUE(file.Commit());
   EXPECT_EQ(Entries(), std::vector<std::string>{"WideQuad12.1.s4p"});

@@ -144,7 +144,19 @@ TEST(PartsFile, ReportsTheFirstBadLineWithItsNumber) {
       // A part's own model.
       {"1p ESL=0.4n\n2p ESL=0.4n ESR\n", "caps.txt line 2: \"ESR\" is not NAME=VALUE"},
       {"1p ESR=-1\n", "caps.txt line 1: \"ESR=-1\" is not positive"},
-      {"1p Q=200@fast\n", "caps.txt line 1: \"Q=200@fast\": \"fast\" is not a frequency"},
+      {"1p Q=200@fast\n",
+       "caps.txt line 1: \"Q=200@fast\": \"fast\" is not a frequency from 1 Hz to 1000 GHz"},
+      // Each word in the command line's range, once, never empty.
+      {"1p Q=1e-300\n", "caps.txt line 1: \"Q=1e-300\" is outside 1 to 1000000"},
+      {"1p Q=60@\n", "caps.txt line 1: \"Q=60@\": \"\" is not a frequency from 1 Hz to 1000 GHz"},
+      {"1p Q=60 Q=5\n", "caps.txt line 1: \"Q=\" is given twice"},
+      {"1p ESL=1u\n", "caps.txt line 1: \"ESL=1u\" is outside 0 to 100 nH"},
+      {"1p s2p=\n", "caps.txt line 1: \"s2p=\" has no value"},
+      {"1p ESL=0.4n s2p=c.s2p\n",
+       "caps.txt line 1: s2p= takes no other words: the measurements are the whole part"},
+      // One value, two models.
+      {"1p ESL=0.4n\n2p\n1p ESL=0.5n\n",
+       "caps.txt line 3: \"1p\" is on line 1 too, with another model"},
       {"1p ESL=0.4pF\n", "caps.txt line 1: \"ESL=0.4pF\" has the wrong unit"},
       {"1p SRF=3G\n", "caps.txt line 1: SRF= is for inductors"},
       {"1p Q=60 Qprofile=cubic\n",
@@ -157,6 +169,52 @@ TEST(PartsFile, ReportsTheFirstBadLineWithItsNumber) {
     EXPECT_FALSE(ReadPartsFile(c.text, "caps.txt", capacitor, error)) << c.text;
     EXPECT_EQ(error, c.error);
   }
+}
+
+TEST(PartsFile, TakesARepeatedValueOnce) {
+  const ElementKind capacitor[] = {ElementKind::kCapacitor};
+  std::string text, error;
+  for (int i = 0; i < 100000; ++i) text += i % 2 ? "1p ESL=0.4n\n" : "1 pF ESL=400p\n";
+  const auto read = ReadPartsFile(text + "2p\n", "caps.txt", capacitor, error);
+  ASSERT_TRUE(read) << error;
+  EXPECT_EQ((*read)[0]->values(), (std::vector<double>{1e-12, 2e-12}));
+  EXPECT_EQ((*read)[0]->LineOf(1e-12), 1u);
+}
+
+// A measured part's file refused for what it is, naming the file and line
+// and quoting none of its text.
+TEST(MeasuredPart, RefusesWhatIsNoPassiveTwoPort) {
+  const std::string good = "1e9 0.1 0 0.9 0 0.9 0 0.1 0\n";
+  const struct {
+    std::string name, text, error;
+  } cases[] = {
+      {"p.s1p", good, "p.s1p: a 1-port file; a part is measured as a two-port (.s2p)"},
+      {"p.s2p", "1e9 0.1 0\n1.1e9 0.1 0\n1.2e9 0.1 0\n",
+       "p.s2p line 1: a two-port point is 9 numbers on one line (the frequency, then S11, S21, "
+       "S12 and S22); this line has 3"},
+      {"p.s2p", "# Hz S RI R inf\n" + good,
+       "p.s2p line 1: the reference impedance is not a number from 0.001 to 1000000 ohms"},
+      {"p.s2p", "# Hz S RI R 1e308\n" + good, "reference impedance is not a number"},
+      {"p.s2p", "# Hz S RI R 50\n1e9 0.1 0 1.2 0 1.2 0 0.1 0\n",
+       "p.s2p line 2: not a passive part at 1 GHz"},
+      {"p.s2p", "# Hz S RI R 50\n1e9 0.1 0 1e-320 0 0.9 0 0.1 0\n",
+       "p.s2p line 2: number 4 is not a finite, normal number"},
+      {"p.s2p", "# Hz S MA R 50\n1e9 0.1 0 0.9 1e300 0.9 0 0.1 0\n",
+       "p.s2p line 2: an angle beyond 3600 degrees"},
+      {"p.s2p", "# GHz S RI R 50\n1 0.1 0 0.9 0 0.9 0 0.1 0\n1e300 0.1 0 0.9 0 0.9 0 0.1 0\n",
+       "p.s2p line 3: the frequencies must be finite, positive and ascend"},
+      {"p.s2p", good + "# MHz S RI R 50\n", "p.s2p line 2: the option line must come before"},
+      {"p.s2p", "root:x:0:0:root:/root:/bin/bash\n", "p.s2p line 1: number 1 is not a number"},
+      {"p.s2p", "# Hz S RI R 50\n# Hz S MA R 50\n" + good, "p.s2p line 2: a second option line"},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    EXPECT_FALSE(ReadTouchstoneTwoPort(c.text, c.name, error)) << c.text;
+    EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    EXPECT_EQ(error.find("root"), std::string::npos) << error;
+  }
+  std::string error;
+  EXPECT_TRUE(ReadTouchstoneTwoPort("# Hz S RI R 50\n" + good, "p.S2P", error)) << error;
 }
 
 TEST(PartsFile, GivesEachValueItsOwnModel) {

@@ -68,10 +68,10 @@ double DirectYield(const Netlist& nominal, const Direct& d, int n) {
       if (e.pad) continue;
       const Tolerance& t = e.kind == ElementKind::kInductor ? d.inductor : d.capacitor;
       const double offset = unit(random);
-      e.value += t.For(e.value) * offset;
+      e.value += t.Amount(e.kind, e.value) * offset;
       if (e.model.q > 0) e.loss_ohms = FixedLossOhms(e.kind, e.value, e.model);
       if (e.second) {
-        e.second->value += t.For(e.second->value) * (d.alike ? offset : unit(random));
+        e.second->value += t.Amount(e.kind, e.second->value) * (d.alike ? offset : unit(random));
         if (e.second->model.q > 0) {
           e.second->loss_ohms = FixedLossOhms(e.kind, e.second->value, e.second->model);
         }

@@ -1,0 +1,80 @@
+// The real command-line program as a child process, and what it leaves in
+// a folder: for the tests that judge the program as its users meet it.
+#ifndef RFSPLITTER_CLI_TESTS_PROGRAM_RUNNER_H_
+#define RFSPLITTER_CLI_TESTS_PROGRAM_RUNNER_H_
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace rfsplitter {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;  // the exit status, or -1 when killed by a signal
+  std::string out, err;
+};
+
+inline std::string Read(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(file)), {});
+}
+
+// Runs the program in `directory`; as root, a permission test runs it as
+// nobody, since root may search any directory.
+inline Outcome RunProgram(const std::vector<std::string>& args, const fs::path& directory,
+                   bool unprivileged = false) {
+  const fs::path out = directory / ".out", err = directory / ".err";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(directory.c_str()) != 0) _exit(127);
+    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(o, 1);
+    dup2(e, 2);
+    if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+    std::vector<char*> argv;
+    std::string program = RFSPLITTER_CLI;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = args;
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(out), Read(err)};
+  fs::remove(out);
+  fs::remove(err);
+  return outcome;
+}
+
+// Every regular file under `directory` with the size and a hash of its
+// bytes, and the names of anything else.
+inline std::map<std::string, std::string> Snapshot(const fs::path& directory) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry :
+       fs::recursive_directory_iterator(directory, fs::directory_options::skip_permission_denied)) {
+    const std::string name = fs::relative(entry.path(), directory).string();
+    if (!entry.is_regular_file() || entry.is_symlink()) {
+      files[name] = "(other)";
+      continue;
+    }
+    const std::string text = Read(entry.path());
+    files[name] = std::to_string(text.size()) + " bytes, hash " +
+                  std::to_string(std::hash<std::string>()(text));
+  }
+  return files;
+}
+
+}  // namespace rfsplitter
+
+#endif  // RFSPLITTER_CLI_TESTS_PROGRAM_RUNNER_H_
