@@ -6,6 +6,7 @@
 #include <set>
 
 #include "engine/netlist.h"
+#include "engine/quoted.h"
 #include "engine/si_value.h"
 
 namespace rfsplitter {
@@ -58,8 +59,10 @@ std::optional<Complex> MeasuredPart::ImpedanceAt(double frequency_hz) const {
 }
 
 std::string MeasuredPart::RangeText() const {
-  if (frequencies_hz.empty()) return name + " (no data)";
-  return name + " (" + SiText(frequencies_hz.front(), Unit::kHertz) + " to " +
+  // The name is a path the user gave: shown with its control bytes escaped.
+  const std::string shown = EscapeControls(name);
+  if (frequencies_hz.empty()) return shown + " (no data)";
+  return shown + " (" + SiText(frequencies_hz.front(), Unit::kHertz) + " to " +
          SiText(frequencies_hz.back(), Unit::kHertz) + ")";
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <exception>
 #include <numbers>
 #include <system_error>
 #include <thread>
@@ -463,11 +464,16 @@ class SearchFit {
       found[size_t(n)] = Search(own, std::move(mine));
     };
     std::jthread second;
+    std::exception_ptr second_failed;  // thrown again here, not the program's end
     if (std::thread::hardware_concurrency() > 1) {
       try {
         second = std::jthread([&] {
           if (goal_.control) goal_.control->EnterThread();
-          line(1);
+          try {
+            line(1);
+          } catch (...) {
+            second_failed = std::current_exception();
+          }
         });
       } catch (const std::system_error&) {
         // No second thread to be had: both lines on this one.
@@ -476,6 +482,7 @@ class SearchFit {
     if (!second.joinable()) line(1);
     line(0);
     if (second.joinable()) second.join();
+    if (second_failed) std::rethrow_exception(second_failed);
     const Candidate& winner = found[1].score > found[0].score ? found[1] : found[0];
 
     BuiltCircuit built;

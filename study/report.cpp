@@ -4,6 +4,7 @@
 
 #include "engine/listing.h"
 #include "engine/number_text.h"
+#include "engine/quoted.h"
 #include "engine/si_value.h"
 
 namespace rfsplitter {
@@ -147,7 +148,7 @@ std::string PartsTableText(const StudyResult& r) {
     if (effective) {
       cells.push_back({p.effective > 0 ? ValueWithUnit(p.effective, p.kind) : "resonant", 14});
     }
-    cells.push_back({p.series, 10});
+    cells.push_back({EscapeControls(p.series), 10});
     cells.push_back({(p.error_percent >= 0 ? "+" : "") + FixedText(p.error_percent, 2) + " %", 10});
     cells.push_back({p.loss_ohms > 0 ? ValueWithUnit(p.loss_ohms, ElementKind::kResistor) : "", 0});
     row(cells);

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "engine/number_text.h"
+#include "engine/quoted.h"
 #include "engine/si_value.h"
 #include "engine/sweep.h"
 #include "engine/topologies.h"
@@ -77,7 +78,7 @@ std::vector<std::string> FarOffParts(const std::vector<PartRow>& rows) {
   for (const PartRow& row : rows) {
     const double ratio = row.chosen / row.ideal;
     if (ratio <= 10 && ratio >= 0.1) continue;
-    std::string where = row.series;
+    std::string where = EscapeControls(row.series);
     if (row.file_line > 0) where += " line " + std::to_string(row.file_line);
     warnings.push_back(row.name + " = " + ValueWithUnit(row.chosen, row.kind) + " (" + where +
                        ") is more than a decade from its ideal value, " +

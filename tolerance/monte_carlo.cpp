@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <exception>
 #include <mutex>
 #include <new>
 #include <numbers>
@@ -252,26 +253,53 @@ class KeyBuffer {
 
 // Runs `task(i)` for i in [0, count) on `threads` threads, the calling one
 // among them, each taking the next i as it finishes the last.
+// Catches what a helper thread throws (out of memory, mostly), so that it
+// is thrown again on the thread that waits for the helpers, not ended with
+// the program.
+class ThreadFailure {
+ public:
+  template <typename Body>
+  void Guard(const Body& body) {
+    try {
+      body();
+    } catch (...) {
+      const std::lock_guard guard(mutex_);
+      if (!failure_) failure_ = std::current_exception();
+    }
+  }
+  void Rethrow() const {
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::exception_ptr failure_;
+};
+
 template <typename Task>
 void ForEachShared(int count, int threads, const RunControl* control, const Task& task) {
   std::atomic<int> next = 0;
   const auto work = [&] {
     for (int i; (i = next++) < count;) task(i);
   };
-  std::vector<std::jthread> pool;
-  for (int t = 1; t < std::min(threads, count); ++t) {
-    // A system that refuses another thread (a process limit) gets the work
-    // done on the threads it gave.
-    try {
-      pool.emplace_back([&] {
-        if (control) control->EnterThread();
-        work();
-      });
-    } catch (const std::system_error&) {
-      break;
+  ThreadFailure failure;
+  {
+    std::vector<std::jthread> pool;
+    for (int t = 1; t < std::min(threads, count); ++t) {
+      // A system that refuses another thread (a process limit) gets the
+      // work done on the threads it gave.
+      try {
+        pool.emplace_back([&] {
+          if (control) control->EnterThread();
+          failure.Guard(work);
+        });
+      } catch (const std::system_error&) {
+        break;
+      }
     }
+    work();
   }
-  work();
+  failure.Rethrow();
 }
 
 // Where a run puts what it measures besides the pass count.
@@ -412,13 +440,14 @@ class Sampler {
       passed += passing_here;
       if (out.missing) *out.missing += missing_here;
     };
+    ThreadFailure failure;
     {
       std::vector<std::jthread> pool;
       for (int t = 1; t < threads; ++t) {
         try {
           pool.emplace_back([&] {
             if (control_) control_->EnterThread();
-            work(false);
+            failure.Guard([&] { work(false); });
           });
         } catch (const std::system_error&) {
           break;  // the chunks go to the threads there are
@@ -426,6 +455,7 @@ class Sampler {
       }
       work(true);
     }
+    failure.Rethrow();
     return passed;
   }
 

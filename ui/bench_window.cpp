@@ -664,6 +664,10 @@ void BenchWindow::ReadPartsSource(int kind) {
     if (!file_series_[kind]) series_[kind]->setCurrentIndex(0);
     return;
   }
+  UsePartsFile(kind, path);
+}
+
+void BenchWindow::UsePartsFile(int kind, const QString& path) {
   std::string reason;
   const std::optional<std::string> text = ReadSmallFile(path.toStdString(), reason);
   std::string error;
@@ -682,6 +686,7 @@ void BenchWindow::ReadPartsSource(int kind) {
   file_series_[kind] = *(*series)[0];
   file_paths_[kind] = path;
   series_[kind]->setItemText(kFileItem, QFileInfo(path).fileName());
+  series_[kind]->setCurrentIndex(kFileItem);
   status_->setText(tr("Read the parts file %1").arg(path));
 }
 

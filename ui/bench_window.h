@@ -62,6 +62,10 @@ class BenchWindow : public QWidget {
   QString Status() const;
   PlotWidget* ResponsePlotWidget() const { return response_plot_; }
 
+  // Takes the parts of `kind` (0 inductors, 1 capacitors, 2 resistors) from
+  // the parts file at `path`, as choosing it in the file dialog does.
+  void UsePartsFile(int kind, const QString& path);
+
   // The outputs the Export button would write, in `folder` (tests compare
   // them with the command line's).
   std::vector<PlannedOutput> PlannedExports(const QString& folder) const;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <string>
@@ -30,7 +31,7 @@ inline std::string Read(const fs::path& path) {
 // Runs the program in `directory`; as root, a permission test runs it as
 // nobody, since root may search any directory.
 inline Outcome RunProgram(const std::vector<std::string>& args, const fs::path& directory,
-                   bool unprivileged = false) {
+                          bool unprivileged = false, const std::function<void()>& in_child = {}) {
   const fs::path out = directory / ".out", err = directory / ".err";
   const pid_t pid = fork();
   if (pid == 0) {
@@ -40,6 +41,7 @@ inline Outcome RunProgram(const std::vector<std::string>& args, const fs::path& 
     dup2(o, 1);
     dup2(e, 2);
     if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+    if (in_child) in_child();
     std::vector<char*> argv;
     std::string program = RFSPLITTER_CLI;
     argv.push_back(program.data());

@@ -134,5 +134,28 @@ TEST_F(AtomicFileTest, FullDeviceKeepsTheEarlierFile) {
   EXPECT_EQ(WriteFileAtomically(target_, std::string(1000, 'x')), "");
 }
 
+// A rename that fails halfway through a set (the target became a folder
+// after the set was written) puts back every file already replaced.
+TEST_F(AtomicFileTest, ASetWhoseRenameFailsPutsEveryEarlierFileBack) {
+  Plant(dir_ / "a.txt", "old a");
+  Plant(dir_ / "c.txt", "old c");
+  FileSet files;
+  files.Lock({dir_ / "a.txt", dir_ / "b.txt", dir_ / "c.txt"});
+  ASSERT_TRUE(files.Stage(dir_ / "a.txt", "new a"));
+  ASSERT_TRUE(files.Stage(dir_ / "b.txt", "new b"));
+  ASSERT_TRUE(files.Stage(dir_ / "c.txt", "new c"));
+  fs::remove(dir_ / "c.txt");
+  fs::create_directories(dir_ / "c.txt" / "in the way");
+
+  EXPECT_FALSE(files.Commit());
+  EXPECT_EQ(files.FailedPath(), dir_ / "c.txt");
+  EXPECT_NE(files.FailureReason().find("; every earlier file is as it was"), std::string::npos)
+      << files.FailureReason();
+  EXPECT_TRUE(files.Replaced().empty());
+  EXPECT_EQ(Read(dir_ / "a.txt"), "old a");
+  EXPECT_FALSE(fs::exists(dir_ / "b.txt"));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"a.txt", "c.txt"}));
+}
+
 }  // namespace
 }  // namespace rfsplitter

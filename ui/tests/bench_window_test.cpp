@@ -234,6 +234,37 @@ class BenchWindowTest : public QObject {
     QVERIFY(QFile::exists(QDir(bench_dir.path()).filePath(QString::fromStdString(stem) + ".png")));
   }
 
+  // A parts file the design reads is never overwritten by an export of the
+  // same name, as on the command line.
+  void anExportNeverOverwritesThePartsFile() {
+    QTemporaryDir dir;
+    QString parts;
+    for (const PlannedOutput& o : bench_->PlannedExports(dir.path())) {
+      if (o.kind == OutputKind::kPartsList) parts = QString::fromStdString(o.path.string());
+    }
+    QVERIFY(!parts.isEmpty());
+    {
+      QFile file(parts);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("10n\n12n\n15n\n22n\n");
+    }
+    bench_->UsePartsFile(0, parts);
+    Field(QStringLiteral("Export folder"))->setText(dir.path());
+    QSignalSpy finished(bench_, &BenchWindow::ExportFinished);
+    for (QPushButton* b : bench_->findChildren<QPushButton*>()) {
+      if (b->text() == QStringLiteral("E&xport")) QTest::mouseClick(b, Qt::LeftButton);
+    }
+    QVERIFY(finished.wait(20000));
+    QVERIFY2(!finished.front().front().toBool(), qPrintable(bench_->Status()));
+    QVERIFY2(bench_->Status().contains(QStringLiteral("is the parts file")),
+             qPrintable(bench_->Status()));
+    QFile file(parts);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("10n\n12n\n15n\n22n\n"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    Choose(QStringLiteral("Inductors from"), 2);  // E12 again
+  }
+
   void theHoverReadsEveryCurve() {
     PlotWidget* plot = bench_->ResponsePlotWidget();
     plot->resize(800, 700);
