@@ -25,10 +25,11 @@ namespace rfsplitter {
 struct GradeChoice {
   double target_percent = 0;
   Tolerance inductor, capacitor, resistor;
-  double yield_percent = 0;  // on the boards of the search
-  int samples = 0;           // the search's boards
-  // Whether these grades reach the target; if not, they are the set with
-  // the highest yield.
+  double yield_percent = 0;  // on the boards that judged the set
+  int samples = 0;           // how many: the search's, or the confirmation's
+  // Whether these grades reach the target (the lower end of the yield's
+  // 95 % interval at it or above, on the search's boards and again on a
+  // confirmation's); if not, they are the set with the highest yield.
   bool reached = false;
   bool stopped = false;
 };
@@ -37,8 +38,10 @@ struct GradeChoice {
 std::vector<Tolerance> GradeLadder(ElementKind kind, const Netlist& circuit);
 
 // The cheapest grades for `circuit`'s kinds of parts that give at least
-// `target_percent` of `settings`' boards (at most 20,000 of them) within
-// the limits; a kind the circuit has no part of keeps its tolerance.
+// `target_percent` of 20,000 boards within the limits, confirmed on
+// 100,000 others, both drawn from seeds of the search's own (the same
+// grades whatever the run's seed); a kind the circuit has no part of keeps
+// its tolerance.
 GradeChoice CheapestGrades(const Netlist& circuit, const MonteCarloSettings& settings,
                            double target_percent, const RunControl* control = nullptr);
 
