@@ -97,14 +97,31 @@ void BoundNetlist::SetPair(int index, double value, double loss_ohms, double sec
 }
 
 bool BoundNetlist::ModelAdmittance(const Branch& e, double value, double loss, const double* second,
-                                   double omega, double& g, double& b) const {
+                                   double omega, double& g, double& b, double parasitic) const {
   std::optional<Complex> z;
+  const ElementModel* model = &models_[size_t(e.model)];
+  ElementModel scaled, second_scaled;
+  const auto scale = [&](ElementModel& m) {
+    m.parallel_c_f *= parasitic;
+    m.series_l_h *= parasitic;
+  };
+  if (parasitic != 1) {
+    scaled = *model;
+    scale(scaled);
+    model = &scaled;
+  }
   if (e.pair >= 0) {
     const Pair& p = pairs_[size_t(e.pair)];
-    z = PairImpedance(e.kind, value, loss, models_[size_t(e.model)], second ? second[0] : p.value,
-                      second ? second[1] : p.loss, p.model, omega);
+    const ElementModel* second_model = &p.model;
+    if (parasitic != 1) {
+      second_scaled = p.model;
+      scale(second_scaled);
+      second_model = &second_scaled;
+    }
+    z = PairImpedance(e.kind, value, loss, *model, second ? second[0] : p.value,
+                      second ? second[1] : p.loss, *second_model, omega);
   } else {
-    z = PartImpedance(e.kind, value, loss, models_[size_t(e.model)], omega);
+    z = PartImpedance(e.kind, value, loss, *model, omega);
   }
   if (!z || !(Norm(*z) > 0)) return false;
   const Complex y = Reciprocal(*z);
@@ -133,7 +150,7 @@ bool BoundNetlist::Kernel(double omega, SMatrix& s) const {
     const Branch& e = branches_[size_t(i)];
     double g = 0, b = 0;  // the admittance g + jb
     if (e.model >= 0) {
-      if (!ModelAdmittance(e, e.value, e.loss, nullptr, omega, g, b)) return false;
+      if (!ModelAdmittance(e, e.value, e.loss, nullptr, omega, g, b, e.parasitic)) return false;
     } else if (e.loss == 0) {
       // The common lossless cases need no complex division.
       switch (e.kind) {
@@ -308,6 +325,7 @@ size_t BoundNetlist::AnalyzeMany(std::span<const double> frequencies_hz, std::sp
 }
 
 BoardLanes::BoardLanes(const BoundNetlist& circuit) : scalar_(circuit) {
+  for (auto& lanes : parasitic_) lanes.fill(1);
   circuit.FillLanes(branches_.data());
   raw_ = branches_;
   for (int i = 0; i < circuit.branch_count_; ++i) {
@@ -350,7 +368,8 @@ unsigned BoardLanes::Analyze(double frequency_hz, BoundNetlist::Columns columns)
         double g = 0, y = 0;
         const double second_part[2] = {second.value[w], second.loss[w]};
         if (!scalar_.ModelAdmittance(e, raw.value[w], raw.loss[w],
-                                     e.pair >= 0 ? second_part : nullptr, omega[w], g, y)) {
+                                     e.pair >= 0 ? second_part : nullptr, omega[w], g, y,
+                                     parasitic_[size_t(i)][size_t(w)])) {
           no_model |= 1u << w;
         }
         b.value[w] = g, b.loss[w] = y;
@@ -377,6 +396,7 @@ unsigned BoardLanes::Analyze(double frequency_hz, BoundNetlist::Columns columns)
     for (int i = 0; i < scalar_.branch_count_; ++i) {
       const lanes::Branch& b = raw_[size_t(i)];
       scalar_.SetElement(i, b.value[board], b.loss[board]);
+      scalar_.branches_[size_t(i)].parasitic = parasitic_[size_t(i)][size_t(board)];
       if (const int pair = scalar_.branches_[size_t(i)].pair; pair >= 0) {
         scalar_.pairs_[size_t(pair)].value = second_[size_t(i)].value[board];
         scalar_.pairs_[size_t(pair)].loss = second_[size_t(i)].loss[board];

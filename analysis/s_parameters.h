@@ -120,6 +120,9 @@ class BoundNetlist {
     // parallel), which the branch's value and loss then are.
     int pair = -1;
     bool merged = false;
+    // A board's spread of the part's parasitics: its capacitance across or
+    // its ESL times this (1: as modelled).
+    double parasitic = 1;
   };
   struct Pair {
     double value, loss;  // the second part's
@@ -128,7 +131,7 @@ class BoundNetlist {
   // A modelled part's (or pair's) admittance g + jb at `omega`, the second
   // part of a pair at `second`; false outside a measured part's range.
   bool ModelAdmittance(const Branch& e, double value, double loss, const double* second,
-                       double omega, double& g, double& b) const;
+                       double omega, double& g, double& b, double parasitic = 1) const;
   friend class BoardLanes;
   // The circuit for the lane solve, every lane at this circuit's values.
   void FillLanes(lanes::Branch* branches) const;
@@ -169,6 +172,14 @@ class BoardLanes {
   // As BoundNetlist::SetPair, for one board.
   void SetPair(int board, int index, double value, double loss_ohms, double second_value,
                double second_loss_ohms);
+  // A modelled part's capacitance across it or its ESL, for one board,
+  // `scale` times its model's.
+  void SetParasiticScale(int board, int index, double scale) {
+    parasitic_[size_t(index)][size_t(board)] = scale;
+  }
+  // A board's value and loss of an element, as last set.
+  double Value(int board, int index) const { return raw_[size_t(index)].value[board]; }
+  bool IsModelled(int index) const { return scalar_.IsModelled(index); }
 
   // Solves every board at `frequency_hz`. Returns a bit for each board that
   // has an answer (board k: bit k).
@@ -194,6 +205,7 @@ class BoardLanes {
     double value[kBoards], loss[kBoards];
   };
   std::array<SecondLanes, BoundNetlist::kMaxElements> second_{};
+  std::array<std::array<double, kBoards>, BoundNetlist::kMaxElements> parasitic_;
   lanes::LaneS s_;
   bool losses_known_ = true;  // each branch's `losses` and `inverse` up to date
 };

@@ -236,7 +236,7 @@ bool ReadModels(const CliOptions& options, PartModels& models, std::string& mess
   if (!options.part_model.empty()) {
     const std::optional<PartModels> preset = ChipPreset(options.part_model);
     if (!preset) {
-      message = "--part-model " + QuotedShort(options.part_model) + " is not one of 0402 or 0603";
+      message = "--part-model " + QuotedShort(options.part_model) + " is not one of 0402, 0603, 0402-mounted or 0603-mounted";
       return false;
     }
     models = *preset;
@@ -318,6 +318,13 @@ std::optional<MonteCarloSettings> ReadMonteCarlo(const CliOptions& options, std:
       return std::nullopt;
     }
     k.tolerance = *t;
+  }
+  if (!options.tolerance_parasitics.empty()) {
+    const std::optional<double> p = ReadNumber("--tolerance-parasitics",
+                                               options.tolerance_parasitics, 0, 100,
+                                               Unit::kPercent, message);
+    if (!p) return std::nullopt;
+    settings.parasitic_tolerance = *p / 100;
   }
   const std::optional<uint64_t> seed = ReadWhole("--seed", options.seed, 0, UINT64_MAX, message);
   if (!seed) return std::nullopt;
@@ -449,7 +456,8 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
                  "a pad's capacitance to ground at every node, 0 to 100 pF")
       ->option_text("C");
   app.add_option("--part-model", options.part_model,
-                 "typical chip parts, 0402 or 0603; the options above change\n"
+                 "typical chip parts, 0402 or 0603 (-mounted: the capacitors'\n"
+                 "ESL with pads and via); the options above change\n"
                  "single figures of it")
       ->option_text("SIZE");
   app.add_flag("--uncompensated", options.uncompensated,
@@ -464,6 +472,10 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
   app.add_option("--tolerance-resistor", options.tolerance_resistor,
                  "resistor tolerance: 0 to 100% (default 0)")
       ->option_text("T");
+  app.add_option("--tolerance-parasitics", options.tolerance_parasitics,
+                 "every part's ESL, capacitance across and ESR and every pad\n"
+                 "drawn within +-P % of its figure on each board (default 0)")
+      ->option_text("P");
   app.add_option("--monte-carlo", options.monte_carlo,
                  "sample N boards (1 to 1000000) and report the yield, the\n"
                  "spread and the part whose tolerance matters most")

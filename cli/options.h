@@ -36,6 +36,7 @@ struct CliOptions {
   std::string part_model;
   bool uncompensated = false;
   std::string tolerance_inductor = "0", tolerance_capacitor = "0", tolerance_resistor = "0";
+  std::string tolerance_parasitics;
   std::string monte_carlo, seed = "1", distribution = "uniform";
   std::string limit_match, limit_isolation, limit_imbalance, limit_phase, yield_band;
 };

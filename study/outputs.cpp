@@ -176,6 +176,9 @@ Json MonteCarloJson(const MonteCarloResult& r, const StudyResult& study) {
       {"inductor", ToleranceOptionText(settings.inductor, ElementKind::kInductor)},
       {"capacitor", ToleranceOptionText(settings.capacitor, ElementKind::kCapacitor)},
       {"resistor", ToleranceOptionText(settings.resistor, ElementKind::kResistor)}};
+  if (settings.parasitic_tolerance > 0) {
+    json["tolerances"]["parasitics"] = GeneralText(100 * settings.parasitic_tolerance, 6) + "%";
+  }
   if (r.yield_percent_pairs_alike) {
     json["yield_percent_pairs_alike"] = *r.yield_percent_pairs_alike;
   }

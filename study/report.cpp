@@ -279,7 +279,10 @@ std::string ChosenText(const PartRow& p) {
 std::string TolerancesText(const MonteCarloSettings& settings) {
   return "L +-" + ToleranceText(settings.inductor, ElementKind::kInductor) + ", C +-" +
          ToleranceText(settings.capacitor, ElementKind::kCapacitor) + ", R +-" +
-         ToleranceText(settings.resistor, ElementKind::kResistor);
+         ToleranceText(settings.resistor, ElementKind::kResistor) +
+         (settings.parasitic_tolerance > 0
+              ? ", parasitics +-" + GeneralText(100 * settings.parasitic_tolerance, 6) + " %"
+              : "");
 }
 
 std::string BandText(const Band& band) {

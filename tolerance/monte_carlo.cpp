@@ -386,6 +386,9 @@ class Sampler {
           }
           const int count = std::min(BoardLanes::kBoards, last - group);
           Draw(boards, draws, uint64_t(first_board + group), count, alike);
+          if (settings_.parasitic_tolerance > 0) {
+            DrawParasitics(boards, uint64_t(first_board + group), count);
+          }
           unsigned passing = (1u << count) - 1;
           for (size_t i = 0; i < check_frequencies_.size() && passing; ++i) {
             const unsigned analysed =
@@ -541,6 +544,34 @@ class Sampler {
   // lane; spare lanes repeat the last board. Part by part across the lanes,
   // whose streams are independent, so that the processor has eight draws
   // to overlap rather than one board's chain.
+  // Each part's parasitics of `count` boards numbered from `first`: its
+  // capacitance across or its ESL, a capacitor's constant ESR, and every
+  // pad, each within +-P of its model's figure. From a stream of their own
+  // beside the parts' values, which stay what they are without it.
+  void DrawParasitics(BoardLanes& boards, uint64_t first, int count) const {
+    constexpr uint64_t kParasiticStream = 0xa4093822299f31d0ULL;
+    const double p = settings_.parasitic_tolerance;
+    for (int k = 0; k < BoardLanes::kBoards; ++k) {
+      BoardRandom random(settings_.seed ^ kParasiticStream, first + uint64_t(std::min(k, count - 1)));
+      for (size_t i = 0; i < nominal_.elements.size(); ++i) {
+        const NetlistElement& e = nominal_.elements[i];
+        const double reactive = 1 + p * Offset(random, settings_.distribution);
+        const double resistive = 1 + p * Offset(random, settings_.distribution);
+        const int index = int(i);
+        if (e.pad) {
+          boards.SetElement(k, index, e.value * reactive, 0);
+          continue;
+        }
+        if (e.model.measured) continue;
+        if (boards.IsModelled(index)) boards.SetParasiticScale(k, index, reactive);
+        if (e.kind == ElementKind::kCapacitor && !e.second && e.model.esr_ohms > 0 &&
+            !(e.model.q > 0)) {
+          boards.SetElement(k, index, boards.Value(k, index), e.model.esr_ohms * resistive);
+        }
+      }
+    }
+  }
+
   void Draw(BoardLanes& boards, const std::vector<PartDraw>& draws, uint64_t first, int count,
             bool alike) const {
     constexpr int kLanes = BoardLanes::kBoards;

@@ -66,6 +66,10 @@ struct MonteCarloSettings {
   uint64_t seed = 1;
   Distribution distribution = Distribution::kUniform;
   Tolerance inductor, capacitor, resistor;
+  // Every part's parasitics (its capacitance across or ESL, a capacitor's
+  // constant ESR) and every pad drawn within +-this fraction of their
+  // figures; 0: as modelled.
+  double parasitic_tolerance = 0;
   Limits limits;
   double band_percent = 0;  // checks at 21 points across f0 (1 -+ band/200) too
   int threads = 0;          // 0: every core

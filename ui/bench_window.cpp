@@ -266,7 +266,8 @@ void BenchWindow::BuildControls() {
       tr("The capacitors' quality factor, at the design frequency or at "
          "one given after @"));
   preset_ = new QComboBox;
-  preset_->addItems({tr("none"), QStringLiteral("0402"), QStringLiteral("0603")});
+  preset_->addItems({tr("none"), QStringLiteral("0402"), QStringLiteral("0603"),
+                     QStringLiteral("0402-mounted"), QStringLiteral("0603-mounted")});
   preset_->setAccessibleName(tr("Part model"));
   preset_->setToolTip(
       tr("Typical chip parts of a size: their Q, self-resonance, ESL and ESR; "
@@ -382,6 +383,13 @@ void BenchWindow::BuildControls() {
     yield_form->addRow(BuddyLabel(tolerance_labels[k], tolerances_[k]), tolerances_[k]);
     connect(tolerances_[k], &QLineEdit::textChanged, this, &BenchWindow::Recompute);
   }
+  parasitics_ = new QLineEdit(Localized("0%"));
+  parasitics_->setAccessibleName(tr("Parasitics tolerance"));
+  parasitics_->setToolTip(
+      tr("Every part's ESL, capacitance across and ESR, and every pad, drawn "
+         "within this percentage of its figure on each board"));
+  yield_form->addRow(BuddyLabel(tr("Parasitics tolerance:"), parasitics_), parasitics_);
+  connect(parasitics_, &QLineEdit::textChanged, this, &BenchWindow::Recompute);
   boards_ = new QSpinBox;
   boards_->setRange(0, 1000000);
   boards_->setSingleStep(1000);
@@ -500,7 +508,8 @@ void BenchWindow::SetTabOrder() {
                       limits_[0],     limits_[1],
                       limits_[2],     limits_[3],
                       tolerances_[0], tolerances_[1],
-                      tolerances_[2], boards_,
+                      tolerances_[2], parasitics_,
+                      boards_,
                       seed_,          distribution_,
                       yield_band_,    target_yield_,
                       folder_,        choose_folder_,
@@ -524,6 +533,8 @@ void BenchWindow::LoadSettings() {
     tolerances_[k]->setText(
         settings.value(QStringLiteral("tolerance%1").arg(k), tolerances_[k]->text()).toString());
   }
+  parasitics_->setText(
+      settings.value(QStringLiteral("toleranceParasitics"), parasitics_->text()).toString());
   fit_->setCurrentIndex(
       settings.value(QStringLiteral("fit"), static_cast<int>(FitMethod::kBest)).toInt());
   pairs_->setChecked(settings.value(QStringLiteral("pairs"), false).toBool());
@@ -581,6 +592,7 @@ void BenchWindow::SaveSettings() const {
     settings.setValue(QStringLiteral("series%1").arg(k), series_[k]->currentIndex());
     settings.setValue(QStringLiteral("tolerance%1").arg(k), tolerances_[k]->text());
   }
+  settings.setValue(QStringLiteral("toleranceParasitics"), parasitics_->text());
   settings.setValue(QStringLiteral("fit"), fit_->currentIndex());
   settings.setValue(QStringLiteral("pairs"), pairs_->isChecked());
   settings.setValue(QStringLiteral("tieEqualValues"), tie_->isChecked());
@@ -799,6 +811,20 @@ std::optional<MonteCarloSettings> BenchWindow::YieldSettings(QStringList& proble
       continue;
     }
     (k == 0 ? settings.inductor : k == 1 ? settings.capacitor : settings.resistor) = *t;
+  }
+  {
+    std::string why;
+    const std::optional<SiValue> p = ParseSiValue(Unlocalized(parasitics_->text()), why);
+    const bool p_ok = p && (p->unit == Unit::kNone || p->unit == Unit::kPercent) &&
+                      p->value >= 0 && p->value <= 100;
+    MarkValid(parasitics_, p_ok);
+    if (p_ok) {
+      settings.parasitic_tolerance = p->value / 100;
+    } else {
+      problems << tr("The parasitics tolerance \"%1\" is not a percentage from 0 to 100")
+                      .arg(parasitics_->text());
+      ok = false;
+    }
   }
   bool seed_ok = false;
   settings.seed = seed_->text().trimmed().toULongLong(&seed_ok);

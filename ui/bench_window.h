@@ -170,7 +170,7 @@ class BenchWindow : public QWidget {
   QLineEdit* target_yield_ = nullptr;
   QLineEdit* q_inductor_ = nullptr;
   QLineEdit* q_capacitor_ = nullptr;
-  QComboBox* preset_ = nullptr;     // none, 0402, 0603
+  QComboBox* preset_ = nullptr;     // none, 0402, 0603 and both mounted
   QComboBox* q_profile_ = nullptr;  // linear, sqrt, constant
   QLineEdit* srf_ = nullptr;
   QLineEdit* esl_ = nullptr;
@@ -185,6 +185,7 @@ class BenchWindow : public QWidget {
   QLineEdit* seed_ = nullptr;
   QComboBox* distribution_ = nullptr;
   QLineEdit* tolerances_[3] = {};
+  QLineEdit* parasitics_ = nullptr;
   QLineEdit* yield_band_ = nullptr;
   QLabel* yield_label_ = nullptr;
   QProgressBar* progress_ = nullptr;

@@ -9,6 +9,7 @@
 
 #include "analysis/s_parameters.h"
 #include "parts/fit.h"
+#include "parts/presets.h"
 #include "tolerance/grades.h"
 
 namespace rfsplitter {
@@ -57,6 +58,7 @@ struct Direct {
   Tolerance inductor{0.05, true}, capacitor{0.02, true};
   double match = -15, imbalance = 0.5;
   bool alike = false;
+  double parasitics = 0;  // each part's Cp or ESL, a constant ESR and each pad within +-this
 };
 double DirectYield(const Netlist& nominal, const Direct& d, int n) {
   std::mt19937_64 random(12345);
@@ -65,6 +67,19 @@ double DirectYield(const Netlist& nominal, const Direct& d, int n) {
   for (int b = 0; b < n; ++b) {
     Netlist board = nominal;
     for (NetlistElement& e : board.elements) {
+      if (d.parasitics > 0) {
+        const double reactive = 1 + d.parasitics * unit(random);
+        const double resistive = 1 + d.parasitics * unit(random);
+        if (e.pad) {
+          e.value *= reactive;
+        } else if (!e.model.measured) {
+          e.model.parallel_c_f *= reactive;
+          e.model.series_l_h *= reactive;
+          if (e.kind == ElementKind::kCapacitor && e.model.esr_ohms > 0 && !(e.model.q > 0)) {
+            e.loss_ohms = e.model.esr_ohms * resistive;
+          }
+        }
+      }
       if (e.pad) continue;
       const Tolerance& t = e.kind == ElementKind::kInductor ? d.inductor : d.capacitor;
       const double offset = unit(random);
@@ -121,6 +136,24 @@ TEST(MonteCarlo, AgreesWithDirectSampling) {
     EXPECT_GT(r.yield_percent, 0);
     EXPECT_LT(r.yield_percent, 100);
   }
+}
+
+// Parasitics that vary from board to board: the program's boards and the
+// test's own agree, and the spread costs yield that the values alone keep.
+TEST(MonteCarlo, DrawsEachPartsParasiticsAndThePads) {
+  PartModels chip = *ChipPreset("0402");
+  chip.pad_capacitance_f = 0.1e-12;
+  // The ideal values, compensated for the parts' parasitics.
+  const Netlist nominal =
+      FitParts(ComputeDesign(Topology::kWideQuad, {2450, 50}), PartsChoice{}, chip).netlist;
+  MonteCarloSettings settings = Settings(4000, 0.02, 0);
+  const double without = RunMonteCarlo(nominal, settings).yield_percent;
+  settings.parasitic_tolerance = 0.3;
+  const MonteCarloResult r = RunMonteCarlo(nominal, settings);
+  Direct direct{{0.02, true}, {0, true}};
+  direct.parasitics = 0.3;
+  ExpectSameYield(r.yield_percent, DirectYield(nominal, direct, 4000), 4000, "parasitics");
+  EXPECT_LT(r.yield_percent, without - 10);
 }
 
 // Each element made of two parts (60 % and 40 % of it): the boards draw
