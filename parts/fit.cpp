@@ -420,6 +420,7 @@ class SearchFit {
     best_ = FitByCost(design, by_cost, models).quantities;
     BuildOptions();
     FindCoupling();
+    Anneal();
   }
 
   BuiltCircuit Run() const {
@@ -442,6 +443,7 @@ class SearchFit {
 
     std::vector<Candidate> starts = {first};
     for (Candidate& c : ScreenedStarts(first)) starts.push_back(std::move(c));
+    for (Candidate& c : AnnealedStarts(first)) starts.push_back(std::move(c));
     Line drawing{0, 0, 0x9e3779b97f4a7c15ULL, false};
     for (Candidate& c : DrawnStarts(drawing, first)) starts.push_back(std::move(c));
     std::stable_sort(starts.begin(), starts.end(),
@@ -829,12 +831,144 @@ class SearchFit {
     return candidates;
   }
 
+  // Each slot's reach: the single parts of its series on either side of its
+  // target, as many as the series' density puts within a factor of 2.5 of
+  // it but at most four a side. A dense series reaches a few steps, a sparse
+  // list every value that could serve; where the element's neighbours make
+  // up for it, a part far from its own target can give the circuit that
+  // holds the limits best.
+  std::vector<double> Reach(const QuantityChoice& slot, const PartSeries& series) const {
+    constexpr int kSide = 4;
+    constexpr double kFactor = 2.5;
+    std::vector<double> values;
+    std::optional<double> v = series.Around(slot.chosen).below;
+    for (int n = 0; n < kSide && v && *v >= slot.chosen / kFactor;
+         ++n, v = series.Around(*v * (1 - 1e-9)).below) {
+      values.push_back(*v);
+    }
+    v = series.Around(slot.chosen).above;
+    for (int n = 0; n < kSide && v && *v <= slot.chosen * kFactor;
+         ++n, v = series.Around(*v * (1 + 1e-9)).above) {
+      if (values.empty() || *v != values.front()) values.push_back(*v);
+    }
+    const double least = Least(slot.kind);
+    std::erase_if(values, [&](double x) { return x <= least; });
+    return values;
+  }
+
+  // Simulated annealing on the nominal circuit's margin over every slot's
+  // reach, from random combinations: a sparse series' good circuits lie far
+  // from the one-step moves of the local search, but a margin costs one
+  // analysis. Each restart's best that holds the limits is kept. The values
+  // of a circuit then move on one bound circuit: only where each part is
+  // its value and a fixed loss (no parasitics, no part's own model, one
+  // part a slot); elsewhere the other starts serve.
+  void Anneal() {
+    if (choice_.tie_equal_values || models_.Parasitic() || goal_.effort <= 0) return;
+    std::vector<std::vector<double>> reach(slots_.size());
+    for (size_t i = 0; i < slots_.size(); ++i) {
+      const PartSeries* series = choice_.SeriesFor(slots_[i].kind);
+      if (series == nullptr || series->HasOwnModels()) return;
+      reach[i] = Reach(slots_[i], *series);
+      if (reach[i].empty()) return;
+    }
+    std::vector<QuantityChoice> values = slots_;
+    for (size_t i = 0; i < slots_.size(); ++i) values[i].chosen = reach[i][0];
+    const Netlist built = BuildNetlist(ideal_, values, choice_, models_);
+    for (const NetlistElement& e : built.elements) {
+      if (!e.pad && e.model.Dynamic(e.kind)) return;
+    }
+    BoundNetlist bound(built);
+    const auto set = [&](size_t i, double value) {
+      const NetlistElement& e = built.elements[i];
+      bound.SetElement(int(i), value, e.model.q > 0 ? FixedLossOhms(e.kind, value, e.model)
+                                                    : e.loss_ohms);
+    };
+    const std::vector<double> checks =
+        CheckFrequencies(ideal_.frequency_hz, goal_.band_percent);
+    const auto margin = [&] {
+      double worst = HUGE_VAL;
+      SMatrix s;
+      for (const double f : checks) {
+        if (!bound.AnalyzeFromPorts1And2(f, s)) return -HUGE_VAL;
+        for (const LimitMargin& m : MarginsOf(FiguresOf(s), goal_.limits)) {
+          worst = std::min(worst, m.margin / std::max(std::abs(m.limit), 1e-3));
+        }
+      }
+      return worst;
+    };
+    constexpr int kRestarts = 64, kSteps = 4000;
+    constexpr double kHot = 0.3, kCold = 0.003;
+    const double cooling = std::pow(kCold / kHot, 1.0 / kSteps);
+    uint64_t state = 0x6c62272e07bb0142ULL;
+    const auto random = [&] {
+      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+      return state >> 11;
+    };
+    const auto uniform = [&] { return double(random()) * 0x1.0p-53; };
+    // A tenth of a second's work, whatever the search's effort.
+    std::vector<size_t> at(slots_.size());
+    for (int r = 0; r < kRestarts && !Stopped(); ++r) {
+      for (size_t i = 0; i < slots_.size(); ++i) {
+        at[i] = random() % reach[i].size();
+        set(i, reach[i][at[i]]);
+      }
+      double now = margin(), best = now, temperature = kHot;
+      std::vector<size_t> best_at = at;
+      for (int step = 0; step < kSteps; ++step, temperature *= cooling) {
+        const size_t i = random() % slots_.size();
+        const size_t was = at[i];
+        at[i] = random() % reach[i].size();
+        if (at[i] == was) continue;
+        set(i, reach[i][at[i]]);
+        const double trial = margin();
+        if (trial >= now || uniform() < std::exp((trial - now) / temperature)) {
+          now = trial;
+          if (now > best) best = now, best_at = at;
+        } else {
+          set(i, reach[i][was]);
+          at[i] = was;
+        }
+      }
+      if (best <= 0) continue;
+      std::vector<double> found(slots_.size());
+      for (size_t i = 0; i < slots_.size(); ++i) found[i] = reach[i][best_at[i]];
+      if (std::find(annealed_.begin(), annealed_.end(), found) == annealed_.end()) {
+        annealed_.push_back(std::move(found));
+      }
+    }
+    // The local search may then hold what the annealing found.
+    for (const std::vector<double>& found : annealed_) {
+      for (size_t i = 0; i < slots_.size(); ++i) {
+        const Option o{found[i]};
+        if (std::find(options_[i].begin(), options_[i].end(), o) == options_[i].end()) {
+          options_[i].push_back(o);
+        }
+      }
+    }
+  }
+
+  // The annealing's finds as starts, the best few by the goal.
+  std::vector<Candidate> AnnealedStarts(const Candidate& base) const {
+    std::vector<Candidate> found;
+    for (const std::vector<double>& values : annealed_) {
+      Candidate c = base;
+      for (size_t i = 0; i < slots_.size(); ++i) {
+        const auto k = std::find(options_[i].begin(), options_[i].end(), Option{values[i]});
+        c = Holding(std::move(c), i, size_t(k - options_[i].begin()));
+      }
+      c.score = Margin(c);
+      found.push_back(std::move(c));
+    }
+    return Weighed(std::move(found));
+  }
+
   // The pairs from `series` whose sum (two inductors in series, two
   // capacitors in parallel) comes closest to `target`, the larger part
-  // first: at most four.
+  // first: at most eight.
   static std::vector<std::pair<double, double>> PairOptions(double target,
                                                             const PartSeries& series) {
-    constexpr size_t kPairs = 4;
+    constexpr size_t kPairs = 8;
     struct Scored {
       std::pair<double, double> parts;
       double error;
@@ -870,6 +1004,7 @@ class SearchFit {
   std::vector<QuantityChoice> nearest_, retune_, best_;  // the fits by cost, per quantity
   std::vector<std::vector<Option>> options_;
   std::vector<std::vector<bool>> coupled_;
+  std::vector<std::vector<double>> annealed_;  // the annealing's finds, a value a slot
 };
 
 }  // namespace

@@ -90,6 +90,30 @@ TEST(SearchFits, TheYieldPickHoldsOnBoardsItHasNeverSeen) {
   EXPECT_GT(on_fresh, double(BoardsPassing(best, fresh, kFresh)) / kFresh + 0.2);
 }
 
+// A sparse parts file: its good circuits lie far from each part's target,
+// beyond the steps a dense series needs; the search reaches them, and a
+// file never does worse than a subset of its own values.
+TEST(SearchFits, ASparseFileReachesItsGoodCircuits) {
+  const Design design = ComputeDesign(Topology::kWideQuad, {433.92f, 50});
+  const auto fit = [&](std::vector<double> inductors, std::vector<double> capacitors) {
+    PartsChoice sparse;
+    sparse.inductors = PartSeries::FromValues("l.txt", std::move(inductors));
+    sparse.capacitors = PartSeries::FromValues("c.txt", std::move(capacitors));
+    sparse.method = FitMethod::kYield;
+    FitGoal goal = YieldGoal(Boards(99));
+    goal.effort = 0.5;
+    return FitParts(design, sparse, QualityFactors(40), goal).netlist;
+  };
+  constexpr int kFresh = 10000;
+  const auto fresh = [&](const Netlist& n) {
+    return 100.0 * BoardsPassing(n, Boards(1), kFresh) / kFresh;
+  };
+  const double whole = fresh(fit({10e-9, 18e-9, 22e-9, 33e-9, 39e-9}, {9.1e-12, 11e-12, 20e-12,
+                                                                         22e-12}));
+  EXPECT_GT(whole, 80);
+  EXPECT_GE(whole + 2, fresh(fit({10e-9, 18e-9, 39e-9}, {9.1e-12, 20e-12, 22e-12})));
+}
+
 // Pairs: two inductors in series or two capacitors in parallel, whose sum
 // stays near the part's target; ties keep a quantity's parts equal.
 TEST(SearchFits, PairsAndTiedValues) {
