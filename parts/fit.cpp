@@ -838,7 +838,7 @@ class SearchFit {
   // up for it, a part far from its own target can give the circuit that
   // holds the limits best.
   std::vector<double> Reach(const QuantityChoice& slot, const PartSeries& series) const {
-    constexpr int kSide = 4;
+    constexpr int kSide = 6;
     constexpr double kFactor = 2.5;
     std::vector<double> values;
     std::optional<double> v = series.Around(slot.chosen).below;
@@ -865,24 +865,41 @@ class SearchFit {
   // part a slot); elsewhere the other starts serve.
   void Anneal() {
     if (choice_.tie_equal_values || models_.Parasitic() || goal_.effort <= 0) return;
-    std::vector<std::vector<double>> reach(slots_.size());
+    std::vector<std::vector<Option>> reach(slots_.size());
     for (size_t i = 0; i < slots_.size(); ++i) {
       const PartSeries* series = choice_.SeriesFor(slots_[i].kind);
       if (series == nullptr || series->HasOwnModels()) return;
-      reach[i] = Reach(slots_[i], *series);
+      for (const double v : Reach(slots_[i], *series)) reach[i].push_back({v});
       if (reach[i].empty()) return;
     }
     std::vector<QuantityChoice> values = slots_;
-    for (size_t i = 0; i < slots_.size(); ++i) values[i].chosen = reach[i][0];
+    for (size_t i = 0; i < slots_.size(); ++i) values[i].chosen = reach[i][0].value;
     const Netlist built = BuildNetlist(ideal_, values, choice_, models_);
     for (const NetlistElement& e : built.elements) {
       if (!e.pad && e.model.Dynamic(e.kind)) return;
     }
-    BoundNetlist bound(built);
-    const auto set = [&](size_t i, double value) {
+    const auto loss = [&](size_t i, double value) {
       const NetlistElement& e = built.elements[i];
-      bound.SetElement(int(i), value, e.model.q > 0 ? FixedLossOhms(e.kind, value, e.model)
-                                                    : e.loss_ohms);
+      return e.model.q > 0 ? FixedLossOhms(e.kind, value, e.model) : e.loss_ohms;
+    };
+    // Pairs where they are one element of their kind: two inductors in
+    // series add up, value and loss; two lossless capacitors in parallel.
+    if (choice_.pairs) {
+      for (size_t i = 0; i < slots_.size(); ++i) {
+        const ElementKind kind = slots_[i].kind;
+        const bool lossless = loss(i, slots_[i].chosen) == 0;
+        if (kind == ElementKind::kInductor || (kind == ElementKind::kCapacitor && lossless)) {
+          for (const Option& o : options_[i]) {
+            if (o.second > 0) reach[i].push_back(o);
+          }
+        }
+      }
+    }
+    BoundNetlist bound(built);
+    const auto set = [&](size_t i, const Option& o) {
+      const double value = o.value + o.second;
+      const double ohms = loss(i, o.value) + (o.second > 0 ? loss(i, o.second) : 0);
+      bound.SetElement(int(i), value, ohms);
     };
     const std::vector<double> checks =
         CheckFrequencies(ideal_.frequency_hz, goal_.band_percent);
@@ -931,18 +948,17 @@ class SearchFit {
         }
       }
       if (best <= 0) continue;
-      std::vector<double> found(slots_.size());
+      std::vector<Option> found(slots_.size());
       for (size_t i = 0; i < slots_.size(); ++i) found[i] = reach[i][best_at[i]];
       if (std::find(annealed_.begin(), annealed_.end(), found) == annealed_.end()) {
         annealed_.push_back(std::move(found));
       }
     }
     // The local search may then hold what the annealing found.
-    for (const std::vector<double>& found : annealed_) {
+    for (const std::vector<Option>& found : annealed_) {
       for (size_t i = 0; i < slots_.size(); ++i) {
-        const Option o{found[i]};
-        if (std::find(options_[i].begin(), options_[i].end(), o) == options_[i].end()) {
-          options_[i].push_back(o);
+        if (std::find(options_[i].begin(), options_[i].end(), found[i]) == options_[i].end()) {
+          options_[i].push_back(found[i]);
         }
       }
     }
@@ -951,10 +967,10 @@ class SearchFit {
   // The annealing's finds as starts, the best few by the goal.
   std::vector<Candidate> AnnealedStarts(const Candidate& base) const {
     std::vector<Candidate> found;
-    for (const std::vector<double>& values : annealed_) {
+    for (const std::vector<Option>& values : annealed_) {
       Candidate c = base;
       for (size_t i = 0; i < slots_.size(); ++i) {
-        const auto k = std::find(options_[i].begin(), options_[i].end(), Option{values[i]});
+        const auto k = std::find(options_[i].begin(), options_[i].end(), values[i]);
         c = Holding(std::move(c), i, size_t(k - options_[i].begin()));
       }
       c.score = Margin(c);
@@ -964,8 +980,8 @@ class SearchFit {
   }
 
   // The pairs from `series` whose sum (two inductors in series, two
-  // capacitors in parallel) comes closest to `target`, the larger part
-  // first: at most eight.
+  // capacitors in parallel) comes closest to `target` and spreads least, the
+  // larger part first: at most eight.
   static std::vector<std::pair<double, double>> PairOptions(double target,
                                                             const PartSeries& series) {
     constexpr size_t kPairs = 8;
@@ -984,7 +1000,14 @@ class SearchFit {
         // two neighbours of one exact value.
         if (side == 1 && rest.below && *rest.below == *smaller) continue;
         const std::pair parts{*larger, *smaller};
-        found.push_back({parts, std::abs(std::log((*larger + *smaller) / target))});
+        // A pair's parts drawn each on its own spread its sum by
+        // sqrt(a^2 + b^2) / (a + b) of one part's tolerance: halves alike
+        // spread least. Scored as the square of the sum's error and of its
+        // spread under a 5 % grade (a uniform draw's variance, T^2 / 3).
+        const double error = std::log((*larger + *smaller) / target);
+        const double spread = (*larger * *larger + *smaller * *smaller) /
+                              ((*larger + *smaller) * (*larger + *smaller));
+        found.push_back({parts, error * error + 0.05 * 0.05 / 3 * spread});
       }
     }
     std::stable_sort(found.begin(), found.end(),
@@ -1004,7 +1027,7 @@ class SearchFit {
   std::vector<QuantityChoice> nearest_, retune_, best_;  // the fits by cost, per quantity
   std::vector<std::vector<Option>> options_;
   std::vector<std::vector<bool>> coupled_;
-  std::vector<std::vector<double>> annealed_;  // the annealing's finds, a value a slot
+  std::vector<std::vector<Option>> annealed_;  // the annealing's finds, an option a slot
 };
 
 }  // namespace
