@@ -856,15 +856,17 @@ class SearchFit {
     return values;
   }
 
-  // Simulated annealing on the nominal circuit's margin over every slot's
-  // reach, from random combinations: a sparse series' good circuits lie far
+  // For the yield fit, simulated annealing on the nominal circuit's margin
+  // over every slot's reach, from random combinations: a sparse series' good circuits lie far
   // from the one-step moves of the local search, but a margin costs one
   // analysis. Each restart's best that holds the limits is kept. The values
   // of a circuit then move on one bound circuit: only where each part is
   // its value and a fixed loss (no parasitics, no part's own model, one
   // part a slot); elsewhere the other starts serve.
   void Anneal() {
-    if (choice_.tie_equal_values || models_.Parasitic() || goal_.effort <= 0) return;
+    if (!by_yield_ || choice_.tie_equal_values || models_.Parasitic() || goal_.effort <= 0) {
+      return;
+    }
     std::vector<std::vector<Option>> reach(slots_.size());
     for (size_t i = 0; i < slots_.size(); ++i) {
       const PartSeries* series = choice_.SeriesFor(slots_[i].kind);

@@ -31,8 +31,8 @@
 // margin and yield choose each part on its own unless asked to tie equal
 // values, and with pairs allowed an inductor may be two of its series in
 // series and a capacitor two in parallel. They search: from the better of
-// nearest and best, and from circuits found by annealing the nominal
-// margin over each part's reach (as many of its series' values either side
+// nearest and best, and for yield from circuits found by annealing the
+// nominal margin over each part's reach (as many of its series' values either side
 // of its target as lie within a factor of 2.5, at most four a side: a few
 // steps of a dense series, every value of a sparse list that could serve),
 // each part in turn takes whichever of its candidates (its series' values
