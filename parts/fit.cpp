@@ -423,7 +423,7 @@ class SearchFit {
     Anneal();
   }
 
-  BuiltCircuit Run() const {
+  BuiltCircuit Run() {
     // The best of nearest, retune and best to start from: the search never
     // ends worse than they are.
     Candidate first{slots_, std::vector<size_t>(slots_.size(), 0), -HUGE_VAL, 0, {}};
@@ -443,49 +443,47 @@ class SearchFit {
 
     std::vector<Candidate> starts = {first};
     for (Candidate& c : ScreenedStarts(first)) starts.push_back(std::move(c));
-    for (Candidate& c : AnnealedStarts(first)) starts.push_back(std::move(c));
     Line drawing{0, 0, 0x9e3779b97f4a7c15ULL, false};
     for (Candidate& c : DrawnStarts(drawing, first)) starts.push_back(std::move(c));
-    std::stable_sort(starts.begin(), starts.end(),
-                     [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
 
-    // Two lines of search share the starts and the budget, each on a core
-    // of its own where there is one; the lines do not depend on each other,
-    // so the result is the same on any number of cores.
     // Pairs give the search more to choose from and each circuit costs
     // more to weigh; their richer options find good circuits sooner.
     const int64_t budget = !by_yield_      ? kMarginEvaluations
                            : choice_.pairs ? kYieldBoardsWithPairs
                                            : kYieldBoards;
-    std::array<Candidate, kLines> found;
-    const auto line = [&](int n) {
-      std::vector<Candidate> mine;
-      for (size_t i = size_t(n); i < starts.size(); i += kLines) mine.push_back(starts[i]);
-      Line own{0, int64_t(double(budget) * goal_.effort) / kLines,
-               0x2545f4914f6cdd1dULL * uint64_t(n + 1), n == 0};
-      found[size_t(n)] = Search(own, std::move(mine));
-    };
-    std::jthread second;
-    std::exception_ptr second_failed;  // thrown again here, not the program's end
-    if (std::thread::hardware_concurrency() > 1) {
-      try {
-        second = std::jthread([&] {
-          if (goal_.control) goal_.control->EnterThread();
-          try {
-            line(1);
-          } catch (...) {
-            second_failed = std::current_exception();
+    Candidate winner = RunLines(std::move(starts), budget, 0x2545f4914f6cdd1dULL);
+
+    // Then, for the yield, from what the annealing found (its values among
+    // the options) and from the winner so far, with pairs whose halves
+    // spread least as well, on half as much again: circuits far from the
+    // targets are reached without the near ones' search losing ground.
+    if ((!annealed_.empty() || (by_yield_ && choice_.pairs)) && !Stopped()) {
+      if (by_yield_ && choice_.pairs) {
+        for (size_t i = 0; i < slots_.size(); ++i) {
+          const PartSeries* series = choice_.SeriesFor(slots_[i].kind);
+          if (series == nullptr || slots_[i].kind == ElementKind::kResistor) continue;
+          for (const auto& [a, b] : PairOptions(slots_[i].chosen, *series, 8, true)) {
+            const Option o{a, b};
+            const double least = Least(slots_[i].kind);
+            if (a > least && b > least &&
+                std::find(options_[i].begin(), options_[i].end(), o) == options_[i].end()) {
+              options_[i].push_back(o);
+            }
           }
-        });
-      } catch (const std::system_error&) {
-        // No second thread to be had: both lines on this one.
+        }
       }
+      for (const std::vector<Option>& found : annealed_) {
+        for (size_t i = 0; i < slots_.size(); ++i) {
+          if (std::find(options_[i].begin(), options_[i].end(), found[i]) == options_[i].end()) {
+            options_[i].push_back(found[i]);
+          }
+        }
+      }
+      std::vector<Candidate> further = {winner};
+      for (Candidate& c : AnnealedStarts(first)) further.push_back(std::move(c));
+      Candidate second = RunLines(std::move(further), budget / 2, 0x5851f42d4c957f2dULL);
+      if (second.score > winner.score) winner = std::move(second);
     }
-    if (!second.joinable()) line(1);
-    line(0);
-    if (second.joinable()) second.join();
-    if (second_failed) std::rethrow_exception(second_failed);
-    const Candidate& winner = found[1].score > found[0].score ? found[1] : found[0];
 
     BuiltCircuit built;
     built.netlist = BuildNetlist(ideal_, winner.values, choice_, models_);
@@ -524,6 +522,44 @@ class SearchFit {
       return size_t((state >> 33) % n);
     }
   };
+
+  // Two lines of search share the starts (best first, dealt in turn) and
+  // the budget, each on a core of its own where there is one; the lines do
+  // not depend on each other, so the result is the same on any number of
+  // cores.
+  Candidate RunLines(std::vector<Candidate> starts, int64_t budget, uint64_t salt) const {
+    std::stable_sort(starts.begin(), starts.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
+    std::array<Candidate, kLines> found;
+    const auto line = [&](int n) {
+      std::vector<Candidate> mine;
+      for (size_t i = size_t(n); i < starts.size(); i += kLines) mine.push_back(starts[i]);
+      Line own{0, int64_t(double(budget) * goal_.effort) / kLines, salt * uint64_t(n + 1),
+               n == 0};
+      found[size_t(n)] = Search(own, std::move(mine));
+    };
+    std::jthread second;
+    std::exception_ptr second_failed;  // thrown again here, not the program's end
+    if (std::thread::hardware_concurrency() > 1) {
+      try {
+        second = std::jthread([&] {
+          if (goal_.control) goal_.control->EnterThread();
+          try {
+            line(1);
+          } catch (...) {
+            second_failed = std::current_exception();
+          }
+        });
+      } catch (const std::system_error&) {
+        // No second thread to be had: both lines on this one.
+      }
+    }
+    if (!second.joinable()) line(1);
+    line(0);
+    if (second.joinable()) second.join();
+    if (second_failed) std::rethrow_exception(second_failed);
+    return found[1].score > found[0].score ? std::move(found[1]) : std::move(found[0]);
+  }
 
   static const QuantityChoice& OfQuantity(const std::vector<QuantityChoice>& values,
                                           std::string_view quantity) {
@@ -576,7 +612,7 @@ class SearchFit {
           for (const double v : snapper_.Candidates(OfQuantity(retuned, slot.quantity))) add({v});
         }
         if (choice_.pairs && slot.kind != ElementKind::kResistor) {
-          for (const auto& [a, b] : PairOptions(slot.chosen, *series)) add({a, b});
+          for (const auto& [a, b] : PairOptions(slot.chosen, *series, 4, false)) add({a, b});
         }
       }
       // Left without one, a slot keeps nearest's part (the study says why
@@ -927,6 +963,7 @@ class SearchFit {
     const auto uniform = [&] { return double(random()) * 0x1.0p-53; };
     // A tenth of a second's work, whatever the search's effort.
     std::vector<size_t> at(slots_.size());
+    std::vector<std::pair<double, std::vector<Option>>> kept;
     for (int r = 0; r < kRestarts && !Stopped(); ++r) {
       for (size_t i = 0; i < slots_.size(); ++i) {
         at[i] = random() % reach[i].size();
@@ -952,17 +989,17 @@ class SearchFit {
       if (best <= 0) continue;
       std::vector<Option> found(slots_.size());
       for (size_t i = 0; i < slots_.size(); ++i) found[i] = reach[i][best_at[i]];
-      if (std::find(annealed_.begin(), annealed_.end(), found) == annealed_.end()) {
-        annealed_.push_back(std::move(found));
+      if (std::find(kept.begin(), kept.end(), std::pair{best, found}) == kept.end()) {
+        kept.emplace_back(best, std::move(found));
       }
     }
-    // The local search may then hold what the annealing found.
-    for (const std::vector<Option>& found : annealed_) {
-      for (size_t i = 0; i < slots_.size(); ++i) {
-        if (std::find(options_[i].begin(), options_[i].end(), found[i]) == options_[i].end()) {
-          options_[i].push_back(found[i]);
-        }
-      }
+    // The few with the largest margins: more would spread the search's
+    // budget over options that seldom serve.
+    std::stable_sort(kept.begin(), kept.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    constexpr size_t keep = 64;
+    for (size_t k = 0; k < std::min(kept.size(), keep); ++k) {
+      annealed_.push_back(std::move(kept[k].second));
     }
   }
 
@@ -981,12 +1018,12 @@ class SearchFit {
     return Weighed(std::move(found));
   }
 
-  // The pairs from `series` whose sum (two inductors in series, two
-  // capacitors in parallel) comes closest to `target` and spreads least, the
-  // larger part first: at most eight.
+  // The `count` pairs from `series` whose sum (two inductors in series, two
+  // capacitors in parallel) comes closest to `target` (and, where the
+  // spread counts, spreads least), the larger part first.
   static std::vector<std::pair<double, double>> PairOptions(double target,
-                                                            const PartSeries& series) {
-    constexpr size_t kPairs = 8;
+                                                            const PartSeries& series,
+                                                            size_t count, bool spread_counts) {
     struct Scored {
       std::pair<double, double> parts;
       double error;
@@ -1009,13 +1046,13 @@ class SearchFit {
         const double error = std::log((*larger + *smaller) / target);
         const double spread = (*larger * *larger + *smaller * *smaller) /
                               ((*larger + *smaller) * (*larger + *smaller));
-        found.push_back({parts, error * error + 0.05 * 0.05 / 3 * spread});
+        found.push_back({parts, error * error + (spread_counts ? 0.05 * 0.05 / 3 * spread : 0)});
       }
     }
     std::stable_sort(found.begin(), found.end(),
                      [](const Scored& a, const Scored& b) { return a.error < b.error; });
     std::vector<std::pair<double, double>> pairs;
-    for (size_t i = 0; i < std::min(kPairs, found.size()); ++i) pairs.push_back(found[i].parts);
+    for (size_t i = 0; i < std::min(count, found.size()); ++i) pairs.push_back(found[i].parts);
     return pairs;
   }
 

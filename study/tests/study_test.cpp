@@ -47,6 +47,26 @@ TEST(RunStudy, TellsWhatTheNominalCircuitMissesBeforeAnyTolerance) {
   EXPECT_NEAR(r.parts[0].error_percent, 15.65, 0.01);
 }
 
+// With parasitics and pads, a part's error is of what it acts as against
+// what the circuit needs of it: a compensated part bought at its needed
+// value is off by nothing, whatever its nominal value.
+TEST(RunStudy, TheErrorIsOfWhatAPartActsAs) {
+  StudyRequest request;
+  request.topology = Topology::kWideQuad;
+  request.inputs = {2450, 50};
+  request.models.capacitor.esl_h = 0.4e-9;
+  request.models.inductor.parallel_c_f = 0.2e-12;
+  request.models.pad_capacitance_f = 0.1e-12;
+  const StudyOutcome outcome = RunStudy(request);
+  ASSERT_EQ(outcome.status, StudyOutcome::Status::kDone) << outcome.error;
+  for (const PartRow& p : outcome.result->parts) {
+    EXPECT_NE(p.chosen, p.ideal) << p.name;
+    EXPECT_NEAR(p.error_percent, 0, 1e-6) << p.name;
+    const double needed = p.kind == ElementKind::kCapacitor ? p.ideal - 0.1e-12 : p.ideal;
+    EXPECT_NEAR(p.effective / needed, 1, 1e-9) << p.name;
+  }
+}
+
 TEST(RunStudy, RefusesAnAbsoluteToleranceAsLargeAsAPart) {
   StudyRequest request = BuiltHybrid();
   request.monte_carlo = MonteCarloSettings{};

@@ -140,6 +140,17 @@ TEST(MonteCarlo, AgreesWithDirectSampling) {
 
 // Parasitics that vary from board to board: the program's boards and the
 // test's own agree, and the spread costs yield that the values alone keep.
+// A capacitor's percentage grade stops at +-0.05 pF; an absolute grade and
+// the other kinds' percentages are what they say.
+TEST(MonteCarlo, SmallCapacitorsTakeTheGradesFloor) {
+  const Tolerance two{0.02, true};
+  EXPECT_DOUBLE_EQ(two.Amount(ElementKind::kCapacitor, 0.2e-12), 0.05e-12);
+  EXPECT_DOUBLE_EQ(two.Amount(ElementKind::kCapacitor, 10e-12), 0.2e-12);
+  EXPECT_DOUBLE_EQ(two.Amount(ElementKind::kInductor, 1e-9), 0.02e-9);
+  EXPECT_DOUBLE_EQ((Tolerance{0.02e-12, false}).Amount(ElementKind::kCapacitor, 0.2e-12), 0.02e-12);
+  EXPECT_EQ((Tolerance{0, true}).Amount(ElementKind::kCapacitor, 0.2e-12), 0);
+}
+
 TEST(MonteCarlo, DrawsEachPartsParasiticsAndThePads) {
   PartModels chip = *ChipPreset("0402");
   chip.pad_capacitance_f = 0.1e-12;
