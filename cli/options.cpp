@@ -236,7 +236,8 @@ bool ReadModels(const CliOptions& options, PartModels& models, std::string& mess
   if (!options.part_model.empty()) {
     const std::optional<PartModels> preset = ChipPreset(options.part_model);
     if (!preset) {
-      message = "--part-model " + QuotedShort(options.part_model) + " is not one of 0402, 0603, 0402-mounted or 0603-mounted";
+      message = "--part-model " + QuotedShort(options.part_model) +
+                " is not one of 0402, 0603, 0402-mounted or 0603-mounted";
       return false;
     }
     models = *preset;
@@ -252,9 +253,8 @@ bool ReadModels(const CliOptions& options, PartModels& models, std::string& mess
     model->q = *q;
     model->q_at_hz = 0;
     if (at != std::string::npos) {
-      const std::optional<double> f =
-          ReadNumber(option, text->substr(at + 1), kQFrequencyRange.low, kQFrequencyRange.high,
-                     Unit::kHertz, message);
+      const std::optional<double> f = ReadNumber(option, text->substr(at + 1), kQFrequencyRange.low,
+                                                 kQFrequencyRange.high, Unit::kHertz, message);
       if (!f) return false;
       model->q_at_hz = *f;
     }
@@ -274,17 +274,16 @@ bool ReadModels(const CliOptions& options, PartModels& models, std::string& mess
     double low, high;
     Unit unit;
     double& value;
-  } figures[] = {
-      {"--srf-inductor", options.srf_inductor, kSrfRange.low, kSrfRange.high, Unit::kHertz,
-       models.inductor.srf_hz},
-      {"--esl-capacitor", options.esl_capacitor, kEslRange.low, kEslRange.high, Unit::kHenry,
-       models.capacitor.esl_h},
-      {"--esr-capacitor", options.esr_capacitor, kEsrRange.low, kEsrRange.high, Unit::kOhm,
-       models.capacitor.esr_ohms},
-      {"--cp-resistor", options.cp_resistor, kShuntCapacitanceRange.low,
-       kShuntCapacitanceRange.high, Unit::kFarad, models.resistor.parallel_c_f},
-      {"--pad-capacitance", options.pad_capacitance, kShuntCapacitanceRange.low,
-       kShuntCapacitanceRange.high, Unit::kFarad, models.pad_capacitance_f}};
+  } figures[] = {{"--srf-inductor", options.srf_inductor, kSrfRange.low, kSrfRange.high,
+                  Unit::kHertz, models.inductor.srf_hz},
+                 {"--esl-capacitor", options.esl_capacitor, kEslRange.low, kEslRange.high,
+                  Unit::kHenry, models.capacitor.esl_h},
+                 {"--esr-capacitor", options.esr_capacitor, kEsrRange.low, kEsrRange.high,
+                  Unit::kOhm, models.capacitor.esr_ohms},
+                 {"--cp-resistor", options.cp_resistor, kShuntCapacitanceRange.low,
+                  kShuntCapacitanceRange.high, Unit::kFarad, models.resistor.parallel_c_f},
+                 {"--pad-capacitance", options.pad_capacitance, kShuntCapacitanceRange.low,
+                  kShuntCapacitanceRange.high, Unit::kFarad, models.pad_capacitance_f}};
   for (const auto& f : figures) {
     if (f.text.empty()) continue;
     const std::optional<double> v = ReadNumber(f.option, f.text, f.low, f.high, f.unit, message);
@@ -320,9 +319,8 @@ std::optional<MonteCarloSettings> ReadMonteCarlo(const CliOptions& options, std:
     k.tolerance = *t;
   }
   if (!options.tolerance_parasitics.empty()) {
-    const std::optional<double> p = ReadNumber("--tolerance-parasitics",
-                                               options.tolerance_parasitics, 0, 100,
-                                               Unit::kPercent, message);
+    const std::optional<double> p = ReadNumber(
+        "--tolerance-parasitics", options.tolerance_parasitics, 0, 100, Unit::kPercent, message);
     if (!p) return std::nullopt;
     settings.parasitic_tolerance = *p / 100;
   }

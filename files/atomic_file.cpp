@@ -1,16 +1,16 @@
 #include "files/atomic_file.h"
 
-#include "files/folder_lock.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <algorithm>
 #include <system_error>
 #include <tuple>
+
+#include "files/folder_lock.h"
 
 namespace rfsplitter {
 namespace {
@@ -243,10 +243,10 @@ bool FileSet::Commit() {
     // Back, last first: a file that was there returns, a new one goes.
     bool restored = true;
     for (size_t j = i; j-- > 0;) {
-      const bool back = kept[j].existed ? !kept[j].keepsake.empty() &&
-                                              std::rename(kept[j].keepsake.c_str(),
-                                                          targets_[j].c_str()) == 0
-                                        : ::unlink(targets_[j].c_str()) == 0;
+      const bool back = kept[j].existed
+                            ? !kept[j].keepsake.empty() &&
+                                  std::rename(kept[j].keepsake.c_str(), targets_[j].c_str()) == 0
+                            : ::unlink(targets_[j].c_str()) == 0;
       if (back) {
         replaced_.erase(replaced_.begin() + std::ptrdiff_t(j));
       } else {

@@ -76,8 +76,7 @@ bool IsTemporaryName(std::string_view name) {
 }
 
 FolderLock::FolderLock(const std::filesystem::path& folder) {
-  const int fd =
-      ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   struct stat s {};
   if (::fstat(fd, &s) != 0) {

@@ -534,8 +534,7 @@ class SearchFit {
     const auto line = [&](int n) {
       std::vector<Candidate> mine;
       for (size_t i = size_t(n); i < starts.size(); i += kLines) mine.push_back(starts[i]);
-      Line own{0, int64_t(double(budget) * goal_.effort) / kLines, salt * uint64_t(n + 1),
-               n == 0};
+      Line own{0, int64_t(double(budget) * goal_.effort) / kLines, salt * uint64_t(n + 1), n == 0};
       found[size_t(n)] = Search(own, std::move(mine));
     };
     std::jthread second;
@@ -939,8 +938,7 @@ class SearchFit {
       const double ohms = loss(i, o.value) + (o.second > 0 ? loss(i, o.second) : 0);
       bound.SetElement(int(i), value, ohms);
     };
-    const std::vector<double> checks =
-        CheckFrequencies(ideal_.frequency_hz, goal_.band_percent);
+    const std::vector<double> checks = CheckFrequencies(ideal_.frequency_hz, goal_.band_percent);
     const auto margin = [&] {
       double worst = HUGE_VAL;
       SMatrix s;
@@ -1021,8 +1019,7 @@ class SearchFit {
   // The `count` pairs from `series` whose sum (two inductors in series, two
   // capacitors in parallel) comes closest to `target` (and, where the
   // spread counts, spreads least), the larger part first.
-  static std::vector<std::pair<double, double>> PairOptions(double target,
-                                                            const PartSeries& series,
+  static std::vector<std::pair<double, double>> PairOptions(double target, const PartSeries& series,
                                                             size_t count, bool spread_counts) {
     struct Scored {
       std::pair<double, double> parts;
@@ -1127,7 +1124,8 @@ std::optional<std::string> WhyUnbuildable(const Design& design, const PartsChoic
     if (!models.compensate || !Shifts(q.kind, model)) continue;
     if (!NominalForEffective(q.kind, q.target, model, f0)) {
       return "no " + kind + " with the model given can act as " + element + ": a " +
-             ValueWithUnit(q.target, q.kind) + " part " + PastResonance(q.kind, q.target, model, f0);
+             ValueWithUnit(q.target, q.kind) + " part " +
+             PastResonance(q.kind, q.target, model, f0);
     }
   }
   return std::nullopt;

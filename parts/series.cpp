@@ -212,7 +212,7 @@ std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p
     const auto in = [&](FigureRange range, Unit unit, double& figure) {
       if (value->value > range.high || value->value < range.low) {
         const auto shown = [&](double x) {
-          return x == 0 ? std::string("0")
+          return x == 0                ? std::string("0")
                  : unit == Unit::kNone ? GeneralText(x, 7)
                                        : SiText(x, unit);
         };
@@ -261,7 +261,8 @@ std::shared_ptr<const MeasuredPart> ReadTouchstoneTwoPort(std::string_view text,
     for (const char c : std::filesystem::path(name).extension().string())
       lower += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     if (lower.size() >= 4 && lower[1] == 's' && lower.back() == 'p' && lower != ".s2p" &&
-        std::all_of(lower.begin() + 2, lower.end() - 1, [](char c) { return c >= '0' && c <= '9'; })) {
+        std::all_of(lower.begin() + 2, lower.end() - 1,
+                    [](char c) { return c >= '0' && c <= '9'; })) {
       error = name + ": a " + lower.substr(2, lower.size() - 3) +
               "-port file; a part is measured as a two-port (.s2p)";
       return nullptr;
@@ -330,7 +331,8 @@ std::shared_ptr<const MeasuredPart> ReadTouchstoneTwoPort(std::string_view text,
         } else if (word == "y" || word == "z" || word == "h" || word == "g") {
           return fail("Y, Z, H and G files are not read; a part's file holds S-parameters");
         } else {
-          return fail("the option line holds a word that is not a unit, a parameter, a format or R");
+          return fail(
+              "the option line holds a word that is not a unit, a parameter, a format or R");
         }
       }
       continue;
@@ -355,8 +357,10 @@ std::shared_ptr<const MeasuredPart> ReadTouchstoneTwoPort(std::string_view text,
       ++count;
     }
     if (count != 9) {
-      return fail("a two-port point is 9 numbers on one line (the frequency, then S11, S21, "
-                  "S12 and S22); this line has " + std::to_string(count));
+      return fail(
+          "a two-port point is 9 numbers on one line (the frequency, then S11, S21, "
+          "S12 and S22); this line has " +
+          std::to_string(count));
     }
     const double f = v[0] * scale;
     if (!(f > 0) || !std::isfinite(f) ||
@@ -384,7 +388,8 @@ std::shared_ptr<const MeasuredPart> ReadTouchstoneTwoPort(std::string_view text,
     // A part is passive: no port gives out more than it takes in (a small
     // allowance for the analyser's noise).
     constexpr double kPassive = 1.01;
-    if (std::norm(s[0]) + std::norm(s[1]) > kPassive || std::norm(s[2]) + std::norm(s[3]) > kPassive) {
+    if (std::norm(s[0]) + std::norm(s[1]) > kPassive ||
+        std::norm(s[2]) + std::norm(s[3]) > kPassive) {
       return fail("not a passive part at " + SiText(f, Unit::kHertz) +
                   " (|S11|^2 + |S21|^2 or |S12|^2 + |S22|^2 above 1)");
     }

@@ -99,8 +99,8 @@ std::vector<std::string> ResonanceWarnings(const Netlist& circuit) {
     if (e.kind == ElementKind::kInductor && e.model.parallel_c_f > 0) {
       const double srf = 1 / (2 * std::numbers::pi * std::sqrt(e.value * e.model.parallel_c_f));
       if (srf <= f0) {
-        warnings.push_back(part + " is past its self-resonance (SRF " +
-                           SiText(srf, Unit::kHertz) + ", f0 " + at +
+        warnings.push_back(part + " is past its self-resonance (SRF " + SiText(srf, Unit::kHertz) +
+                           ", f0 " + at +
                            "): it acts as a capacitor and cannot act as the inductor");
       } else if (srf < 3 * f0) {
         warnings.push_back(part + " is used above a third of its self-resonance: SRF " +

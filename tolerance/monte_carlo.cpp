@@ -552,7 +552,8 @@ class Sampler {
     constexpr uint64_t kParasiticStream = 0xa4093822299f31d0ULL;
     const double p = settings_.parasitic_tolerance;
     for (int k = 0; k < BoardLanes::kBoards; ++k) {
-      BoardRandom random(settings_.seed ^ kParasiticStream, first + uint64_t(std::min(k, count - 1)));
+      BoardRandom random(settings_.seed ^ kParasiticStream,
+                         first + uint64_t(std::min(k, count - 1)));
       for (size_t i = 0; i < nominal_.elements.size(); ++i) {
         const NetlistElement& e = nominal_.elements[i];
         const double reactive = 1 + p * Offset(random, settings_.distribution);

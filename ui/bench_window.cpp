@@ -509,14 +509,13 @@ void BenchWindow::SetTabOrder() {
                       limits_[2],     limits_[3],
                       tolerances_[0], tolerances_[1],
                       tolerances_[2], parasitics_,
-                      boards_,
-                      seed_,          distribution_,
-                      yield_band_,    target_yield_,
-                      folder_,        choose_folder_,
-                      exports_[0],    exports_[1],
-                      exports_[2],    exports_[3],
-                      exports_[4],    exports_[5],
-                      export_};
+                      boards_,        seed_,
+                      distribution_,  yield_band_,
+                      target_yield_,  folder_,
+                      choose_folder_, exports_[0],
+                      exports_[1],    exports_[2],
+                      exports_[3],    exports_[4],
+                      exports_[5],    export_};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -815,8 +814,8 @@ std::optional<MonteCarloSettings> BenchWindow::YieldSettings(QStringList& proble
   {
     std::string why;
     const std::optional<SiValue> p = ParseSiValue(Unlocalized(parasitics_->text()), why);
-    const bool p_ok = p && (p->unit == Unit::kNone || p->unit == Unit::kPercent) &&
-                      p->value >= 0 && p->value <= 100;
+    const bool p_ok = p && (p->unit == Unit::kNone || p->unit == Unit::kPercent) && p->value >= 0 &&
+                      p->value <= 100;
     MarkValid(parasitics_, p_ok);
     if (p_ok) {
       settings.parasitic_tolerance = p->value / 100;

@@ -3,11 +3,11 @@
 // names that are no UTF-8, a system that refuses threads or memory, and
 // output sets shared with other users, other runs and killed runs.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "cli/tests/program_runner.h"
@@ -60,8 +60,7 @@ TEST_P(CliEdges, EndsAsPromised) {
 }
 
 std::vector<std::string> Quad(double f, std::vector<std::string> more) {
-  std::vector<std::string> args = {"--topology", "narrow-quad", "--frequency",
-                                   std::to_string(f)};
+  std::vector<std::string> args = {"--topology", "narrow-quad", "--frequency", std::to_string(f)};
   args.insert(args.end(), more.begin(), more.end());
   return args;
 }
@@ -106,16 +105,16 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CliEdgesJson, NamesThatAreNoUtf8AndPartsWithoutAnEffectiveValue) {
   ScratchDirectory scratch;
   for (const auto& [name, text] : kFiles) std::ofstream(scratch.path() / name) << text;
-  Outcome outcome = RunProgram(Quad(915, {"--inductors", "p\xff.txt", "--json", "j.json"}),
-                               scratch.path());
+  Outcome outcome =
+      RunProgram(Quad(915, {"--inductors", "p\xff.txt", "--json", "j.json"}), scratch.path());
   ASSERT_EQ(outcome.status, 0) << outcome.err;
   nlohmann::json run = nlohmann::json::parse(Read(scratch.path() / "j.json"));
   EXPECT_EQ(run["built"]["parts"][0]["series"], "p\\xff.txt");
 
   // Bought as they are past their resonance, the inductors act as no
   // inductance: `effective` is left out rather than written as 0.
-  outcome = RunProgram(Quad(2450, {"--inductors", "E12", "--srf-inductor", "2G",
-                                   "--uncompensated", "--json", "k.json"}),
+  outcome = RunProgram(Quad(2450, {"--inductors", "E12", "--srf-inductor", "2G", "--uncompensated",
+                                   "--json", "k.json"}),
                        scratch.path());
   ASSERT_EQ(outcome.status, 0) << outcome.err;
   run = nlohmann::json::parse(Read(scratch.path() / "k.json"));
@@ -134,10 +133,14 @@ TEST(CliEdgesLimits, FewerThreadsOrNoMemoryAreNoCrash) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user with its own limit";
   ScratchDirectory scratch;
   fs::permissions(scratch.path(), fs::perms::all);
-  std::vector<std::string> args = {
-      "--topology", "wide-quad", "--frequency", "915",     "--parts", "E24",
-      "--fit",      "yield",     "--pairs",     "--tolerance-inductor", "5%",
-      "--tolerance-capacitor",   "2%",          "--monte-carlo",        "4000"};
+  std::vector<std::string> args = {"--topology",  "wide-quad",
+                                   "--frequency", "915",
+                                   "--parts",     "E24",
+                                   "--fit",       "yield",
+                                   "--pairs",     "--tolerance-inductor",
+                                   "5%",          "--tolerance-capacitor",
+                                   "2%",          "--monte-carlo",
+                                   "4000"};
   const Outcome free = RunProgram(args, scratch.path(), true);
   ASSERT_EQ(free.status, 0) << free.err;
   const Outcome one_thread = RunProgram(args, scratch.path(), true, [] {
@@ -150,8 +153,8 @@ TEST(CliEdgesLimits, FewerThreadsOrNoMemoryAreNoCrash) {
   EXPECT_EQ(one_thread.out, free.out) << "a seed gives the same yield on any number of threads";
 #if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's shadow memory needs more address space
 
-  args = {"--topology", "wide-quad", "--monte-carlo", "1000000", "--tolerance-inductor", "5%",
-          "--analyze", "--json", "j.json"};
+  args = {"--topology", "wide-quad", "--monte-carlo", "1000000", "--tolerance-inductor",
+          "5%",         "--analyze", "--json",        "j.json"};
   const Outcome starved = RunProgram(args, scratch.path(), true, [] {
     const rlimit small{16 << 20, 16 << 20};
     setrlimit(RLIMIT_AS, &small);
@@ -258,8 +261,8 @@ TEST(CliEdgesFiles, ALaterRunClearsWhatKilledRunsLeft) {
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
   }
-  for (const char* name : {".p.svg.rfsplitter-Ab3dE9", ".j.json.rfsplitter-zz0000.old",
-                           ".keep.me", ".p.svg.rfsplitter-short"}) {
+  for (const char* name : {".p.svg.rfsplitter-Ab3dE9", ".j.json.rfsplitter-zz0000.old", ".keep.me",
+                           ".p.svg.rfsplitter-short"}) {
     std::ofstream(dir / name) << "left\n";
   }
   const Outcome outcome = RunProgram({"--topology", "wide-quad", "--plot", "p.svg"}, dir);

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <tuple>
 #include <random>
+#include <tuple>
 
 #include "analysis/s_parameters.h"
 #include "parts/fit.h"

@@ -108,8 +108,8 @@ TEST(SearchFits, ASparseFileReachesItsGoodCircuits) {
   const auto fresh = [&](const Netlist& n) {
     return 100.0 * BoardsPassing(n, Boards(1), kFresh) / kFresh;
   };
-  const double whole = fresh(fit({10e-9, 18e-9, 22e-9, 33e-9, 39e-9}, {9.1e-12, 11e-12, 20e-12,
-                                                                         22e-12}));
+  const double whole =
+      fresh(fit({10e-9, 18e-9, 22e-9, 33e-9, 39e-9}, {9.1e-12, 11e-12, 20e-12, 22e-12}));
   EXPECT_GT(whole, 80);
   EXPECT_GE(whole + 2, fresh(fit({10e-9, 18e-9, 39e-9}, {9.1e-12, 20e-12, 22e-12})));
 }
