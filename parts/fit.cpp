@@ -481,7 +481,7 @@ class SearchFit {
       }
       std::vector<Candidate> further = {winner};
       for (Candidate& c : AnnealedStarts(first)) further.push_back(std::move(c));
-      Candidate second = RunLines(std::move(further), budget / 2, 0x5851f42d4c957f2dULL);
+      Candidate second = RunLines(std::move(further), budget / 4, 0x5851f42d4c957f2dULL);
       if (second.score > winner.score) winner = std::move(second);
     }
 
@@ -932,37 +932,38 @@ class SearchFit {
         }
       }
     }
-    BoundNetlist bound(built);
-    const auto set = [&](size_t i, const Option& o) {
-      const double value = o.value + o.second;
-      const double ohms = loss(i, o.value) + (o.second > 0 ? loss(i, o.second) : 0);
-      bound.SetElement(int(i), value, ohms);
-    };
     const std::vector<double> checks = CheckFrequencies(ideal_.frequency_hz, goal_.band_percent);
-    const auto margin = [&] {
-      double worst = HUGE_VAL;
-      SMatrix s;
-      for (const double f : checks) {
-        if (!bound.AnalyzeFromPorts1And2(f, s)) return -HUGE_VAL;
-        for (const LimitMargin& m : MarginsOf(FiguresOf(s), goal_.limits)) {
-          worst = std::min(worst, m.margin / std::max(std::abs(m.limit), 1e-3));
+    // One restart: its own stream and its own bound circuit, so that the
+    // restarts share out over two threads and give the same finds.
+    constexpr int kRestarts = 128, kSteps = 4000;
+    std::vector<std::pair<double, std::vector<size_t>>> results(kRestarts);
+    const auto restart = [&](int r) {
+      BoundNetlist bound(built);
+      const auto set = [&](size_t i, const Option& o) {
+        const double value = o.value + o.second;
+        const double ohms = loss(i, o.value) + (o.second > 0 ? loss(i, o.second) : 0);
+        bound.SetElement(int(i), value, ohms);
+      };
+      const auto margin = [&] {
+        double worst = HUGE_VAL;
+        SMatrix s;
+        for (const double f : checks) {
+          if (!bound.AnalyzeFromPorts1And2(f, s)) return -HUGE_VAL;
+          for (const LimitMargin& m : MarginsOf(FiguresOf(s), goal_.limits)) {
+            worst = std::min(worst, m.margin / std::max(std::abs(m.limit), 1e-3));
+          }
         }
-      }
-      return worst;
-    };
-    constexpr int kRestarts = 64, kSteps = 4000;
-    constexpr double kHot = 0.3, kCold = 0.003;
-    const double cooling = std::pow(kCold / kHot, 1.0 / kSteps);
-    uint64_t state = 0x6c62272e07bb0142ULL;
-    const auto random = [&] {
-      state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-      return state >> 11;
-    };
-    const auto uniform = [&] { return double(random()) * 0x1.0p-53; };
-    // A tenth of a second's work, whatever the search's effort.
-    std::vector<size_t> at(slots_.size());
-    std::vector<std::pair<double, std::vector<Option>>> kept;
-    for (int r = 0; r < kRestarts && !Stopped(); ++r) {
+        return worst;
+      };
+      constexpr double kHot = 0.3, kCold = 0.003;
+      const double cooling = std::pow(kCold / kHot, 1.0 / kSteps);
+      uint64_t state = 0x6c62272e07bb0142ULL * uint64_t(r + 1);
+      const auto random = [&] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state >> 11;
+      };
+      const auto uniform = [&] { return double(random()) * 0x1.0p-53; };
+      std::vector<size_t> at(slots_.size());
       for (size_t i = 0; i < slots_.size(); ++i) {
         at[i] = random() % reach[i].size();
         set(i, reach[i][at[i]]);
@@ -984,21 +985,39 @@ class SearchFit {
           at[i] = was;
         }
       }
-      if (best <= 0) continue;
+      results[size_t(r)] = {best, std::move(best_at)};
+    };
+    // A tenth of a second's work on two cores, whatever the search's effort.
+    const auto half = [&](int first) {
+      for (int r = first; r < kRestarts && !Stopped(); r += 2) restart(r);
+    };
+    {
+      std::jthread other;
+      try {
+        other = std::jthread([&] {
+          if (goal_.control) goal_.control->EnterThread();
+          try {
+            half(1);
+          } catch (...) {
+          }
+        });
+      } catch (const std::system_error&) {
+        half(1);
+      }
+      half(0);
+    }
+    std::vector<std::pair<double, std::vector<Option>>> kept;
+    for (auto& [best, best_at] : results) {
+      if (!(best > 0) || best_at.empty()) continue;
       std::vector<Option> found(slots_.size());
       for (size_t i = 0; i < slots_.size(); ++i) found[i] = reach[i][best_at[i]];
       if (std::find(kept.begin(), kept.end(), std::pair{best, found}) == kept.end()) {
         kept.emplace_back(best, std::move(found));
       }
     }
-    // The few with the largest margins: more would spread the search's
-    // budget over options that seldom serve.
     std::stable_sort(kept.begin(), kept.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
-    constexpr size_t keep = 64;
-    for (size_t k = 0; k < std::min(kept.size(), keep); ++k) {
-      annealed_.push_back(std::move(kept[k].second));
-    }
+    for (auto& k : kept) annealed_.push_back(std::move(k.second));
   }
 
   // The annealing's finds as starts, the best few by the goal.

@@ -36,9 +36,11 @@
 // of its target as lie within a factor of 2.5, at most four a side: a few
 // steps of a dense series, every value of a sparse list that could serve),
 // each part in turn takes whichever of its candidates (its series' values
-// either side of its target and of its retuned target, best's value, the
-// annealing's finds and the eight closest pairs) scores best, until a round
-// changes nothing.
+// either side of its target and of its retuned target, best's value and the
+// four closest pairs) scores best, until a round changes nothing. The yield
+// fit then searches again from its winner and the annealing's finds, with
+// their values among the candidates and the eight pairs whose sums come
+// closest and spread least.
 //
 // A kind without a series keeps its ideal values.
 #ifndef RFSPLITTER_PARTS_FIT_H_
