@@ -47,6 +47,7 @@ inline constexpr FigureRange kSrfRange{1e6, 1e12};
 inline constexpr FigureRange kEslRange{0, 100e-9};
 inline constexpr FigureRange kEsrRange{0, 100};
 inline constexpr FigureRange kShuntCapacitanceRange{0, 100e-12};  // Cp and the pads
+inline constexpr FigureRange kToleranceFloorRange{0, 10e-12};      // Tmin=
 
 enum class QProfile { kConstant, kSqrt, kLinear };
 std::string_view QProfileName(QProfile profile);  // "constant", "sqrt", "linear"
@@ -77,6 +78,10 @@ struct KindModel {
   double parallel_c_f = 0;  // the capacitance across an inductor (without an SRF) or a resistor
   std::shared_ptr<const MeasuredPart> measured{};  // a value of a parts file only
   double measured_value = 0;                       // the value the file was measured at
+  // The least a capacitor of a parts file strays by whatever its grade's
+  // percentage says (Tmin=); 0: the grades' own floor. Not a model of how
+  // the part behaves: a value with nothing else keeps its kind's model.
+  double tolerance_floor_f = 0;
 
   bool Any() const;
   bool operator==(const KindModel&) const = default;
@@ -116,6 +121,7 @@ struct ElementModel {
   double series_l_h = 0;    // a capacitor's ESL
   std::shared_ptr<const MeasuredPart> measured{};
   double measured_value = 0;
+  double tolerance_floor_f = 0;  // from the parts file's Tmin=; 0: the grades' floor
 
   // Whether the element's impedance needs more than its value and a fixed
   // series loss at some frequency.

@@ -258,6 +258,8 @@ Netlist BuildNetlist(const Netlist& ideal, const std::vector<QuantityChoice>& va
       e.second->model = ResolveModel(e.kind, e.second->value, *own, built.frequency_hz);
       e.second->loss_ohms = FixedLossOhms(e.kind, e.second->value, e.second->model);
     }
+    e.model.tolerance_floor_f = series->ToleranceFloorOf(e.value);
+    if (e.second) e.second->model.tolerance_floor_f = series->ToleranceFloorOf(e.second->value);
   }
   return built;
 }

@@ -101,6 +101,12 @@ const KindModel* PartSeries::ModelOf(double value) const {
   return model.Any() ? &model : nullptr;
 }
 
+double PartSeries::ToleranceFloorOf(double value) const {
+  const auto at = std::lower_bound(values_.begin(), values_.end(), value);
+  if (at == values_.end() || *at != value) return 0;
+  return models_[size_t(at - values_.begin())].tolerance_floor_f;
+}
+
 bool PartSeries::HasOwnModels() const {
   return std::any_of(models_.begin(), models_.end(), [](const KindModel& m) { return m.Any(); });
 }
@@ -233,18 +239,22 @@ std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p
       ok = in(kEsrRange, Unit::kOhm, model.esr_ohms);
     } else if (key == "Cp" && unit_is(Unit::kFarad)) {
       ok = in(kShuntCapacitanceRange, Unit::kFarad, model.parallel_c_f);
-    } else if (key == "Q" || key == "SRF" || key == "ESL" || key == "ESR" || key == "Cp") {
+    } else if (key == "Tmin" && unit_is(Unit::kFarad)) {
+      ok = in(kToleranceFloorRange, Unit::kFarad, model.tolerance_floor_f);
+    } else if (key == "Q" || key == "SRF" || key == "ESL" || key == "ESR" || key == "Cp" ||
+               key == "Tmin") {
       error = QuotedShort(word) + " has the wrong unit";
       return std::nullopt;
     } else {
-      error = QuotedShort(word) + " is not Q, Qprofile, SRF, ESL, ESR, Cp or s2p";
+      error = QuotedShort(word) + " is not Q, Qprofile, SRF, ESL, ESR, Cp, Tmin or s2p";
       return std::nullopt;
     }
     if (!ok) return std::nullopt;
   }
   // A measured part is what its file says: a figure beside it would be
   // silently ignored.
-  if (!s2p.empty() && seen.size() > 1) {
+  if (!s2p.empty() &&
+      seen.size() > 1 + size_t(std::find(seen.begin(), seen.end(), "Tmin") != seen.end())) {
     error = "s2p= takes no other words: the measurements are the whole part";
     return std::nullopt;
   }
@@ -420,6 +430,7 @@ std::optional<std::string> ForeignWord(const KindModel& m, ElementKind kind) {
   if (!capacitor && m.esl_h > 0) return "ESL= is for capacitors";
   if (!capacitor && m.esr_ohms > 0) return "ESR= is for capacitors";
   if (capacitor && m.parallel_c_f > 0) return "Cp= is for inductors and resistors";
+  if (!capacitor && m.tolerance_floor_f > 0) return "Tmin= is for capacitors";
   if (kind == ElementKind::kResistor && m.q > 0) return "Q= is for inductors and capacitors";
   return std::nullopt;
 }

@@ -49,6 +49,8 @@ class PartSeries {
   // The part model a parts file gives `value` itself; nothing for a value
   // that has none (its kind's model applies).
   const KindModel* ModelOf(double value) const;
+  // The Tmin= a parts file gives `value`; 0 when none.
+  double ToleranceFloorOf(double value) const;
   bool HasOwnModels() const;
   // The values of a list, ascending (empty for a standard series).
   const std::vector<double>& values() const { return values_; }
@@ -71,7 +73,8 @@ class PartSeries {
 // start is skipped. After the value a line may give the part's own model as
 // NAME=VALUE words: Q=60 or Q=60@900M, Qprofile=constant|sqrt|linear,
 // SRF=3.1G (inductors), ESL=0.4n and ESR=0.2 (capacitors), Cp=0.05p
-// (resistors), or s2p=PATH, a Touchstone file of the part measured in series
+// (resistors), Tmin=0.02p (capacitors: the least they stray by, in place of
+// the grades' 0.05 pF), or s2p=PATH, a Touchstone file of the part measured in series
 // between its two ports (a path relative to the parts file's folder), which
 // `read_measured` reads. `kinds` are the kinds the file serves: a value with a
 // unit serves its own kind, a plain number all of them, and a unit of

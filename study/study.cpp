@@ -274,6 +274,9 @@ StudyOutcome RunStudyUnguarded(const StudyRequest& request, const RunControl* co
             ResolveModel(e.kind, value, ModelFor(e.kind, value, request.parts, request.models),
                          r.design.frequency_hz);
         e.loss_ohms = FixedLossOhms(e.kind, value, e.model);
+        if (const PartSeries* series = request.parts.SeriesFor(e.kind)) {
+          e.model.tolerance_floor_f = series->ToleranceFloorOf(value);
+        }
       }
     }
   }

@@ -334,8 +334,9 @@ class Sampler {
     };
     for (const NetlistElement& e : nominal.elements) {
       const Tolerance& t = settings.ToleranceOf(e.kind);
-      amounts_.push_back(e.pad ? 0 : t.Amount(e.kind, e.value));
-      amounts_.push_back(e.second ? t.Amount(e.kind, e.second->value) : 0);
+      amounts_.push_back(e.pad ? 0 : t.Amount(e.kind, e.value, e.model.tolerance_floor_f));
+      amounts_.push_back(
+          e.second ? t.Amount(e.kind, e.second->value, e.second->model.tolerance_floor_f) : 0);
       loss_factors_.push_back(loss_factor(e.kind, e.model));
       loss_factors_.push_back(e.second ? loss_factor(e.kind, e.second->model) : 0);
     }

@@ -42,10 +42,11 @@ struct Tolerance {
   // grade is sold down to an absolute floor (C0G parts below a few pF come
   // as +-0.05 pF at best): a 0.2 pF part of a pair is +-0.05 pF, not
   // +-2 % of it.
-  double Amount(ElementKind kind, double nominal) const {
+  // A parts file may give a part a floor of its own (`floor`, 0: none).
+  double Amount(ElementKind kind, double nominal, double floor = 0) const {
     const double amount = For(nominal);
     if (kind != ElementKind::kCapacitor || !relative || value == 0) return amount;
-    return std::max(amount, kCapacitorFloorF);
+    return std::max(amount, floor > 0 ? floor : kCapacitorFloorF);
   }
   static constexpr double kCapacitorFloorF = 0.05e-12;
   bool operator==(const Tolerance&) const = default;

@@ -154,6 +154,8 @@ TEST(PartsFile, ReportsTheFirstBadLineWithItsNumber) {
       {"1p s2p=\n", "caps.txt line 1: \"s2p=\" has no value"},
       {"1p ESL=0.4n s2p=c.s2p\n",
        "caps.txt line 1: s2p= takes no other words: the measurements are the whole part"},
+      {"1p Tmin=1nH\n", "caps.txt line 1: \"Tmin=1nH\" has the wrong unit"},
+      {"1p Tmin=20p\n", "caps.txt line 1: \"Tmin=20p\" is outside 0 to 10 pF"},
       // One value, two models.
       {"1p ESL=0.4n\n2p\n1p ESL=0.5n\n",
        "caps.txt line 3: \"1p\" is on line 1 too, with another model"},
@@ -161,7 +163,7 @@ TEST(PartsFile, ReportsTheFirstBadLineWithItsNumber) {
       {"1p SRF=3G\n", "caps.txt line 1: SRF= is for inductors"},
       {"1p Q=60 Qprofile=cubic\n",
        "caps.txt line 1: \"Qprofile=cubic\" is not constant, sqrt or linear"},
-      {"1p Vmax=50\n", "caps.txt line 1: \"Vmax=50\" is not Q, Qprofile, SRF, ESL, ESR, Cp or s2p"},
+      {"1p Vmax=50\n", "caps.txt line 1: \"Vmax=50\" is not Q, Qprofile, SRF, ESL, ESR, Cp, Tmin or s2p"},
       {"1p s2p=c.s2p\n", "caps.txt line 1: s2p= is not read here"},
   };
   for (const auto& c : cases) {
@@ -169,6 +171,24 @@ TEST(PartsFile, ReportsTheFirstBadLineWithItsNumber) {
     EXPECT_FALSE(ReadPartsFile(c.text, "caps.txt", capacitor, error)) << c.text;
     EXPECT_EQ(error, c.error);
   }
+}
+
+// Tmin= is the least a capacitor strays by; alone it leaves the part its
+// kind's model.
+TEST(PartsFile, GivesACapacitorItsToleranceFloor) {
+  const ElementKind capacitor[] = {ElementKind::kCapacitor};
+  std::string error;
+  const auto read = ReadPartsFile("0.2p Tmin=0.02p\n1p\n2p Tmin=0.03p ESL=0.4n\n", "caps.txt",
+                                  capacitor, error);
+  ASSERT_TRUE(read) << error;
+  const PartSeries& caps = *(*read)[0];
+  EXPECT_DOUBLE_EQ(caps.ToleranceFloorOf(0.2e-12), 0.02e-12);
+  EXPECT_EQ(caps.ToleranceFloorOf(1e-12), 0);
+  EXPECT_EQ(caps.ModelOf(0.2e-12), nullptr);
+  ASSERT_NE(caps.ModelOf(2e-12), nullptr);
+  const ElementKind inductor[] = {ElementKind::kInductor};
+  EXPECT_FALSE(ReadPartsFile("1n Tmin=0.02p\n", "coils.txt", inductor, error));
+  EXPECT_EQ(error, "coils.txt line 1: Tmin= is for capacitors");
 }
 
 TEST(PartsFile, TakesARepeatedValueOnce) {

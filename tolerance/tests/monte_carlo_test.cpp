@@ -149,6 +149,8 @@ TEST(MonteCarlo, SmallCapacitorsTakeTheGradesFloor) {
   EXPECT_DOUBLE_EQ(two.Amount(ElementKind::kInductor, 1e-9), 0.02e-9);
   EXPECT_DOUBLE_EQ((Tolerance{0.02e-12, false}).Amount(ElementKind::kCapacitor, 0.2e-12), 0.02e-12);
   EXPECT_EQ((Tolerance{0, true}).Amount(ElementKind::kCapacitor, 0.2e-12), 0);
+  // A parts file's Tmin= in place of the grades' floor.
+  EXPECT_DOUBLE_EQ(two.Amount(ElementKind::kCapacitor, 0.2e-12, 0.02e-12), 0.02e-12);
 }
 
 TEST(MonteCarlo, DrawsEachPartsParasiticsAndThePads) {
