@@ -47,7 +47,7 @@ inline constexpr FigureRange kSrfRange{1e6, 1e12};
 inline constexpr FigureRange kEslRange{0, 100e-9};
 inline constexpr FigureRange kEsrRange{0, 100};
 inline constexpr FigureRange kShuntCapacitanceRange{0, 100e-12};  // Cp and the pads
-inline constexpr FigureRange kToleranceFloorRange{0, 10e-12};      // Tmin=
+inline constexpr FigureRange kToleranceFloorRange{0, 10e-12};     // Tmin=
 
 enum class QProfile { kConstant, kSqrt, kLinear };
 std::string_view QProfileName(QProfile profile);  // "constant", "sqrt", "linear"

@@ -163,7 +163,8 @@ TEST(PartsFile, ReportsTheFirstBadLineWithItsNumber) {
       {"1p SRF=3G\n", "caps.txt line 1: SRF= is for inductors"},
       {"1p Q=60 Qprofile=cubic\n",
        "caps.txt line 1: \"Qprofile=cubic\" is not constant, sqrt or linear"},
-      {"1p Vmax=50\n", "caps.txt line 1: \"Vmax=50\" is not Q, Qprofile, SRF, ESL, ESR, Cp, Tmin or s2p"},
+      {"1p Vmax=50\n",
+       "caps.txt line 1: \"Vmax=50\" is not Q, Qprofile, SRF, ESL, ESR, Cp, Tmin or s2p"},
       {"1p s2p=c.s2p\n", "caps.txt line 1: s2p= is not read here"},
   };
   for (const auto& c : cases) {
@@ -178,8 +179,8 @@ TEST(PartsFile, ReportsTheFirstBadLineWithItsNumber) {
 TEST(PartsFile, GivesACapacitorItsToleranceFloor) {
   const ElementKind capacitor[] = {ElementKind::kCapacitor};
   std::string error;
-  const auto read = ReadPartsFile("0.2p Tmin=0.02p\n1p\n2p Tmin=0.03p ESL=0.4n\n", "caps.txt",
-                                  capacitor, error);
+  const auto read =
+      ReadPartsFile("0.2p Tmin=0.02p\n1p\n2p Tmin=0.03p ESL=0.4n\n", "caps.txt", capacitor, error);
   ASSERT_TRUE(read) << error;
   const PartSeries& caps = *(*read)[0];
   EXPECT_DOUBLE_EQ(caps.ToleranceFloorOf(0.2e-12), 0.02e-12);
