@@ -460,20 +460,6 @@ class SearchFit {
     // spread least as well, on half as much again: circuits far from the
     // targets are reached without the near ones' search losing ground.
     if ((!annealed_.empty() || (by_yield_ && choice_.pairs)) && !Stopped()) {
-      if (by_yield_ && choice_.pairs) {
-        for (size_t i = 0; i < slots_.size(); ++i) {
-          const PartSeries* series = choice_.SeriesFor(slots_[i].kind);
-          if (series == nullptr || slots_[i].kind == ElementKind::kResistor) continue;
-          for (const auto& [a, b] : PairOptions(slots_[i].chosen, *series, 8, true)) {
-            const Option o{a, b};
-            const double least = Least(slots_[i].kind);
-            if (a > least && b > least &&
-                std::find(options_[i].begin(), options_[i].end(), o) == options_[i].end()) {
-              options_[i].push_back(o);
-            }
-          }
-        }
-      }
       for (const std::vector<Option>& found : annealed_) {
         for (size_t i = 0; i < slots_.size(); ++i) {
           if (std::find(options_[i].begin(), options_[i].end(), found[i]) == options_[i].end()) {
@@ -481,8 +467,11 @@ class SearchFit {
           }
         }
       }
-      std::vector<Candidate> further = {winner};
-      for (Candidate& c : AnnealedStarts(first)) further.push_back(std::move(c));
+      std::vector<Candidate> further = AnnealedStarts(first);
+      if (by_yield_ && choice_.pairs) {
+        for (Candidate& c : PairedStarts(winner, further)) further.push_back(std::move(c));
+      }
+      further.push_back(winner);
       Candidate second = RunLines(std::move(further), budget / 4, 0x5851f42d4c957f2dULL);
       if (second.score > winner.score) winner = std::move(second);
     }
@@ -921,19 +910,6 @@ class SearchFit {
       const NetlistElement& e = built.elements[i];
       return e.model.q > 0 ? FixedLossOhms(e.kind, value, e.model) : e.loss_ohms;
     };
-    // Pairs where they are one element of their kind: two inductors in
-    // series add up, value and loss; two lossless capacitors in parallel.
-    if (choice_.pairs) {
-      for (size_t i = 0; i < slots_.size(); ++i) {
-        const ElementKind kind = slots_[i].kind;
-        const bool lossless = loss(i, slots_[i].chosen) == 0;
-        if (kind == ElementKind::kInductor || (kind == ElementKind::kCapacitor && lossless)) {
-          for (const Option& o : options_[i]) {
-            if (o.second > 0) reach[i].push_back(o);
-          }
-        }
-      }
-    }
     const std::vector<double> checks = CheckFrequencies(ideal_.frequency_hz, goal_.band_percent);
     // One restart: its own stream and its own bound circuit, so that the
     // restarts share out over two threads and give the same finds.
@@ -1020,6 +996,49 @@ class SearchFit {
     std::stable_sort(kept.begin(), kept.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
     for (auto& k : kept) annealed_.push_back(std::move(k.second));
+  }
+
+  // Pairs whose halves spread least give a circuit its values with less of
+  // their parts' spread: around each element's value in the winner and in
+  // the annealing's finds that the goal weighed best (a circuit's values
+  // that make up for one another, not the targets), the eight pairs whose sums come closest and
+  // spread least join the options, and each such circuit made of its
+  // best-scored pairs is a start; the best few by the goal.
+  std::vector<Candidate> PairedStarts(const Candidate& winner,
+                                      const std::vector<Candidate>& annealed) {
+    std::vector<std::vector<double>> centres;
+    for (const Candidate* c : {&winner}) {
+      centres.emplace_back();
+      for (const QuantityChoice& q : c->values) centres.back().push_back(q.chosen + q.second);
+    }
+    for (const Candidate& c : annealed) {
+      centres.emplace_back();
+      for (const QuantityChoice& q : c.values) centres.back().push_back(q.chosen + q.second);
+    }
+    std::vector<Candidate> paired;
+    for (const std::vector<double>& centre : centres) {
+      Candidate c = winner;
+      for (size_t i = 0; i < slots_.size(); ++i) {
+        const PartSeries* series = choice_.SeriesFor(slots_[i].kind);
+        if (series == nullptr || slots_[i].kind == ElementKind::kResistor) continue;
+        const double least = Least(slots_[i].kind);
+        bool first_pair = true;
+        for (const auto& [a, b] : PairOptions(centre[i], *series, 8, true)) {
+          if (a <= least || b <= least) continue;
+          const Option o{a, b};
+          auto at = std::find(options_[i].begin(), options_[i].end(), o);
+          if (at == options_[i].end()) {
+            options_[i].push_back(o);
+            at = options_[i].end() - 1;
+          }
+          if (first_pair) c = Holding(std::move(c), i, size_t(at - options_[i].begin()));
+          first_pair = false;
+        }
+      }
+      c.score = Margin(c);
+      paired.push_back(std::move(c));
+    }
+    return Weighed(std::move(paired));
   }
 
   // The annealing's finds as starts, the best few by the goal.
