@@ -1011,6 +1011,7 @@ class SearchFit {
       centres.emplace_back();
       for (const QuantityChoice& q : c->values) centres.back().push_back(q.chosen + q.second);
     }
+    for (const std::vector<double>& centre : centres_) centres.push_back(centre);
     for (const Candidate& c : annealed) {
       centres.emplace_back();
       for (const QuantityChoice& q : c.values) centres.back().push_back(q.chosen + q.second);
@@ -1104,6 +1105,10 @@ class SearchFit {
   std::vector<std::vector<Option>> options_;
   std::vector<std::vector<bool>> coupled_;
   std::vector<std::vector<Option>> annealed_;  // the annealing's finds, an option a slot
+
+ public:
+  // Circuits, a value a slot, whose pairs the second search starts from.
+  std::vector<std::vector<double>> centres_;
 };
 
 }  // namespace
@@ -1173,6 +1178,21 @@ std::optional<std::string> WhyUnbuildable(const Design& design, const PartsChoic
 
 BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const PartModels& models,
                       const FitGoal& goal) {
+  if (choice.method == FitMethod::kYield && choice.pairs && goal.boards_passing &&
+      !choice.tie_equal_values) {
+    // The yield's best single parts make up for one another; the same
+    // values as pairs whose halves spread least keep that and spread less.
+    PartsChoice singles = choice;
+    singles.pairs = false;
+    FitGoal quick = goal;
+    quick.effort = goal.effort * 0.3;
+    const BuiltCircuit single = SearchFit(design, singles, models, quick).Run();
+    SearchFit search(design, choice, models, goal);
+    std::vector<double> centre;
+    for (const QuantityChoice& q : single.quantities) centre.push_back(q.chosen + q.second);
+    search.centres_.push_back(std::move(centre));
+    return search.Run();
+  }
   if (choice.method == FitMethod::kMargin || choice.method == FitMethod::kYield) {
     return SearchFit(design, choice, models, goal).Run();
   }

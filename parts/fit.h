@@ -39,8 +39,9 @@
 // either side of its target and of its retuned target, best's value and the
 // four closest pairs) scores best, until a round changes nothing. The yield
 // fit then searches again from its winner and the annealing's finds, with
-// their values among the candidates and the eight pairs whose sums come
-// closest and spread least.
+// their values among the candidates and, with pairs, the eight pairs whose
+// sums come closest to those circuits' values (and to those of a quick
+// search of single parts) and spread least.
 //
 // A kind without a series keeps its ideal values.
 #ifndef RFSPLITTER_PARTS_FIT_H_

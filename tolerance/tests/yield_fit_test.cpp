@@ -115,7 +115,7 @@ TEST(SearchFits, ASparseFileReachesItsGoodCircuits) {
 }
 
 // Pairs: two inductors in series or two capacitors in parallel, whose sum
-// stays near the part's target; ties keep a quantity's parts equal.
+// stays within the part's reach; ties keep a quantity's parts equal.
 TEST(SearchFits, PairsAndTiedValues) {
   const Design design = ComputeDesign(Topology::kNarrowQuad, {433.92f, 50});
   const Netlist ideal = IdealNetlist(design);
@@ -130,7 +130,9 @@ TEST(SearchFits, PairsAndTiedValues) {
     if (!e.second) continue;
     ++paired;
     EXPECT_GE(e.value, e.second->value) << e.name;  // the larger part first
-    EXPECT_NEAR(e.Combined() / ideal.elements[i].value, 1, 0.3) << e.name;
+    // Within the reach of its target: parts may make up for one another.
+    EXPECT_GT(e.Combined() / ideal.elements[i].value, 1 / 2.5) << e.name;
+    EXPECT_LT(e.Combined() / ideal.elements[i].value, 2.5) << e.name;
   }
   EXPECT_GT(paired, 0);
 
