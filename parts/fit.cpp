@@ -422,10 +422,18 @@ class SearchFit {
     best_ = FitByCost(design, by_cost, models).quantities;
     BuildOptions();
     FindCoupling();
-    Anneal();
+  }
+
+  // Takes `other`'s annealing (a search of the same circuit) rather than
+  // annealing again.
+  void TakeAnnealing(SearchFit& other) {
+    annealed_ = std::move(other.annealed_);
+    annealed_ready_ = true;
   }
 
   BuiltCircuit Run() {
+    if (!annealed_ready_) Anneal();
+    annealed_ready_ = true;
     // The best of nearest, retune and best to start from: the search never
     // ends worse than they are.
     Candidate first{slots_, std::vector<size_t>(slots_.size(), 0), -HUGE_VAL, 0, {}};
@@ -1109,6 +1117,9 @@ class SearchFit {
  public:
   // Circuits, a value a slot, whose pairs the second search starts from.
   std::vector<std::vector<double>> centres_;
+
+ private:
+  bool annealed_ready_ = false;
 };
 
 }  // namespace
@@ -1185,9 +1196,11 @@ BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const Par
     PartsChoice singles = choice;
     singles.pairs = false;
     FitGoal quick = goal;
-    quick.effort = goal.effort * 0.3;
-    const BuiltCircuit single = SearchFit(design, singles, models, quick).Run();
+    quick.effort = goal.effort * 0.15;
+    SearchFit single_search(design, singles, models, quick);
+    const BuiltCircuit single = single_search.Run();
     SearchFit search(design, choice, models, goal);
+    search.TakeAnnealing(single_search);
     std::vector<double> centre;
     for (const QuantityChoice& q : single.quantities) centre.push_back(q.chosen + q.second);
     search.centres_.push_back(std::move(centre));
