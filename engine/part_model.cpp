@@ -235,6 +235,21 @@ std::optional<double> NominalForEffective(ElementKind kind, double target, const
   return std::exp((low + high) / 2);
 }
 
+std::optional<double> ResonanceHz(ElementKind kind, double value, const ElementModel& model) {
+  const double other = kind == ElementKind::kInductor    ? model.parallel_c_f
+                       : kind == ElementKind::kCapacitor ? model.series_l_h
+                                                         : 0;
+  if (!(other > 0)) return std::nullopt;
+  return 1 / (kTwoPi * std::sqrt(value * other));
+}
+
+double CompensatedTarget(ElementKind kind, double ideal, const PartModels& models) {
+  if (kind != ElementKind::kCapacitor || !models.compensate || !(models.pad_capacitance_f > 0)) {
+    return ideal;
+  }
+  return std::max(ideal - models.pad_capacitance_f, 0.05 * ideal);
+}
+
 void ApplyModels(Netlist& netlist, const PartModels& models) {
   for (NetlistElement& e : netlist.elements) {
     const KindModel& kind_model = models.Of(e.kind);

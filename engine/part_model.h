@@ -162,6 +162,17 @@ std::optional<double> EffectiveValueOf(ElementKind kind, std::complex<double> z,
 std::optional<double> NominalForEffective(ElementKind kind, double target, const KindModel& model,
                                           double design_frequency_hz);
 
+// Where a part at `value` resonates: an inductor with the capacitance across
+// it (its SRF), a capacitor with its ESL, 1 / (2 pi sqrt(L C)); nothing for a
+// part without such a parasitic.
+std::optional<double> ResonanceHz(ElementKind kind, double value, const ElementModel& model);
+
+// What a part must act as at the design frequency for an element of value
+// `ideal`: a capacitor (every one of these circuits' capacitors is a shunt)
+// less the pad beside it when the parts are compensated; a pad larger than
+// the shunt leaves a twentieth of it (the study warns of that).
+double CompensatedTarget(ElementKind kind, double ideal, const PartModels& models);
+
 // Every element of `netlist` gets its kind's model at the netlist's design
 // frequency, and its fixed loss; with a pad capacitance, a capacitor to
 // ground at every node ("PAD1", ...).

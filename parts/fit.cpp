@@ -93,12 +93,7 @@ double Needed(ElementKind kind, double target, const PartModels& models, double 
 // the nominal value that meets it.
 void SetTargets(std::vector<QuantityChoice>& values, const PartModels& models, double f0) {
   for (QuantityChoice& q : values) {
-    q.target = q.ideal;
-    if (q.kind == ElementKind::kCapacitor && models.compensate && models.pad_capacitance_f > 0) {
-      // A pad larger than the shunt leaves nothing to buy; a twentieth of
-      // the shunt stays (the study warns of it).
-      q.target = std::max(q.ideal - models.pad_capacitance_f, 0.05 * q.ideal);
-    }
+    q.target = CompensatedTarget(q.kind, q.ideal, models);
     q.chosen = Needed(q.kind, q.target, models, f0);
   }
 }
@@ -175,10 +170,7 @@ struct Snapper {
           c += 1 / (w0 * w0 * inductance(arm.quantity));
         }
       }
-      q.target = c;
-      if (models.compensate && models.pad_capacitance_f > 0) {
-        q.target = std::max(c - models.pad_capacitance_f, 0.05 * c);
-      }
+      q.target = CompensatedTarget(q.kind, c, models);
       q.chosen = Needed(q.kind, q.target, models, f0);
     }
     return values;
@@ -424,6 +416,10 @@ class SearchFit {
     FindCoupling();
   }
 
+  // A circuit, a value a slot, whose values made of pairs the second search
+  // also starts from.
+  void PairAround(std::vector<double> centre) { pair_centres_.push_back(std::move(centre)); }
+
   // Takes `other`'s annealing (a search of the same circuit) rather than
   // annealing again.
   void TakeAnnealing(SearchFit& other) {
@@ -536,27 +532,35 @@ class SearchFit {
       Line own{0, int64_t(double(budget) * goal_.effort) / kLines, salt * uint64_t(n + 1), n == 0};
       found[size_t(n)] = Search(own, std::move(mine));
     };
+    OnTwoCores(line);
+    return found[1].score > found[0].score ? std::move(found[1]) : std::move(found[0]);
+  }
+
+  // Runs work(1) on a second thread where there is a core and a thread for
+  // it (else on this one, first) and work(0) on this one; what the second
+  // thread throws is thrown again here, not the program's end.
+  template <typename Work>
+  void OnTwoCores(const Work& work) const {
     std::jthread second;
-    std::exception_ptr second_failed;  // thrown again here, not the program's end
+    std::exception_ptr second_failed;
     if (std::thread::hardware_concurrency() > 1) {
       try {
         second = std::jthread([&] {
           if (goal_.control) goal_.control->EnterThread();
           try {
-            line(1);
+            work(1);
           } catch (...) {
             second_failed = std::current_exception();
           }
         });
       } catch (const std::system_error&) {
-        // No second thread to be had: both lines on this one.
+        // No second thread to be had.
       }
     }
-    if (!second.joinable()) line(1);
-    line(0);
+    if (!second.joinable()) work(1);
+    work(0);
     if (second.joinable()) second.join();
     if (second_failed) std::rethrow_exception(second_failed);
-    return found[1].score > found[0].score ? std::move(found[1]) : std::move(found[0]);
   }
 
   static const QuantityChoice& OfQuantity(const std::vector<QuantityChoice>& values,
@@ -974,24 +978,9 @@ class SearchFit {
       results[size_t(r)] = {best, std::move(best_at)};
     };
     // A tenth of a second's work on two cores, whatever the search's effort.
-    const auto half = [&](int first) {
+    OnTwoCores([&](int first) {
       for (int r = first; r < kRestarts && !Stopped(); r += 2) restart(r);
-    };
-    {
-      std::jthread other;
-      try {
-        other = std::jthread([&] {
-          if (goal_.control) goal_.control->EnterThread();
-          try {
-            half(1);
-          } catch (...) {
-          }
-        });
-      } catch (const std::system_error&) {
-        half(1);
-      }
-      half(0);
-    }
+    });
     std::vector<std::pair<double, std::vector<Option>>> kept;
     for (auto& [best, best_at] : results) {
       if (!(best > 0) || best_at.empty()) continue;
@@ -1019,7 +1008,7 @@ class SearchFit {
       centres.emplace_back();
       for (const QuantityChoice& q : c->values) centres.back().push_back(q.chosen + q.second);
     }
-    for (const std::vector<double>& centre : centres_) centres.push_back(centre);
+    for (const std::vector<double>& centre : pair_centres_) centres.push_back(centre);
     for (const Candidate& c : annealed) {
       centres.emplace_back();
       for (const QuantityChoice& q : c.values) centres.back().push_back(q.chosen + q.second);
@@ -1114,11 +1103,7 @@ class SearchFit {
   std::vector<std::vector<bool>> coupled_;
   std::vector<std::vector<Option>> annealed_;  // the annealing's finds, an option a slot
 
- public:
-  // Circuits, a value a slot, whose pairs the second search starts from.
-  std::vector<std::vector<double>> centres_;
-
- private:
+  std::vector<std::vector<double>> pair_centres_;  // from PairAround
   bool annealed_ready_ = false;
 };
 
@@ -1131,16 +1116,12 @@ std::string PastResonance(ElementKind kind, double value, const KindModel& model
   if (model.measured) {
     return "is measured over " + model.measured->RangeText() + " only";
   }
-  const ElementModel m = ResolveModel(kind, value, model, f0);
-  if (kind == ElementKind::kInductor && m.parallel_c_f > 0) {
-    const double srf = 1 / (2 * std::numbers::pi * std::sqrt(value * m.parallel_c_f));
-    return "is past its self-resonance (SRF " + SiText(srf, Unit::kHertz) + ")";
-  }
-  if (kind == ElementKind::kCapacitor && m.series_l_h > 0) {
-    const double resonance = 1 / (2 * std::numbers::pi * std::sqrt(value * m.series_l_h));
-    return "is past its resonance with its ESL (" + SiText(resonance, Unit::kHertz) + ")";
-  }
-  return "does not act as one there";
+  const std::optional<double> resonance =
+      ResonanceHz(kind, value, ResolveModel(kind, value, model, f0));
+  if (!resonance) return "does not act as one there";
+  return kind == ElementKind::kInductor
+             ? "is past its self-resonance (SRF " + SiText(*resonance, Unit::kHertz) + ")"
+             : "is past its resonance with its ESL (" + SiText(*resonance, Unit::kHertz) + ")";
 }
 
 }  // namespace
@@ -1203,7 +1184,7 @@ BuiltCircuit FitParts(const Design& design, const PartsChoice& choice, const Par
     search.TakeAnnealing(single_search);
     std::vector<double> centre;
     for (const QuantityChoice& q : single.quantities) centre.push_back(q.chosen + q.second);
-    search.centres_.push_back(std::move(centre));
+    search.PairAround(std::move(centre));
     return search.Run();
   }
   if (choice.method == FitMethod::kMargin || choice.method == FitMethod::kYield) {

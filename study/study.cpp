@@ -19,15 +19,6 @@ namespace {
 // The boards the yield fit weighs each circuit on.
 constexpr int kFitBoards = 2048;
 
-// What a part must act as at f0 for the ideal circuit: its ideal value, a
-// shunt's less the pad beside it when the parts are compensated for pads.
-double NeededValue(ElementKind kind, double ideal, const PartModels& models) {
-  if (kind != ElementKind::kCapacitor || !models.compensate || !(models.pad_capacitance_f > 0)) {
-    return ideal;
-  }
-  return std::max(ideal - models.pad_capacitance_f, 0.05 * ideal);
-}
-
 std::vector<PartRow> PartRows(const Netlist& ideal, const Netlist& circuit,
                               const PartsChoice& parts, const PartModels& models) {
   std::vector<PartRow> rows;
@@ -64,7 +55,7 @@ std::vector<PartRow> PartRows(const Netlist& ideal, const Netlist& circuit,
     // The error of what the part acts as against what the circuit needs
     // of it; a part that acts as its nominal value keeps the plain error.
     if (row.effective > 0) {
-      row.error_percent = ErrorPercent(row.effective, NeededValue(e.kind, row.ideal, models));
+      row.error_percent = ErrorPercent(row.effective, CompensatedTarget(e.kind, row.ideal, models));
     }
     rows.push_back(std::move(row));
   }
@@ -96,8 +87,10 @@ std::vector<std::string> ResonanceWarnings(const Netlist& circuit) {
   for (const NetlistElement& e : circuit.elements) {
     if (e.pad || e.model.measured) continue;
     const std::string part = std::string(e.name) + " (" + ValueWithUnit(e.value, e.kind) + ")";
-    if (e.kind == ElementKind::kInductor && e.model.parallel_c_f > 0) {
-      const double srf = 1 / (2 * std::numbers::pi * std::sqrt(e.value * e.model.parallel_c_f));
+    const std::optional<double> resonance = ResonanceHz(e.kind, e.value, e.model);
+    if (!resonance) continue;
+    if (e.kind == ElementKind::kInductor) {
+      const double srf = *resonance;
       if (srf <= f0) {
         warnings.push_back(part + " is past its self-resonance (SRF " + SiText(srf, Unit::kHertz) +
                            ", f0 " + at +
@@ -107,14 +100,13 @@ std::vector<std::string> ResonanceWarnings(const Netlist& circuit) {
                            SiText(srf, Unit::kHertz) + ", f0 " + at);
       }
     }
-    if (e.kind == ElementKind::kCapacitor && e.model.series_l_h > 0) {
-      const double resonance = 1 / (2 * std::numbers::pi * std::sqrt(e.value * e.model.series_l_h));
-      if (resonance <= f0) {
+    if (e.kind == ElementKind::kCapacitor) {
+      if (*resonance <= f0) {
         warnings.push_back(part + " is past its resonance with its ESL (" +
-                           SiText(resonance, Unit::kHertz) + ", f0 " + at +
+                           SiText(*resonance, Unit::kHertz) + ", f0 " + at +
                            "): it acts as an inductor and cannot act as the capacitor");
-      } else if (resonance < 3 * f0) {
-        warnings.push_back(part + " resonates with its ESL at " + SiText(resonance, Unit::kHertz) +
+      } else if (*resonance < 3 * f0) {
+        warnings.push_back(part + " resonates with its ESL at " + SiText(*resonance, Unit::kHertz) +
                            ", below 3 f0 (f0 " + at + ")");
       }
     }

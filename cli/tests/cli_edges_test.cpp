@@ -205,23 +205,10 @@ TEST(CliEdgesFiles, ConcurrentRunsLeaveOneRunsSet) {
     for (int run = 0; run < 24; ++run) {
       std::vector<std::string> args = kSet;
       args.insert(args.end(), {"--impedance", std::to_string(30 + run)});
-      const pid_t pid = fork();
-      if (pid == 0) {
-        if (chdir(scratch.path().c_str()) != 0) _exit(127);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        std::vector<char*> argv = {const_cast<char*>(RFSPLITTER_CLI)};
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-      }
-      children.push_back(pid);
+      children.push_back(Start(args, scratch.path()));
     }
     for (const pid_t pid : children) {
-      int status = 0;
-      waitpid(pid, &status, 0);
+      const int status = Wait(pid);
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     // The impedance each file was made for.
@@ -248,18 +235,10 @@ TEST(CliEdgesFiles, ALaterRunClearsWhatKilledRunsLeft) {
   std::vector<std::string> args = kSet;
   args.insert(args.end(), {"--tolerance-inductor", "5%", "--monte-carlo", "200000"});
   for (int delay_ms : {40, 80, 120, 160}) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(dir.c_str()) != 0) _exit(127);
-      std::vector<char*> argv = {const_cast<char*>(RFSPLITTER_CLI)};
-      for (std::string& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
+    const pid_t pid = Start(args, dir);
     std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
     kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
+    Wait(pid);
   }
   for (const char* name : {".p.svg.rfsplitter-Ab3dE9", ".j.json.rfsplitter-zz0000.old", ".keep.me",
                            ".p.svg.rfsplitter-short"}) {

@@ -13,52 +13,11 @@
 #include <random>
 #include <thread>
 
+#include "cli/tests/program_runner.h"
 #include "engine/tests/scratch_directory.h"
 
 namespace rfsplitter {
 namespace {
-
-namespace fs = std::filesystem;
-
-struct Child {
-  pid_t pid = -1;
-  int status = 0;
-};
-
-// Starts the program with `args` in `directory`, its standard output going to
-// `stdout_path` and standard error to `stderr_path`.
-pid_t Start(const std::vector<std::string>& args, const fs::path& directory,
-            const char* stdout_path = "/dev/null", const char* stderr_path = "/dev/null") {
-  std::vector<char*> argv;
-  std::string program = RFSPLITTER_CLI;
-  argv.push_back(program.data());
-  std::vector<std::string> copies = args;
-  for (std::string& a : copies) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(directory.c_str()) != 0) _exit(127);
-    const int out = open(stdout_path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(stderr_path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || err < 0) _exit(127);
-    dup2(out, 1);
-    dup2(err, 2);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  return pid;
-}
-
-int Wait(pid_t pid) {
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return status;
-}
-
-std::string Read(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(file)), {});
-}
 
 const std::vector<std::string> kTargets = {"WideQuad12.1.i", "WideQuad12.1.s4p", "WideQuad12.1.cir",
                                            "plot.svg"};

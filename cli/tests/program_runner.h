@@ -28,31 +28,48 @@ inline std::string Read(const fs::path& path) {
   return std::string((std::istreambuf_iterator<char>(file)), {});
 }
 
+// Starts the program with `args` in `directory`, its standard output going
+// to `stdout_path` and standard error to `stderr_path`; `in_child` runs in
+// the child just before the program (limits, another user).
+inline pid_t Start(const std::vector<std::string>& args, const fs::path& directory,
+                   const char* stdout_path = "/dev/null", const char* stderr_path = "/dev/null",
+                   const std::function<void()>& in_child = {}) {
+  std::vector<char*> argv;
+  std::string program = RFSPLITTER_CLI;
+  argv.push_back(program.data());
+  std::vector<std::string> copies = args;
+  for (std::string& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(directory.c_str()) != 0) _exit(127);
+    const int out = open(stdout_path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(stderr_path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0) _exit(127);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (in_child) in_child();
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+inline int Wait(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return status;
+}
+
 // Runs the program in `directory`; as root, a permission test runs it as
 // nobody, since root may search any directory.
 inline Outcome RunProgram(const std::vector<std::string>& args, const fs::path& directory,
                           bool unprivileged = false, const std::function<void()>& in_child = {}) {
   const fs::path out = directory / ".out", err = directory / ".err";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(directory.c_str()) != 0) _exit(127);
-    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(o, 1);
-    dup2(e, 2);
+  const int status = Wait(Start(args, directory, out.c_str(), err.c_str(), [&] {
     if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
     if (in_child) in_child();
-    std::vector<char*> argv;
-    std::string program = RFSPLITTER_CLI;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = args;
-    for (std::string& a : copies) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
+  }));
   Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(out), Read(err)};
   fs::remove(out);
   fs::remove(err);
