@@ -1,6 +1,8 @@
 #include "cli/cli.h"
 
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 
 #include "cli/console.h"
 #include "cli/options.h"
@@ -26,6 +28,16 @@ int Run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
   if (check.clash) {
     Say(err, ErrorLine(*check.clash));
     return kExitUsage;
+  }
+  if (!plan.outputs.kicad.empty()) {
+    // The project's folder is made for it, as a board tool would.
+    std::error_code error;
+    const std::filesystem::path folder = plan.outputs.directory / plan.outputs.kicad;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+      Say(err, CouldNotWriteLine(folder, error.message()));
+      return kExitFileFailure;
+    }
   }
   if (check.unresolved) {
     Say(err, CouldNotWriteLine(check.unresolved->first, check.unresolved->second));
@@ -61,6 +73,7 @@ int Run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
   } else if (result.monte_carlo) {
     Say(out, YieldLine(result));
   }
+  if (result.stress) Say(out, StressText(result));
 
   // All texts are written before any replaces its file, so that a failure
   // while writing leaves every earlier file as it was.
@@ -70,8 +83,8 @@ int Run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
   files.Lock(targets);
   for (const PlannedOutput& o : outputs) {
     if (!files.Stage(o.path, OutputText(o.kind, result))) {
-      Say(err, CouldNotWriteLine(files.FailedPath(), files.FailureReason() +
-                                                         "; nothing was written"));
+      Say(err,
+          CouldNotWriteLine(files.FailedPath(), files.FailureReason() + "; nothing was written"));
       return kExitFileFailure;
     }
   }

@@ -501,6 +501,21 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
                  "a board must pass at 21 points across f0 (1 -+ PERCENT/200)\n"
                  "too, 0 to 190")
       ->option_text("PERCENT");
+  app.add_flag("--stress", options.stress,
+               "each part's peak voltage, RMS current and dissipation at\n"
+               "--power: port 1 driven into matched and into mismatched\n"
+               "outputs, and ports 2 and 3 driven as a combiner");
+  app.add_option("--power", options.power,
+                 "what each driven port's source makes available, in W or\n"
+                 "dBm (1 uW to 1 kW)")
+      ->option_text("P");
+  app.add_option("--vswr", options.vswr,
+                 "the outputs' worst mismatch for --stress, 1 to 100 (default 2)")
+      ->option_text("V");
+  app.add_option("--kicad", options.kicad,
+                 "write a KiCad project of the board (schematic and placed,\n"
+                 "unrouted footprints) into this folder")
+      ->option_text("DIR");
   app.add_option("--bom", options.bom, "write the parts list as CSV")->option_text("FILE.csv");
   app.add_option("--json", options.json, "write the whole run as JSON, for scripts")
       ->option_text("FILE.json");
@@ -538,7 +553,7 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
   }
   // An option given an empty value ("--plot ''") names nothing to use.
   for (const char* name : {"--directory", "--plot", "--bom", "--json", "--parts", "--inductors",
-                           "--capacitors", "--resistors"}) {
+                           "--capacitors", "--resistors", "--kicad"}) {
     const CLI::Option* option = app.get_option(name);
     if (option->count() > 0 && option->as<std::string>().empty()) {
       message = std::string(name) + " needs a non-empty value";
@@ -648,7 +663,9 @@ std::optional<RunPlan> PlanRun(const CliOptions& options, std::string& message) 
   plan.outputs.plot = options.plot;
   plan.outputs.parts_list = options.bom;
   plan.outputs.json = options.json;
+  plan.outputs.kicad = options.kicad;
   plan.request.summaries = options.analyze;
+  if (!ReadStress(options, plan.request, message)) return std::nullopt;
   return plan;
 }
 

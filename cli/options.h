@@ -39,6 +39,9 @@ struct CliOptions {
   std::string tolerance_parasitics;
   std::string monte_carlo, seed = "1", distribution = "uniform";
   std::string limit_match, limit_isolation, limit_imbalance, limit_phase, yield_band;
+  bool stress = false;
+  std::string power, vswr;
+  std::filesystem::path kicad;
 };
 
 // Reads `args` (without the program's name). Returns the options, or
@@ -56,6 +59,10 @@ struct RunPlan {
   std::vector<std::string> notes;
   bool analyze = false;
 };
+
+// --stress, --power and --vswr into the request; false with `message` set
+// for a usage error.
+bool ReadStress(const CliOptions& options, StudyRequest& request, std::string& message);
 
 // Checks the options and reads the parts files. A usage error sets
 // `message` and gives nothing.

@@ -30,6 +30,10 @@ std::string_view QProfileName(QProfile profile) {
   return "";
 }
 
+std::string_view PackageName(ChipPackage package) {
+  return package == ChipPackage::k0402 ? "0402" : "0603";
+}
+
 std::optional<QProfile> QProfileNamed(std::string_view name) {
   for (const QProfile p : {QProfile::kConstant, QProfile::kSqrt, QProfile::kLinear}) {
     if (name == QProfileName(p)) return p;

@@ -48,6 +48,21 @@ inline constexpr FigureRange kEslRange{0, 100e-9};
 inline constexpr FigureRange kEsrRange{0, 100};
 inline constexpr FigureRange kShuntCapacitanceRange{0, 100e-12};  // Cp and the pads
 inline constexpr FigureRange kToleranceFloorRange{0, 10e-12};     // Tmin=
+inline constexpr FigureRange kRatedVoltsRange{0.1, 10e3};          // V=
+inline constexpr FigureRange kRatedAmpsRange{1e-3, 100};           // I=
+inline constexpr FigureRange kRatedWattsRange{1e-4, 1000};         // P=
+
+// What a part may take: its peak voltage, RMS current and dissipation; 0:
+// not given.
+struct PartRating {
+  double volts = 0, amps = 0, watts = 0;
+  bool Any() const { return volts > 0 || amps > 0 || watts > 0; }
+  bool operator==(const PartRating&) const = default;
+};
+
+// The chip size a board's parts come in.
+enum class ChipPackage { k0402, k0603 };
+std::string_view PackageName(ChipPackage package);  // "0402", "0603"
 
 enum class QProfile { kConstant, kSqrt, kLinear };
 std::string_view QProfileName(QProfile profile);  // "constant", "sqrt", "linear"
@@ -82,7 +97,12 @@ struct KindModel {
   // percentage says (Tmin=); 0: the grades' own floor. Not a model of how
   // the part behaves: a value with nothing else keeps its kind's model.
   double tolerance_floor_f = 0;
+  // What a parts file says of the part beyond its behaviour (V=, I=, P=,
+  // MPN=): for the stress report and the board.
+  PartRating rating{};
+  std::string mpn{};
 
+  // Anything about how the part behaves.
   bool Any() const;
   bool operator==(const KindModel&) const = default;
 };
@@ -90,6 +110,8 @@ struct KindModel {
 struct PartModels {
   KindModel inductor, capacitor, resistor;
   double pad_capacitance_f = 0;
+  // The chip size a preset models; nothing when none was chosen.
+  std::optional<ChipPackage> package;
   // With a model, each part's nominal value is chosen so that its effective
   // value at the design frequency is the ideal one (false: the nominal value
   // is the ideal one, to see what the parasitics do).

@@ -25,7 +25,8 @@ constexpr UnitName kUnitNames[] = {
     {"ohm", Unit::kOhm},   {"Ohms", Unit::kOhm},   {"Ohm", Unit::kOhm},
     {"\xce\xa9", Unit::kOhm},  // Ω
     {"Hz", Unit::kHertz},  {"dB", Unit::kDecibel}, {"deg", Unit::kDegree},
-    {"%", Unit::kPercent}};
+    {"%", Unit::kPercent}, {"V", Unit::kVolt},     {"A", Unit::kAmpere},
+    {"W", Unit::kWatt},    {"dBm", Unit::kDecibelMilliwatt}};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -109,7 +110,7 @@ std::optional<SiValue> ParseSiValue(std::string_view text, std::string& error) {
         const std::string_view after = rest.substr(p.text.size());
         const std::optional<Unit> named = after.empty() ? Unit::kNone : UnitNamed(after);
         if (!named || *named == Unit::kPercent || *named == Unit::kDecibel ||
-            *named == Unit::kDegree) {
+            *named == Unit::kDegree || *named == Unit::kDecibelMilliwatt) {
           continue;
         }
         result.unit = *named;
@@ -179,6 +180,14 @@ std::string_view UnitText(Unit unit) {
       return "deg";
     case Unit::kPercent:
       return "%";
+    case Unit::kVolt:
+      return "V";
+    case Unit::kAmpere:
+      return "A";
+    case Unit::kWatt:
+      return "W";
+    case Unit::kDecibelMilliwatt:
+      return "dBm";
   }
   return "";
 }

@@ -23,7 +23,20 @@
 
 namespace rfsplitter {
 
-enum class Unit { kNone, kHenry, kFarad, kOhm, kHertz, kDecibel, kDegree, kPercent };
+enum class Unit {
+  kNone,
+  kHenry,
+  kFarad,
+  kOhm,
+  kHertz,
+  kDecibel,
+  kDegree,
+  kPercent,
+  kVolt,
+  kAmpere,
+  kWatt,
+  kDecibelMilliwatt,  // "dBm": a power, 0 dBm = 1 mW; takes no prefix
+};
 
 struct SiValue {
   double value = 0;  // scaled by the prefix; a percentage as typed (5 for "5%")

@@ -19,6 +19,7 @@ std::optional<PartModels> ChipPreset(std::string_view size) {
   }
   if (size.ends_with("-mounted")) f.capacitor_esl += kMountingInductance;
   PartModels models;
+  models.package = size.starts_with("0402") ? ChipPackage::k0402 : ChipPackage::k0603;
   models.inductor.q = f.inductor_q;
   models.inductor.q_at_hz = 1e9;
   models.inductor.q_profile = QProfile::kSqrt;

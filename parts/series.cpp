@@ -101,6 +101,12 @@ const KindModel* PartSeries::ModelOf(double value) const {
   return model.Any() ? &model : nullptr;
 }
 
+const KindModel* PartSeries::WordsOf(double value) const {
+  const auto at = std::lower_bound(values_.begin(), values_.end(), value);
+  if (at == values_.end() || *at != value || models_.empty()) return nullptr;
+  return &models_[size_t(at - values_.begin())];
+}
+
 double PartSeries::ToleranceFloorOf(double value) const {
   const auto at = std::lower_bound(values_.begin(), values_.end(), value);
   if (at == values_.end() || *at != value) return 0;
@@ -175,6 +181,10 @@ std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p
       s2p = std::string(text);
       continue;
     }
+    if (key == "MPN") {
+      model.mpn = std::string(text);
+      continue;
+    }
     if (key == "Qprofile") {
       const std::optional<QProfile> profile = QProfileNamed(text);
       if (!profile) {
@@ -241,20 +251,30 @@ std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p
       ok = in(kShuntCapacitanceRange, Unit::kFarad, model.parallel_c_f);
     } else if (key == "Tmin" && unit_is(Unit::kFarad)) {
       ok = in(kToleranceFloorRange, Unit::kFarad, model.tolerance_floor_f);
+    } else if (key == "V" && unit_is(Unit::kVolt)) {
+      ok = in(kRatedVoltsRange, Unit::kVolt, model.rating.volts);
+    } else if (key == "I" && unit_is(Unit::kAmpere)) {
+      ok = in(kRatedAmpsRange, Unit::kAmpere, model.rating.amps);
+    } else if (key == "P" && unit_is(Unit::kWatt)) {
+      ok = in(kRatedWattsRange, Unit::kWatt, model.rating.watts);
     } else if (key == "Q" || key == "SRF" || key == "ESL" || key == "ESR" || key == "Cp" ||
-               key == "Tmin") {
+               key == "Tmin" || key == "V" || key == "I" || key == "P") {
       error = QuotedShort(word) + " has the wrong unit";
       return std::nullopt;
     } else {
-      error = QuotedShort(word) + " is not Q, Qprofile, SRF, ESL, ESR, Cp, Tmin or s2p";
+      error = QuotedShort(word) +
+              " is not Q, Qprofile, SRF, ESL, ESR, Cp, Tmin, V, I, P, MPN or s2p";
       return std::nullopt;
     }
     if (!ok) return std::nullopt;
   }
   // A measured part is what its file says: a figure beside it would be
   // silently ignored.
+  const auto about_the_part = [](const std::string& key) {
+    return key == "Tmin" || key == "V" || key == "I" || key == "P" || key == "MPN";
+  };
   if (!s2p.empty() &&
-      seen.size() > 1 + size_t(std::find(seen.begin(), seen.end(), "Tmin") != seen.end())) {
+      seen.size() > 1 + size_t(std::count_if(seen.begin(), seen.end(), about_the_part))) {
     error = "s2p= takes no other words: the measurements are the whole part";
     return std::nullopt;
   }

@@ -49,6 +49,9 @@ class PartSeries {
   // The part model a parts file gives `value` itself; nothing for a value
   // that has none (its kind's model applies).
   const KindModel* ModelOf(double value) const;
+  // Every word a parts file gives `value` (its model, Tmin=, its rating
+  // and MPN=); nothing for a value the series has not read from a file.
+  const KindModel* WordsOf(double value) const;
   // The Tmin= a parts file gives `value`; 0 when none.
   double ToleranceFloorOf(double value) const;
   bool HasOwnModels() const;
@@ -74,7 +77,8 @@ class PartSeries {
 // NAME=VALUE words: Q=60 or Q=60@900M, Qprofile=constant|sqrt|linear,
 // SRF=3.1G (inductors), ESL=0.4n and ESR=0.2 (capacitors), Cp=0.05p
 // (resistors), Tmin=0.02p (capacitors: the least they stray by, in place of
-// the grades' 0.05 pF), or s2p=PATH, a Touchstone file of the part measured in series
+// the grades' 0.05 pF), the part's rating V=50 (peak volts), I=0.3 (RMS
+// amperes), P=0.063 (watts), its maker's part number MPN=TEXT, or s2p=PATH, a Touchstone file of the part measured in series
 // between its two ports (a path relative to the parts file's folder), which
 // `read_measured` reads. `kinds` are the kinds the file serves: a value with a
 // unit serves its own kind, a plain number all of them, and a unit of

@@ -12,7 +12,9 @@
 #include "engine/quoted.h"
 #include "engine/si_value.h"
 #include "exports/exports.h"
+#include "parts/ratings.h"
 #include "simfile/simulation_file.h"
+#include "study/report.h"
 
 namespace rfsplitter {
 namespace {
@@ -234,6 +236,13 @@ std::vector<PlannedOutput> PlanOutputs(Topology topology, DesignInputs inputs,
     outputs.push_back({OutputKind::kPartsList, "--bom", dir / choice.parts_list});
   }
   if (!choice.json.empty()) outputs.push_back({OutputKind::kJson, "--json", dir / choice.json});
+  if (!choice.kicad.empty()) {
+    const std::string stem = FileStem(topology, inputs.frequency_mhz);
+    const fs::path folder = dir / choice.kicad;
+    outputs.push_back({OutputKind::kKicadProject, "--kicad", folder / (stem + ".kicad_pro")});
+    outputs.push_back({OutputKind::kKicadSchematic, "--kicad", folder / (stem + ".kicad_sch")});
+    outputs.push_back({OutputKind::kKicadBoard, "--kicad", folder / (stem + ".kicad_pcb")});
+  }
   return outputs;
 }
 
@@ -307,6 +316,16 @@ std::string OutputText(OutputKind kind, const StudyResult& r) {
       return PartsListCsv(r);
     case OutputKind::kJson:
       return JsonText(r);
+    case OutputKind::kKicadProject:
+      return KicadProjectText(BoardOfStudy(r));
+    case OutputKind::kKicadSchematic: {
+      const Board board = BoardOfStudy(r);
+      return KicadSchematicText(board, PlaceBoard(board));
+    }
+    case OutputKind::kKicadBoard: {
+      const Board board = BoardOfStudy(r);
+      return KicadBoardText(board, PlaceBoard(board));
+    }
   }
   return {};
 }
@@ -329,6 +348,15 @@ std::string PartsListCsv(const StudyResult& r) {
                                      "Ideal value",       "Error %",   "Loss",  "Value (H, F, ohm)",
                                      "Ideal (H, F, ohm)", "Loss (ohm)"};
   if (graded) header.push_back("Tolerance");
+  // With --stress, each part's figures where it is most loaded against its
+  // rating (a pair's parts, their element's).
+  const StressReport* stress = r.stress ? &*r.stress : nullptr;
+  if (stress) {
+    for (const char* h :
+         {"V peak (V)", "I rms (A)", "Dissipation (W)", "Worst case", "Rating", "Within rating"}) {
+      header.push_back(h);
+    }
+  }
   Row(csv, header);
   struct Group {
     ElementKind kind;
@@ -353,6 +381,17 @@ std::string PartsListCsv(const StudyResult& r) {
           ShortestText(p.ideal),
           ShortestText(loss)};
       if (graded) fields.push_back(ToleranceText(graded->ToleranceOf(p.kind), p.kind));
+      if (stress) {
+        for (const PartStressRow& row : stress->parts) {
+          if (row.worst.name != p.name) continue;
+          fields.insert(
+              fields.end(),
+              std::initializer_list<std::string>{
+                  ShortestText(row.worst.v_peak), ShortestText(row.worst.i_rms),
+                  ShortestText(row.worst.p_diss_w), row.scenario,
+                  RatingText(row.rating) + " (" + row.rating_source + ")", row.ok ? "yes" : "no"});
+        }
+      }
       Row(csv, fields);
       Group& group = groups[{static_cast<int>(p.kind), value}];
       group.kind = p.kind;
@@ -382,6 +421,47 @@ void ValidUtf8(Json& value) {
 
 }  // namespace
 
+namespace {
+
+// Figures in plain units (V, A, W); a rating's missing figure is null.
+Json StressJson(const StressReport& s) {
+  const auto figures = [](const PartStress& p) {
+    return Json{
+        {"part", p.name}, {"v_peak", p.v_peak}, {"i_rms", p.i_rms}, {"p_diss_w", p.p_diss_w}};
+  };
+  const auto rated = [](double figure) { return figure > 0 ? Json(figure) : Json(nullptr); };
+  Json scenarios = Json::array();
+  for (const StressScenario& c : s.scenarios) {
+    Json parts = Json::array();
+    for (const PartStress& p : c.parts) parts.push_back(figures(p));
+    scenarios.push_back({{"key", c.key},
+                         {"description", c.description},
+                         {"parts", parts},
+                         {"port_power_w", c.port_power_w}});
+  }
+  Json parts = Json::array();
+  for (const PartStressRow& p : s.parts) {
+    Json row = figures(p.worst);
+    row["scenario"] = p.scenario;
+    row["rating"] = {{"v_peak", rated(p.rating.volts)},
+                     {"i_rms", rated(p.rating.amps)},
+                     {"p_diss_w", rated(p.rating.watts)},
+                     {"source", p.rating_source}};
+    row["usage"] = p.usage;
+    row["ok"] = p.ok;
+    parts.push_back(std::move(row));
+  }
+  return {
+      {"power_w", s.settings.power_w},
+      {"vswr", s.settings.vswr},
+      {"derating",
+       {{"voltage", kVoltageDerating}, {"current", kCurrentDerating}, {"power", kPowerDerating}}},
+      {"scenarios", scenarios},
+      {"parts", parts}};
+}
+
+}  // namespace
+
 std::string JsonText(const StudyResult& r) {
   Json run = {{"topology", std::string(TopologyOption(r.design.topology))},
               {"frequency_mhz", r.design.inputs.frequency_mhz},
@@ -404,6 +484,7 @@ std::string JsonText(const StudyResult& r) {
   }
   run["advice"] = {{"nominal_misses", misses}, {"warnings", r.warnings}};
   if (r.monte_carlo) run["monte_carlo"] = MonteCarloJson(*r.monte_carlo, r);
+  if (r.stress) run["stress"] = StressJson(*r.stress);
   ValidUtf8(run);
   return run.dump(2) + "\n";
 }

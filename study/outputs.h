@@ -10,11 +10,22 @@
 #include <string>
 #include <vector>
 
+#include "exports/board.h"
 #include "study/study.h"
 
 namespace rfsplitter {
 
-enum class OutputKind { kSimulationFile, kTouchstone, kSpiceNetlist, kPlot, kPartsList, kJson };
+enum class OutputKind {
+  kSimulationFile,
+  kTouchstone,
+  kSpiceNetlist,
+  kPlot,
+  kPartsList,
+  kJson,
+  kKicadProject,
+  kKicadSchematic,
+  kKicadBoard,
+};
 
 struct OutputChoice {
   // Where the run's files go; a relative plot, parts list or JSON path is
@@ -24,6 +35,9 @@ struct OutputChoice {
   bool touchstone = false;
   bool spice = false;
   std::filesystem::path plot, parts_list, json;  // empty: not written
+  // A folder for the KiCad project (NAME.kicad_pro, .kicad_sch and
+  // .kicad_pcb); relative to `directory`. Empty: none.
+  std::filesystem::path kicad;
 };
 
 struct PlannedOutput {
@@ -66,6 +80,12 @@ std::string OutputText(OutputKind kind, const StudyResult& result);
 std::string PartsListCsv(const StudyResult& result);
 // A CSV field, quoted when it holds a comma, a quote or a line break.
 std::string CsvField(const std::string& text);
+
+// The board of the circuit the study is about, for the KiCad project
+// (exports/board.h): each part's value as the parts list writes it, its
+// tolerance grade, its rating (as the stress report counts it) and the
+// parts file's MPN=.
+Board BoardOfStudy(const StudyResult& result);
 
 // The whole run for scripts (the keys are in the README).
 std::string JsonText(const StudyResult& result);

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "engine/si_value.h"
 #include "study/study.h"
 
 namespace rfsplitter {
@@ -21,6 +22,16 @@ std::string AnalysisText(const StudyResult& result);
 // pairs the yield with each pair's parts drawn alike, and the grades a
 // target yield chose.
 std::string YieldLine(const StudyResult& result);
+
+// --stress: each part's peak voltage, RMS current and dissipation where it
+// is most loaded against its rating, flagged when over it; then each
+// case's drive and the most power leaving each port (a hybrid's port 4 is
+// its termination's).
+std::string StressText(const StudyResult& result);
+// "2.5 W", "141 mA", "0 W": three digits.
+std::string StressFigure(double value, Unit unit);
+// "50 V", "0.063 W, 50 V", "none"
+std::string RatingText(const PartRating& rating);
 
 // "15 nH", or for a pair "8.2 nH + 6.8 nH" (in series) or
 // "15 pF || 2.2 pF" (in parallel).

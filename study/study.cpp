@@ -12,6 +12,8 @@
 #include "engine/si_value.h"
 #include "engine/sweep.h"
 #include "engine/topologies.h"
+#include "parts/ratings.h"
+#include "study/report.h"
 
 namespace rfsplitter {
 namespace {
@@ -201,6 +203,28 @@ std::optional<std::vector<LimitMiss>> NominalMisses(const Netlist& circuit, cons
   return misses;
 }
 
+// Each part where it is most loaded against its rating (every scenario
+// counted), flagged when over it.
+StressReport StressOf(const Netlist& circuit, std::vector<StressScenario> scenarios,
+                      const StressSettings& settings, const StudyRequest& request) {
+  StressReport report{settings, std::move(scenarios), {}};
+  size_t index = 0;
+  for (const NetlistElement& e : circuit.elements) {
+    if (e.pad) continue;
+    const RatedElement rated = RatingOf(e, request.parts, request.models);
+    PartStressRow row{{}, "", rated.rating, rated.source, -1, true};
+    for (const StressScenario& s : report.scenarios) {
+      const PartStress& p = s.parts[index];
+      const double usage = RatingUsage(p.v_peak, p.i_rms, p.p_diss_w, rated.rating);
+      if (usage > row.usage) row.worst = p, row.scenario = s.key, row.usage = usage;
+    }
+    row.ok = row.usage <= 1;
+    report.parts.push_back(std::move(row));
+    ++index;
+  }
+  return report;
+}
+
 StudyOutcome Failed(StudyOutcome::Status status, std::string error) {
   return {status, std::move(error), std::nullopt};
 }
@@ -327,6 +351,19 @@ StudyOutcome RunStudyUnguarded(const StudyRequest& request, const RunControl* co
         return Failed(StudyOutcome::Status::kAnalysisFailed, error);
       }
       r.built_sweep = std::move(sweep);
+    }
+  }
+  if (request.stress) {
+    std::vector<StressScenario> scenarios = StressScenarios(circuit, *request.stress, error);
+    if (scenarios.empty()) return Failed(StudyOutcome::Status::kAnalysisFailed, error);
+    r.stress = StressOf(circuit, std::move(scenarios), *request.stress, request);
+    for (const PartStressRow& p : r.stress->parts) {
+      if (p.ok) continue;
+      r.warnings.push_back(p.worst.name + " is over its rating (" + RatingText(p.rating) + ", " +
+                           p.rating_source + ") when " + p.scenario + ": " +
+                           StressFigure(p.worst.v_peak, Unit::kVolt) + " peak, " +
+                           StressFigure(p.worst.i_rms, Unit::kAmpere) + " RMS, " +
+                           StressFigure(p.worst.p_diss_w, Unit::kWatt));
     }
   }
   if (stopped()) return Failed(StudyOutcome::Status::kStopped, "stopped");

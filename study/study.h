@@ -13,6 +13,7 @@
 
 #include "analysis/limits.h"
 #include "analysis/s_parameters.h"
+#include "analysis/stress.h"
 #include "analysis/summary.h"
 #include "engine/design.h"
 #include "engine/netlist.h"
@@ -43,6 +44,8 @@ struct StudyRequest {
   // The cheapest tolerance grades (tolerance/grades.h) that give this yield
   // in percent replace the Monte Carlo's tolerances.
   std::optional<double> target_yield_percent;
+  // What each part takes at this drive (analysis/stress.h).
+  std::optional<StressSettings> stress;
 
   bool Built() const { return parts.AnyParts() || models.Any() || !part_values.empty(); }
 };
@@ -77,6 +80,22 @@ struct LimitMiss {
   double frequency_hz = 0;
 };
 
+// A part's stress where it is most loaded against its rating.
+struct PartStressRow {
+  PartStress worst;      // its figures in that scenario
+  std::string scenario;  // the scenario's key
+  PartRating rating;     // as rated, before the derating (parts/ratings.h)
+  std::string rating_source;
+  double usage = 0;  // the largest figure over its derated rating
+  bool ok = true;    // usage at most 1
+};
+
+struct StressReport {
+  StressSettings settings;
+  std::vector<StressScenario> scenarios;
+  std::vector<PartStressRow> parts;  // the circuit's parts in order
+};
+
 struct StudyResult {
   StudyRequest request;
   Design design;
@@ -93,6 +112,7 @@ struct StudyResult {
   // The limits the nominal circuit misses at f0 (or, with a yield band, the
   // worst place in it): the first thing to mend, before any tolerance.
   std::vector<LimitMiss> nominal_misses;
+  std::optional<StressReport> stress;
   // Things the user should know: a part far from its ideal value, ...
   std::vector<std::string> warnings;
 

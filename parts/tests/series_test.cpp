@@ -164,7 +164,8 @@ TEST(PartsFile, ReportsTheFirstBadLineWithItsNumber) {
       {"1p Q=60 Qprofile=cubic\n",
        "caps.txt line 1: \"Qprofile=cubic\" is not constant, sqrt or linear"},
       {"1p Vmax=50\n",
-       "caps.txt line 1: \"Vmax=50\" is not Q, Qprofile, SRF, ESL, ESR, Cp, Tmin or s2p"},
+       "caps.txt line 1: \"Vmax=50\" is not Q, Qprofile, SRF, ESL, ESR, Cp, Tmin, V, I, P, MPN or "
+       "s2p"},
       {"1p s2p=c.s2p\n", "caps.txt line 1: s2p= is not read here"},
   };
   for (const auto& c : cases) {
