@@ -65,9 +65,18 @@ std::optional<Excited> Excite(const Netlist& circuit, const std::vector<PortDriv
                               double frequency_hz) {
   const double omega = 2 * std::numbers::pi * frequency_hz;
   const double z0 = circuit.z0;
-  int nodes = circuit.ports;
-  for (const NetlistElement& e : circuit.elements) nodes = std::max({nodes, e.node_a, e.node_b});
-  const auto n = static_cast<size_t>(nodes);
+  // Matrix rows for the nodes in use, the ports first (a circuit's inner
+  // nodes need not be numbered on from its ports).
+  std::vector<int> row_of(1, -1);
+  int rows = 0;
+  const auto row = [&](int node) {
+    if (size_t(node) >= row_of.size()) row_of.resize(size_t(node) + 1, -1);
+    if (node != 0 && row_of[size_t(node)] < 0) row_of[size_t(node)] = rows++;
+    return row_of[size_t(node)];
+  };
+  for (int port = 1; port <= circuit.ports; ++port) row(port);
+  for (const NetlistElement& e : circuit.elements) row(e.node_a), row(e.node_b);
+  const auto n = static_cast<size_t>(rows);
   std::vector<std::vector<Complex>> y(n, std::vector<Complex>(n));
   std::vector<Complex> current(n);
   std::vector<Complex> element_z;
@@ -76,7 +85,7 @@ std::optional<Excited> Excite(const Netlist& circuit, const std::vector<PortDriv
     if (!z || !(std::norm(*z) > 0)) return std::nullopt;
     element_z.push_back(*z);
     const Complex admittance = 1.0 / *z;
-    const int a = e.node_a - 1, b = e.node_b - 1;
+    const int a = row(e.node_a), b = row(e.node_b);
     if (a >= 0) y[size_t(a)][size_t(a)] += admittance;
     if (b >= 0) y[size_t(b)][size_t(b)] += admittance;
     if (a >= 0 && b >= 0) {
@@ -96,7 +105,7 @@ std::optional<Excited> Excite(const Netlist& circuit, const std::vector<PortDriv
   }
   if (!Solve(y, current)) return std::nullopt;
   const std::vector<Complex>& v = current;
-  const auto at = [&](int node) { return node == 0 ? Complex(0) : v[size_t(node - 1)]; };
+  const auto at = [&](int node) { return node == 0 ? Complex(0) : v[size_t(row(node))]; };
 
   Excited result;
   for (size_t i = 0; i < circuit.elements.size(); ++i) {
