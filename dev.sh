@@ -17,7 +17,7 @@ packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libcli11-dev nlohmann-json3-dev qt6-base-dev libgl-dev
           fonts-dejavu-core fonts-dejavu-extra ngspice locales
           dpkg-dev file lintian appstream desktop-file-utils man-db
-          xvfb xdotool imagemagick x11-utils python3-scikit-rf)
+          xvfb xdotool imagemagick x11-utils python3-scikit-rf kicad)
 
 install_missing() {
   local missing=()
