@@ -459,11 +459,34 @@ TEST_F(CliTest, PartsFilesCarryModelsAndMeasuredParts) {
 // A pair is one part of the circuit but two parts on the list; a target
 // yield chooses the grades the list names.
 TEST_F(CliTest, PairsAndTargetYieldInTheReportTheListAndTheJson) {
-  ASSERT_EQ(Run({"--topology", "narrow-quad", "--frequency", "433.92", "--inductors", "E12",
-                 "--capacitors", "E24", "--q-inductor", "40", "--tolerance-inductor", "5%",
-                 "--tolerance-capacitor", "2%", "--fit", "margin", "--pairs", "--target-yield",
-                 "90", "--monte-carlo", "2000", "--analyze", "--bom", "b.csv", "--json",
-                 "r.json", "--directory", dir_.string()}),
+  ASSERT_EQ(Run({"--topology",
+                 "narrow-quad",
+                 "--frequency",
+                 "433.92",
+                 "--inductors",
+                 "E12",
+                 "--capacitors",
+                 "E24",
+                 "--q-inductor",
+                 "40",
+                 "--tolerance-inductor",
+                 "5%",
+                 "--tolerance-capacitor",
+                 "2%",
+                 "--fit",
+                 "margin",
+                 "--pairs",
+                 "--target-yield",
+                 "90",
+                 "--monte-carlo",
+                 "2000",
+                 "--analyze",
+                 "--bom",
+                 "b.csv",
+                 "--json",
+                 "r.json",
+                 "--directory",
+                 dir_.string()}),
             kExitOk)
       << err_.str();
   const std::string out = out_.str();
@@ -499,6 +522,98 @@ TEST_F(CliTest, PairsAndTargetYieldInTheReportTheListAndTheJson) {
     EXPECT_NE(csv.find("\n" + name + "A,"), std::string::npos) << csv;
     EXPECT_NE(csv.find("\n" + name + "B,"), std::string::npos) << csv;
   }
+}
+
+}  // namespace
+}  // namespace rfsplitter
+
+namespace rfsplitter {
+namespace {
+
+std::string FileText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// --stress with ratings from a parts file and the package's typical ones,
+// and the KiCad project beside it: the same bytes under a comma locale.
+TEST_F(CliTest, StressAndBoardUnderEitherLocale) {
+  std::ofstream(dir_ / "r.txt") << "100 P=5 MPN=CRCW0603100R\n";
+  const std::vector<std::string> args = {"--topology",
+                                         "narrow-splitter",
+                                         "--frequency",
+                                         "915",
+                                         "--part-model",
+                                         "0603",
+                                         "--resistors",
+                                         (dir_ / "r.txt").string(),
+                                         "--stress",
+                                         "--power",
+                                         "30dBm",
+                                         "--vswr",
+                                         "3",
+                                         "--json",
+                                         "run.json",
+                                         "--bom",
+                                         "parts.csv",
+                                         "--kicad",
+                                         "board",
+                                         "--directory",
+                                         dir_.string()};
+  ASSERT_EQ(Run(args), kExitOk) << err_.str();
+  const std::string report = out_.str();
+  // A 5 W resistor takes nearly all of the combiner's 2 W, within half its
+  // rating.
+  EXPECT_NE(report.find("R1      19.8 V      140 mA      1.96 W        combined     75 V, 5 W "
+                        "(parts file)"),
+            std::string::npos)
+      << report;
+  EXPECT_EQ(report.find("OVER"), std::string::npos);
+  const nlohmann::json run = nlohmann::json::parse(FileText(dir_ / "run.json"));
+  EXPECT_DOUBLE_EQ(run["stress"]["power_w"].get<double>(), 1);
+  EXPECT_EQ(run["stress"]["scenarios"].size(), 3u);
+  EXPECT_TRUE(run["stress"]["parts"][0]["rating"]["v_peak"].is_null());  // an inductor's
+  EXPECT_EQ(run["stress"]["parts"][5]["rating"]["source"], "parts file");
+  std::vector<std::string> names = {"run.json", "parts.csv", "board/NarrowSplitter915.kicad_sch",
+                                    "board/NarrowSplitter915.kicad_pcb"};
+  std::vector<std::string> english;
+  for (const std::string& name : names) english.push_back(FileText(dir_ / name));
+  EXPECT_NE(english[3].find("(property \"MPN\" \"CRCW0603100R\")"), std::string::npos);
+
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr) << "no de_DE.UTF-8 locale";
+  const int status = Run(args);
+  std::setlocale(LC_ALL, "C");
+  ASSERT_EQ(status, kExitOk);
+  EXPECT_EQ(out_.str(), report);
+  for (size_t i = 0; i < names.size(); ++i) EXPECT_EQ(FileText(dir_ / names[i]), english[i]);
+
+  // Without a rating of its own, the 0603 resistor's 0.1 W is far too
+  // little: flagged in the report, the warnings and the parts list.
+  ASSERT_EQ(Run({"--topology", "narrow-splitter", "--frequency", "915", "--stress", "--power", "1W",
+                 "--bom", "parts.csv", "--directory", dir_.string()}),
+            kExitOk);
+  EXPECT_NE(out_.str().find("(0603 typical)        OVER"), std::string::npos) << out_.str();
+  EXPECT_NE(err_.str().find("warning: R1 is over its rating (75 V, 100 mW, 0603 typical) when "
+                            "combined: 20 V peak, 141 mA RMS, 2 W"),
+            std::string::npos)
+      << err_.str();
+  EXPECT_NE(FileText(dir_ / "parts.csv").find(",combined,\"75 V, 100 mW (0603 typical)\",no\r\n"),
+            std::string::npos);
+}
+
+TEST_F(CliTest, StressOptionsAreChecked) {
+  const auto refused = [&](std::vector<std::string> extra, const std::string& message) {
+    std::vector<std::string> args = {"--topology", "narrow-quad", "--directory", dir_.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    EXPECT_EQ(Run(args), kExitUsage);
+    EXPECT_NE(err_.str().find(message), std::string::npos) << err_.str();
+  };
+  refused({"--power", "1W"}, "--power needs --stress");
+  refused({"--stress"}, "--stress needs --power");
+  refused({"--stress", "--power", "61dBm"}, "is outside 1 uW to 1 kW");
+  refused({"--stress", "--power", "5pF"}, "has the wrong unit; it takes W or dBm");
+  refused({"--stress", "--power", "1", "--vswr", "0.5"}, "is not a plain number from 1 to 100");
+  refused({"--kicad", ""}, "--kicad needs a non-empty value");
 }
 
 }  // namespace
