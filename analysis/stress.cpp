@@ -6,6 +6,7 @@
 
 #include "engine/number_text.h"
 #include "engine/part_model.h"
+#include "engine/si_value.h"
 
 namespace rfsplitter {
 namespace {
@@ -127,6 +128,23 @@ std::optional<Excited> Excite(const Netlist& circuit, const std::vector<PortDriv
     result.port_power_w.push_back(0.5 * std::norm(b));
   }
   return result;
+}
+
+std::optional<double> PowerWatts(std::string_view text, std::string& why) {
+  const std::optional<SiValue> power = ParseSiValue(text, why);
+  if (!power) return std::nullopt;
+  double watts = power->value;
+  if (power->unit == Unit::kDecibelMilliwatt) {
+    watts = 1e-3 * std::pow(10.0, power->value / 10);
+  } else if (power->unit != Unit::kWatt && power->unit != Unit::kNone) {
+    why = "has the wrong unit; it takes W or dBm";
+    return std::nullopt;
+  }
+  if (!(watts >= 1e-6 && watts <= 1e3)) {
+    why = "is outside 1 uW to 1 kW (-30 to 60 dBm)";
+    return std::nullopt;
+  }
+  return watts;
 }
 
 std::vector<StressScenario> StressScenarios(const Netlist& circuit, const StressSettings& settings,

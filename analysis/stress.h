@@ -16,6 +16,7 @@
 #include <complex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/netlist.h"
@@ -58,6 +59,11 @@ struct StressScenario {
   std::vector<PartStress> parts;
   std::vector<double> port_power_w;  // the most each port's load takes
 };
+
+// "1W", "500 mW", "30dBm" or a plain number of watts, from 1 uW to 1 kW;
+// nothing, with `why` set ("is outside 1 uW to 1 kW (-30 to 60 dBm)"), for
+// any other text.
+std::optional<double> PowerWatts(std::string_view text, std::string& why);
 
 // The circuit's outputs and ports: a splitter's 2 and 3, a hybrid's 2 and 3
 // (its port 4 is the isolated port, matched on the board).

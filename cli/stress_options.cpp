@@ -1,5 +1,3 @@
-#include <cmath>
-
 #include "cli/options.h"
 #include "engine/number_text.h"
 #include "engine/quoted.h"
@@ -20,25 +18,13 @@ bool ReadStress(const CliOptions& options, StudyRequest& request, std::string& m
     return false;
   }
   StressSettings settings;
-  const std::string what = "--power " + QuotedShort(options.power);
   std::string why;
-  const std::optional<SiValue> power = ParseSiValue(options.power, why);
+  const std::optional<double> power = PowerWatts(options.power, why);
   if (!power) {
-    message = what + " " + why;
+    message = "--power " + QuotedShort(options.power) + " " + why;
     return false;
   }
-  if (power->unit == Unit::kDecibelMilliwatt) {
-    settings.power_w = 1e-3 * std::pow(10.0, power->value / 10);
-  } else if (power->unit == Unit::kWatt || power->unit == Unit::kNone) {
-    settings.power_w = power->value;
-  } else {
-    message = what + " has the wrong unit; it takes W or dBm";
-    return false;
-  }
-  if (!(settings.power_w >= 1e-6 && settings.power_w <= 1e3)) {
-    message = what + " is outside 1 uW to 1 kW (-30 to 60 dBm)";
-    return false;
-  }
+  settings.power_w = *power;
   if (!options.vswr.empty()) {
     const std::optional<SiValue> vswr = ParseSiValue(options.vswr, why);
     if (!vswr || vswr->unit != Unit::kNone || !(vswr->value >= 1 && vswr->value <= 100)) {

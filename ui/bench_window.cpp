@@ -289,6 +289,14 @@ void BenchWindow::BuildControls() {
   pads_->setAccessibleName(tr("Pad capacitance"));
   pads_->setToolTip(tr("A pad's capacitance to ground at every node, ports included"));
   for (QLineEdit* e : {srf_, esl_, esr_, pads_}) e->setPlaceholderText(tr("none"));
+  stress_power_ = new QLineEdit;
+  stress_power_->setObjectName(QStringLiteral("stressPower"));
+  stress_power_->setAccessibleName(tr("Stress at power"));
+  stress_power_->setPlaceholderText(tr("none (1 W, 30 dBm)"));
+  stress_power_->setToolTip(
+      tr("Each part's voltage, current and dissipation with this power at each driven port: "
+         "into matched outputs, into outputs at VSWR 2, and as a combiner; the Rating column "
+         "shows the share of its derated rating the part takes"));
   compensate_ = new QCheckBox(tr("Com&pensate the parasitics"));
   compensate_->setChecked(true);
   compensate_->setToolTip(
@@ -302,8 +310,9 @@ void BenchWindow::BuildControls() {
   parts_form->addRow(BuddyLabel(tr("Capacitor ES&L:"), esl_), esl_);
   parts_form->addRow(BuddyLabel(tr("Capacitor E&SR:"), esr_), esr_);
   parts_form->addRow(BuddyLabel(tr("Pa&ds:"), pads_), pads_);
+  parts_form->addRow(BuddyLabel(tr("Stress at:"), stress_power_), stress_power_);
   parts_form->addRow(QString(), compensate_);
-  for (QLineEdit* e : {q_inductor_, q_capacitor_, srf_, esl_, esr_, pads_}) {
+  for (QLineEdit* e : {q_inductor_, q_capacitor_, srf_, esl_, esr_, pads_, stress_power_}) {
     connect(e, &QLineEdit::textChanged, this, &BenchWindow::Recompute);
   }
   for (QComboBox* c : {preset_, q_profile_}) {
@@ -319,11 +328,12 @@ void BenchWindow::BuildControls() {
   });
   parts_layout->addLayout(parts_form);
 
-  parts_ = new QTableWidget(0, 8);
+  parts_ = new QTableWidget(0, 9);
   parts_->setObjectName(QStringLiteral("partsTable"));
   parts_->setAccessibleName(tr("Parts table"));
   parts_->setHorizontalHeaderLabels({tr("Part"), tr("Ideal"), tr("Chosen"), tr("Step"),
-                                     tr("Acts as"), tr("Series"), tr("Error"), tr("Loss")});
+                                     tr("Acts as"), tr("Series"), tr("Error"), tr("Loss"),
+                                     tr("Rating")});
   parts_->verticalHeader()->hide();
   parts_->setWordWrap(false);
   parts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -453,14 +463,18 @@ void BenchWindow::BuildControls() {
   folder_row->addWidget(choose_folder_);
   export_layout->addLayout(folder_row);
   connect(choose_folder_, &QPushButton::clicked, this, &BenchWindow::ChooseFolder);
-  const QString export_names[] = {tr("T&ouchstone"), tr("n&gspice netlist"),  tr("Plot (S&VG)"),
-                                  tr("Plot (P&NG)"), tr("Parts &list (CSV)"), tr("&JSON")};
+  const QString export_names[] = {tr("T&ouchstone"),   tr("n&gspice netlist"),  tr("Plot (S&VG)"),
+                                  tr("Plot (P&NG)"),   tr("Parts &list (CSV)"), tr("&JSON"),
+                                  tr("&KiCad project")};
   auto* checks = new QGridLayout;
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; i < 7; ++i) {
     exports_[i] = new QCheckBox(export_names[i]);
-    exports_[i]->setChecked(true);
+    exports_[i]->setChecked(i < 6);
     checks->addWidget(exports_[i], i / 3, i % 3);
   }
+  exports_[6]->setToolTip(
+      tr("A KiCad project in a folder of its own, named as the design: the schematic and the "
+         "board with the parts placed, not routed"));
   export_layout->addLayout(checks);
   export_ = new QPushButton(tr("E&xport"));
   export_->setToolTip(
@@ -503,19 +517,20 @@ void BenchWindow::SetTabOrder() {
                       q_capacitor_,   preset_,
                       q_profile_,     srf_,
                       esl_,           esr_,
-                      pads_,          compensate_,
-                      parts_,         copy_,
-                      limits_[0],     limits_[1],
-                      limits_[2],     limits_[3],
-                      tolerances_[0], tolerances_[1],
-                      tolerances_[2], parasitics_,
-                      boards_,        seed_,
-                      distribution_,  yield_band_,
-                      target_yield_,  folder_,
-                      choose_folder_, exports_[0],
-                      exports_[1],    exports_[2],
-                      exports_[3],    exports_[4],
-                      exports_[5],    export_};
+                      pads_,          stress_power_,
+                      compensate_,    parts_,
+                      copy_,          limits_[0],
+                      limits_[1],     limits_[2],
+                      limits_[3],     tolerances_[0],
+                      tolerances_[1], tolerances_[2],
+                      parasitics_,    boards_,
+                      seed_,          distribution_,
+                      yield_band_,    target_yield_,
+                      folder_,        choose_folder_,
+                      exports_[0],    exports_[1],
+                      exports_[2],    exports_[3],
+                      exports_[4],    exports_[5],
+                      exports_[6],    export_};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -547,6 +562,7 @@ void BenchWindow::LoadSettings() {
   esl_->setText(settings.value(QStringLiteral("esl")).toString());
   esr_->setText(settings.value(QStringLiteral("esr")).toString());
   pads_->setText(settings.value(QStringLiteral("pads")).toString());
+  stress_power_->setText(settings.value(QStringLiteral("stressPower")).toString());
   compensate_->setChecked(settings.value(QStringLiteral("compensate"), true).toBool());
   ShowModelDefaults();
   for (int i = 0; i < 4; ++i) {
@@ -604,6 +620,7 @@ void BenchWindow::SaveSettings() const {
   settings.setValue(QStringLiteral("esl"), esl_->text());
   settings.setValue(QStringLiteral("esr"), esr_->text());
   settings.setValue(QStringLiteral("pads"), pads_->text());
+  settings.setValue(QStringLiteral("stressPower"), stress_power_->text());
   settings.setValue(QStringLiteral("compensate"), compensate_->isChecked());
   for (int i = 0; i < 4; ++i)
     settings.setValue(QStringLiteral("limit%1").arg(i), limits_[i]->text());
@@ -783,6 +800,18 @@ StudyRequest BenchWindow::Request(QStringList& problems) const {
     request.models.pad_capacitance_f = number(pads_, 0, 100e-12, tr("Pad capacitance"), 0);
   }
   request.models.compensate = compensate_->isChecked();
+  if (const QString text = stress_power_->text().trimmed(); !text.isEmpty()) {
+    std::string why;
+    const std::optional<double> watts = PowerWatts(Unlocalized(text), why);
+    MarkValid(stress_power_, watts.has_value());
+    if (watts) {
+      request.stress = StressSettings{*watts, 2};
+    } else {
+      problems << tr("The stress power \"%1\" %2").arg(text, FromStd(why));
+    }
+  } else {
+    MarkValid(stress_power_, true);
+  }
   request.limits.match_db = -std::abs(number(limits_[0], -200, 200, tr("Match"), 15));
   request.limits.isolation_db = -std::abs(number(limits_[1], -200, 200, tr("Isolation"), 15));
   request.limits.imbalance_db = number(limits_[2], 0, 20, tr("Imbalance"), 0.5);
@@ -915,9 +944,9 @@ void BenchWindow::ShowParts() {
         p.effective > 0 ? Localized(ValueWithUnit(p.effective, p.kind)) : tr("resonant"),
         FromStd(p.series) + (part_values_.contains(p.name) ? tr(" (stepped)") : QString()),
         Localized((p.error_percent >= 0 ? "+" : "") + FixedText(p.error_percent, 2) + " %"),
-        p.loss_ohms > 0 ? Localized(ValueWithUnit(p.loss_ohms, ElementKind::kResistor))
-                        : QString()};
-    for (int c = 0; c < 8; ++c) {
+        p.loss_ohms > 0 ? Localized(ValueWithUnit(p.loss_ohms, ElementKind::kResistor)) : QString(),
+        RatingCell(p.name)};
+    for (int c = 0; c < 9; ++c) {
       if (c == 3) continue;
       // Items are made once and their texts changed after: each keystroke
       // must stay well inside a frame.
@@ -963,7 +992,7 @@ void BenchWindow::ShowParts() {
   }
   steppers_.resize(rows.size());
   if (refit) {
-    for (int c = 0; c < 8; ++c) {
+    for (int c = 0; c < 9; ++c) {
       for (int i = 0; i < parts_->rowCount(); ++i) {
         if (const QTableWidgetItem* item = parts_->item(i, c)) {
           widest_[size_t(c)] = std::max(widest_[size_t(c)], item->text().size());
@@ -978,6 +1007,16 @@ void BenchWindow::ShowParts() {
     parts_->setMinimumHeight(std::min(
         parts_->verticalHeader()->length() + parts_->horizontalHeader()->height() + 4, 420));
   }
+}
+
+QString BenchWindow::RatingCell(const std::string& part) const {
+  if (!nominal_ || !nominal_->stress) return {};
+  for (const PartStressRow& row : nominal_->stress->parts) {
+    if (row.worst.name != part) continue;
+    const QString share = QLocale().toString(100 * row.usage, 'f', 0) + QStringLiteral(" %");
+    return row.ok ? share : tr("%1 OVER").arg(share);
+  }
+  return {};
 }
 
 void BenchWindow::Step(int row, int direction) {
@@ -1261,6 +1300,7 @@ std::vector<PlannedOutput> BenchWindow::PlannedExports(const QString& folder) co
   if (exports_[2]->isChecked()) choice.plot = stem + ".svg";
   if (exports_[4]->isChecked()) choice.parts_list = stem + ".csv";
   if (exports_[5]->isChecked()) choice.json = stem + ".json";
+  if (exports_[6]->isChecked()) choice.kicad = stem;
   return PlanOutputs(topology_, inputs_, choice);
 }
 
@@ -1324,6 +1364,11 @@ void BenchWindow::WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome 
     return;
   }
   for (const PlannedOutput& o : all) {
+    // The KiCad project's folder is made for it.
+    std::error_code error;
+    if (o.kind == OutputKind::kKicadProject) {
+      std::filesystem::create_directories(o.path.parent_path(), error);
+    }
     if (const std::string why = CheckWritable(o.path); !why.empty()) {
       status_->setText(tr("Nothing was exported: %1 could not be written: %2")
                            .arg(FromStd(o.path.string()), FromStd(why)));

@@ -114,6 +114,8 @@ class BenchWindow : public QWidget {
   static void JoinFinished(std::list<Worker>& workers);
   void Step(int row, int direction);
   void CopyParts() const;
+  // The share of its derated rating a part takes at the stress power.
+  QString RatingCell(const std::string& part) const;
   void ChooseFolder();
   void Export();
   void WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome outcome);
@@ -135,7 +137,7 @@ class BenchWindow : public QWidget {
   };
   std::vector<Stepper> steppers_;      // one a row of the parts table
   int rows_shown_ = -1;                // the parts table's columns fit these rows
-  std::array<qsizetype, 8> widest_{};  // the longest text of each column fitted
+  std::array<qsizetype, 9> widest_{};  // the longest text of each column fitted
 
   std::optional<StudyResult> nominal_;
   std::optional<SweepResponse> ideal_view_, built_view_;
@@ -176,6 +178,7 @@ class BenchWindow : public QWidget {
   QLineEdit* esl_ = nullptr;
   QLineEdit* esr_ = nullptr;
   QLineEdit* pads_ = nullptr;
+  QLineEdit* stress_power_ = nullptr;
   QCheckBox* compensate_ = nullptr;
   QTableWidget* parts_ = nullptr;
   QPushButton* copy_ = nullptr;
@@ -193,7 +196,7 @@ class BenchWindow : public QWidget {
   QLabel* advice_ = nullptr;
   QLineEdit* folder_ = nullptr;
   QPushButton* choose_folder_ = nullptr;
-  QCheckBox* exports_[6] = {};
+  QCheckBox* exports_[7] = {};
   QPushButton* export_ = nullptr;
   QLabel* status_ = nullptr;
   std::list<Worker> export_workers_;

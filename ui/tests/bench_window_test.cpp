@@ -1,5 +1,6 @@
 #include "ui/bench_window.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -232,6 +234,46 @@ class BenchWindowTest : public QObject {
       QVERIFY2(a.readAll() == b.readAll(), suffix);
     }
     QVERIFY(QFile::exists(QDir(bench_dir.path()).filePath(QString::fromStdString(stem) + ".png")));
+  }
+
+  // The stress power fills the Rating column, and the KiCad project the
+  // bench exports is the command line's, byte for byte.
+  void stressAndTheKicadProject() {
+    Boards()->setValue(0);
+    Field(QStringLiteral("Stress at power"))->setText(QStringLiteral("1W"));
+    QVERIFY(bench_->Nominal()->stress);
+    auto* table = bench_->findChild<QTableWidget*>(QStringLiteral("partsTable"));
+    QCOMPARE(table->item(5, 0)->text(), QStringLiteral("R1"));
+    QVERIFY2(table->item(5, 8)->text().endsWith(QStringLiteral("OVER")),
+             qPrintable(table->item(5, 8)->text()));
+    Field(QStringLiteral("Stress at power"))->setText(QStringLiteral("1 pF"));
+    QVERIFY(!bench_->Nominal()->stress);
+    Field(QStringLiteral("Stress at power"))->setText(QStringLiteral("1W"));
+
+    QTemporaryDir bench_dir, cli_dir;
+    Field(QStringLiteral("Export folder"))->setText(bench_dir.path());
+    for (QCheckBox* c : bench_->findChildren<QCheckBox*>()) {
+      if (c->text().contains(QStringLiteral("KiCad"))) c->setChecked(true);
+    }
+    QSignalSpy finished(bench_, &BenchWindow::ExportFinished);
+    for (QPushButton* b : bench_->findChildren<QPushButton*>()) {
+      if (b->text() == QStringLiteral("E&xport")) QTest::mouseClick(b, Qt::LeftButton);
+    }
+    QVERIFY(finished.wait(20000));
+    QVERIFY2(finished.front().front().toBool(), qPrintable(bench_->Status()));
+    std::ostringstream out, err;
+    const std::string stem = "NarrowSplitter12.1";
+    QCOMPARE(RunCli({"--topology", "narrow-splitter", "--stress", "--power", "1W", "--kicad", stem,
+                     "--directory", cli_dir.path().toStdString()},
+                    out, err),
+             kExitOk);
+    for (const char* suffix : {".kicad_pro", ".kicad_sch", ".kicad_pcb"}) {
+      const QString name = QString::fromStdString(stem + "/" + stem) + suffix;
+      QFile a(QDir(bench_dir.path()).filePath(name)), b(QDir(cli_dir.path()).filePath(name));
+      QVERIFY2(a.open(QIODevice::ReadOnly), suffix);
+      QVERIFY2(b.open(QIODevice::ReadOnly), suffix);
+      QVERIFY2(a.readAll() == b.readAll(), suffix);
+    }
   }
 
   // A parts file the design reads is never overwritten by an export of the
