@@ -58,6 +58,10 @@ std::string Uuid(const Board& board, std::string_view item) {
          "-" + s.substr(20, 12);
 }
 
+// Where the board's corner sits on the A4 sheet: inside its frame, off its
+// title block.
+constexpr double kPageX = 100, kPageY = 60;
+
 std::string Font(double size) {
   return "(effects (font (size " + Mm(size) + " " + Mm(size) + ")))";
 }
@@ -128,14 +132,38 @@ std::string KicadProjectText(const Board& board) {
 }
 
 std::string KicadSchematicText(const Board& board, const std::vector<Placement>& placements) {
+  // The sheet keeps the board's arrangement but not its distances: each
+  // part's column and row are the ranks of its place's x and y among the
+  // board's (places within 1.5 mm sharing one), so that crowded spots of
+  // the board spread out and the symbols and their labels stay apart.
+  const auto ranks = [&](bool vertical) {
+    std::vector<double> values;
+    for (const Placement& p : placements) values.push_back(vertical ? p.y : p.x);
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<double> starts;  // each cluster's smallest value
+    for (const double v : sorted) {
+      if (starts.empty() || v - starts.back() > 1.5) starts.push_back(v);
+    }
+    std::vector<int> rank;
+    for (const double v : values) {
+      rank.push_back(int(std::upper_bound(starts.begin(), starts.end(), v) - starts.begin()) - 1);
+    }
+    return std::pair{rank, int(starts.size())};
+  };
+  const auto [columns, column_count] = ranks(false);
+  const auto [rows, row_count] = ranks(true);
+  constexpr double kPitchX = 17.78, kPitchY = 15.24;
+  const bool a3 = 25.4 + kPitchX * column_count > 270 || 38.1 + kPitchY * row_count > 190;
+  const auto place = [&](size_t i) {
+    return std::pair{25.4 + kPitchX * columns[i], 38.1 + kPitchY * rows[i]};
+  };
   std::string text =
       "(kicad_sch (version 20211123) (generator rfsplitter)\n\n  (uuid " +
-      Uuid(board, "schematic") + ")\n\n  (paper \"A4\")\n\n  (title_block\n    (title " +
-      Q(board.title) +
+      Uuid(board, "schematic") + ")\n\n  (paper \"" + (a3 ? "A3" : "A4") +
+      "\")\n\n  (title_block\n    (title " + Q(board.title) +
       ")\n    (comment 1 \"Not routed: place the connections as the nets say\")\n  )\n\n" +
       LibrarySymbols() + "\n";
-  // The board's places, spread four times and set on the 2.54 mm grid.
-  const auto grid = [](double mm) { return std::round(mm / 2.54) * 2.54; };
   const auto label = [&](const std::string& net, double x, double y, const std::string& item) {
     text += "  (label " + Q(net) + " (at " + Mm(x) + " " + Mm(y) +
             " 0) (effects (font (size 1.27 1.27)) (justify left bottom)) (uuid " +
@@ -167,7 +195,7 @@ std::string KicadSchematicText(const Board& board, const std::vector<Placement>&
   };
   for (size_t i = 0; i < board.parts.size(); ++i) {
     const BoardPart& p = board.parts[i];
-    const double x = grid(25.4 + 4 * placements[i].x), y = grid(25.4 + 4 * placements[i].y);
+    const auto [x, y] = place(i);
     std::vector<std::pair<std::string, std::string>> fields;
     if (!p.mpn.empty()) fields.emplace_back("MPN", p.mpn);
     if (!p.tolerance.empty()) fields.emplace_back("Tolerance", p.tolerance);
@@ -180,7 +208,7 @@ std::string KicadSchematicText(const Board& board, const std::vector<Placement>&
   for (size_t i = 0; i < board.ports.size(); ++i) {
     const Placement& at = placements[board.parts.size() + i];
     const std::string reference = "J" + std::to_string(board.ports[i].port);
-    const double x = grid(25.4 + 4 * at.x), y = grid(25.4 + 4 * at.y);
+    const auto [x, y] = place(board.parts.size() + i);
     symbol("rfsplitter:RF_Port", reference, "Port " + std::to_string(board.ports[i].port),
            at.footprint, x, y, {});
     label(board.ports[i].net, x - 5.08, y, reference + " 1");
@@ -230,8 +258,8 @@ std::string KicadBoardText(const Board& board, const std::vector<Placement>& pla
                              const std::vector<std::pair<std::string, std::string>>& fields) {
     const std::string angle = Mm(at.angle);
     text += "\n  (footprint " + Q(at.footprint) + " (layer \"F.Cu\")\n    (tedit 0) (tstamp " +
-            Uuid(board, "footprint " + reference) + ")\n    (at " + Mm(at.x) + " " + Mm(at.y) +
-            (at.angle != 0 ? " " + angle : "") + ")\n";
+            Uuid(board, "footprint " + reference) + ")\n    (at " + Mm(kPageX + at.x) + " " +
+            Mm(kPageY + at.y) + (at.angle != 0 ? " " + angle : "") + ")\n";
     for (const auto& [name, field] : fields) {
       if (!field.empty()) text += "    (property " + Q(name) + " " + Q(field) + ")\n";
     }
@@ -263,8 +291,8 @@ std::string KicadBoardText(const Board& board, const std::vector<Placement>& pla
     // The board's outline takes in every courtyard.
     const double a = at.angle * 3.14159265358979323846 / 180, c = std::cos(a), s = std::sin(a);
     for (int i = 0; i < 4; ++i) {
-      const double x = at.x + corners[i][0] * c + corners[i][1] * s;
-      const double y = at.y - corners[i][0] * s + corners[i][1] * c;
+      const double x = kPageX + at.x + corners[i][0] * c + corners[i][1] * s;
+      const double y = kPageY + at.y - corners[i][0] * s + corners[i][1] * c;
       left = std::min(left, x), right = std::max(right, x);
       top = std::min(top, y), bottom = std::max(bottom, y);
     }
