@@ -29,23 +29,23 @@ int Run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     Say(err, ErrorLine(*check.clash));
     return kExitUsage;
   }
-  if (!plan.outputs.kicad.empty()) {
-    // The project's folder is made for it, as a board tool would.
-    std::error_code error;
-    const std::filesystem::path folder = plan.outputs.directory / plan.outputs.kicad;
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-      Say(err, CouldNotWriteLine(folder, error.message()));
-      return kExitFileFailure;
-    }
-  }
   if (check.unresolved) {
     Say(err, CouldNotWriteLine(check.unresolved->first, check.unresolved->second));
     return kExitFileFailure;
   }
+  // The KiCad project's folder is made for it once the run has its
+  // numbers; until then only its place is checked.
+  const std::filesystem::path kicad_folder = plan.outputs.kicad.empty()
+                                                 ? std::filesystem::path()
+                                                 : plan.outputs.directory / plan.outputs.kicad;
+  std::error_code no_folder;
+  const bool make_folder =
+      !kicad_folder.empty() && !std::filesystem::exists(kicad_folder, no_folder);
   for (const PlannedOutput& o : outputs) {
-    if (const std::string why = CheckWritable(o.path); !why.empty()) {
-      Say(err, CouldNotWriteLine(o.path, why));
+    const bool in_new_folder = make_folder && o.path.parent_path() == kicad_folder;
+    const std::filesystem::path& checked = in_new_folder ? kicad_folder : o.path;
+    if (const std::string why = CheckWritable(checked); !why.empty()) {
+      Say(err, CouldNotWriteLine(checked, why));
       return kExitFileFailure;
     }
   }
@@ -74,6 +74,15 @@ int Run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
     Say(out, YieldLine(result));
   }
   if (result.stress) Say(out, StressText(result));
+
+  if (make_folder) {
+    std::error_code error;
+    std::filesystem::create_directory(kicad_folder, error);
+    if (error) {
+      Say(err, CouldNotWriteLine(kicad_folder, error.message() + "; nothing was written"));
+      return kExitFileFailure;
+    }
+  }
 
   // All texts are written before any replaces its file, so that a failure
   // while writing leaves every earlier file as it was.

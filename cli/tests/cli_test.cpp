@@ -614,6 +614,11 @@ TEST_F(CliTest, StressOptionsAreChecked) {
   refused({"--stress", "--power", "5pF"}, "has the wrong unit; it takes W or dBm");
   refused({"--stress", "--power", "1", "--vswr", "0.5"}, "is not a plain number from 1 to 100");
   refused({"--kicad", ""}, "--kicad needs a non-empty value");
+  // A refused run makes no project folder either.
+  std::ofstream(dir_ / "l.txt") << "10n SRF=100M\n";
+  refused({"--frequency", "915", "--inductors", (dir_ / "l.txt").string(), "--kicad", "board"},
+          "is past its self-resonance");
+  EXPECT_FALSE(fs::exists(dir_ / "board"));
 }
 
 }  // namespace
