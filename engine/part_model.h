@@ -48,9 +48,9 @@ inline constexpr FigureRange kEslRange{0, 100e-9};
 inline constexpr FigureRange kEsrRange{0, 100};
 inline constexpr FigureRange kShuntCapacitanceRange{0, 100e-12};  // Cp and the pads
 inline constexpr FigureRange kToleranceFloorRange{0, 10e-12};     // Tmin=
-inline constexpr FigureRange kRatedVoltsRange{0.1, 10e3};          // V=
-inline constexpr FigureRange kRatedAmpsRange{1e-3, 100};           // I=
-inline constexpr FigureRange kRatedWattsRange{1e-4, 1000};         // P=
+inline constexpr FigureRange kRatedVoltsRange{0.1, 10e3};         // V=
+inline constexpr FigureRange kRatedAmpsRange{1e-3, 100};          // I=
+inline constexpr FigureRange kRatedWattsRange{1e-4, 1000};        // P=
 
 // What a part may take: its peak voltage, RMS current and dissipation; 0:
 // not given.

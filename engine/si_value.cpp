@@ -20,13 +20,14 @@ struct UnitName {
   std::string_view text;
   Unit unit;
 };
-constexpr UnitName kUnitNames[] = {
-    {"H", Unit::kHenry},   {"F", Unit::kFarad},    {"ohms", Unit::kOhm},
-    {"ohm", Unit::kOhm},   {"Ohms", Unit::kOhm},   {"Ohm", Unit::kOhm},
-    {"\xce\xa9", Unit::kOhm},  // Ω
-    {"Hz", Unit::kHertz},  {"dB", Unit::kDecibel}, {"deg", Unit::kDegree},
-    {"%", Unit::kPercent}, {"V", Unit::kVolt},     {"A", Unit::kAmpere},
-    {"W", Unit::kWatt},    {"dBm", Unit::kDecibelMilliwatt}};
+constexpr UnitName kUnitNames[] = {{"H", Unit::kHenry},      {"F", Unit::kFarad},
+                                   {"ohms", Unit::kOhm},     {"ohm", Unit::kOhm},
+                                   {"Ohms", Unit::kOhm},     {"Ohm", Unit::kOhm},
+                                   {"\xce\xa9", Unit::kOhm},  // Ω
+                                   {"Hz", Unit::kHertz},     {"dB", Unit::kDecibel},
+                                   {"deg", Unit::kDegree},   {"%", Unit::kPercent},
+                                   {"V", Unit::kVolt},       {"A", Unit::kAmpere},
+                                   {"W", Unit::kWatt},       {"dBm", Unit::kDecibelMilliwatt}};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }

@@ -262,8 +262,8 @@ std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p
       error = QuotedShort(word) + " has the wrong unit";
       return std::nullopt;
     } else {
-      error = QuotedShort(word) +
-              " is not Q, Qprofile, SRF, ESL, ESR, Cp, Tmin, V, I, P, MPN or s2p";
+      error =
+          QuotedShort(word) + " is not Q, Qprofile, SRF, ESL, ESR, Cp, Tmin, V, I, P, MPN or s2p";
       return std::nullopt;
     }
     if (!ok) return std::nullopt;

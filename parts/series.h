@@ -78,14 +78,12 @@ class PartSeries {
 // SRF=3.1G (inductors), ESL=0.4n and ESR=0.2 (capacitors), Cp=0.05p
 // (resistors), Tmin=0.02p (capacitors: the least they stray by, in place of
 // the grades' 0.05 pF), the part's rating V=50 (peak volts), I=0.3 (RMS
-// amperes), P=0.063 (watts), its maker's part number MPN=TEXT, or s2p=PATH, a Touchstone file of the part measured in series
-// between its two ports (a path relative to the parts file's folder), which
-// `read_measured` reads. `kinds` are the kinds the file serves: a value with a
-// unit serves its own kind, a plain number all of them, and a unit of
-// another kind is an error. Returns the series of each of `kinds`, in that
-// order, empty for a kind the file has no value for; or nothing, with
-// `error` set ("parts.txt line 3: ..."), for a bad line or a file without
-// any value.
+// amperes), P=0.063 (watts), its maker's part number MPN=TEXT, or s2p=PATH, a Touchstone file of
+// the part measured in series between its two ports (a path relative to the parts file's folder),
+// which `read_measured` reads. `kinds` are the kinds the file serves: a value with a unit serves
+// its own kind, a plain number all of them, and a unit of another kind is an error. Returns the
+// series of each of `kinds`, in that order, empty for a kind the file has no value for; or nothing,
+// with `error` set ("parts.txt line 3: ..."), for a bad line or a file without any value.
 using MeasuredReader =
     std::function<std::shared_ptr<const MeasuredPart>(const std::string& path, std::string& error)>;
 std::optional<std::vector<std::optional<PartSeries>>> ReadPartsFile(
