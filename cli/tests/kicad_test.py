@@ -166,6 +166,11 @@ with tempfile.TemporaryDirectory() as parts_dir:
         "--topology", "wide-quad", "--frequency", "915", "--part-model", "0402",
         "--inductors", "E12", "--capacitors", "E24", "--tolerance-inductor", "5%",
         "--tolerance-capacitor", "2%", "--fit", "yield", "--pairs"])
+    check_board("wide hybrid, ideal", ["--topology", "wide-quad", "--frequency", "2450"])
+    check_board("narrow splitter, 0402, pairs", [
+        "--topology", "narrow-splitter", "--frequency", "433.92", "--part-model", "0402-mounted",
+        "--inductors", "E6", "--capacitors", "E6", "--resistors", "E24", "--fit", "margin",
+        "--pairs"])
     if wide is not None:
         mpns = [fp.GetProperty("MPN") for fp in wide.GetFootprints() if fp.HasProperty("MPN")]
         check(not mpns, "an MPN= on a part of a standard series")
