@@ -134,7 +134,9 @@ void DrawSmith(QPainter& p, const PlotPanel& panel, const PlotRect& rect, const 
       p.drawText(at + QPointF(7, -7), FromStd(dot.label));
     }
   }
+  // The outline only: the dots' brush would fill the chart.
   p.setPen(QPen(palette.color(QPalette::Text), 1));
+  p.setBrush(Qt::NoBrush);
   p.drawEllipse(centre, c.radius, c.radius);
 }
 

@@ -307,6 +307,31 @@ class BenchWindowTest : public QObject {
     Choose(QStringLiteral("Inductors from"), 2);  // E12 again
   }
 
+  // The chart's disc is drawn as an outline with its grid inside, not
+  // filled: most of it shows the background.
+  void theSmithChartIsNotAFilledDisc() {
+    PlotWidget* smith = nullptr;
+    for (PlotWidget* w : bench_->findChildren<PlotWidget*>()) {
+      if (w->accessibleName().startsWith(QStringLiteral("Smith"))) smith = w;
+    }
+    QVERIFY(smith);
+    smith->resize(500, 500);
+    const QImage image = smith->grab().toImage();
+    const QRgb background = image.pixel(5, image.height() / 2);
+    int same = 0, inside = 0;
+    const QPoint centre(image.width() / 2, image.height() / 2);
+    for (int y = 0; y < image.height(); y += 3) {
+      for (int x = 0; x < image.width(); x += 3) {
+        const int dx = x - centre.x(), dy = y - centre.y();
+        if (dx * dx + dy * dy > 100 * 100) continue;  // well inside the disc
+        ++inside;
+        same += image.pixel(x, y) == background;
+      }
+    }
+    QVERIFY(inside > 0);
+    QVERIFY2(same > inside / 2, qPrintable(QStringLiteral("%1 of %2").arg(same).arg(inside)));
+  }
+
   void theHoverReadsEveryCurve() {
     PlotWidget* plot = bench_->ResponsePlotWidget();
     plot->resize(800, 700);
