@@ -1,5 +1,6 @@
 #include "ui/bench_window.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
@@ -486,12 +487,20 @@ void BenchWindow::BuildControls() {
   controls->addStretch(1);
 
   auto* scroll = new QScrollArea;
+  column_scroll_ = scroll;
   scroll->setWidget(column);
   scroll->setWidgetResizable(true);
   scroll->setMinimumWidth(560);
   splitter->addWidget(scroll);
   splitter->setStretchFactor(0, 3);
   splitter->setStretchFactor(1, 2);
+
+  for (QWidget* w : column->findChildren<QWidget*>()) {
+    if (qobject_cast<QComboBox*>(w) || qobject_cast<QAbstractSpinBox*>(w)) {
+      w->setFocusPolicy(Qt::StrongFocus);
+      w->installEventFilter(this);
+    }
+  }
 
   status_ = new QLabel;
   status_->setObjectName(QStringLiteral("benchStatus"));
@@ -1253,6 +1262,16 @@ void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome) {
 }
 
 bool BenchWindow::eventFilter(QObject* watched, QEvent* event) {
+  // A wheel over a combo box or a spin box the user has not chosen scrolls
+  // the column; it never changes the setting unseen.
+  if (event->type() == QEvent::Wheel &&
+      (qobject_cast<QComboBox*>(watched) || qobject_cast<QAbstractSpinBox*>(watched)) &&
+      !static_cast<QWidget*>(watched)->hasFocus()) {
+    if (column_scroll_ && column_scroll_->isAncestorOf(static_cast<QWidget*>(watched))) {
+      QCoreApplication::sendEvent(column_scroll_->viewport(), event);
+    }
+    return true;
+  }
   if (watched == parts_ && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->modifiers() & Qt::AltModifier &&

@@ -9,6 +9,7 @@
 #ifndef RFSPLITTER_UI_BENCH_WINDOW_H_
 #define RFSPLITTER_UI_BENCH_WINDOW_H_
 
+#include <QScrollArea>
 #include <QWidget>
 #include <array>
 #include <atomic>
@@ -179,6 +180,7 @@ class BenchWindow : public QWidget {
   QLineEdit* esr_ = nullptr;
   QLineEdit* pads_ = nullptr;
   QLineEdit* stress_power_ = nullptr;
+  QScrollArea* column_scroll_ = nullptr;
   QCheckBox* compensate_ = nullptr;
   QTableWidget* parts_ = nullptr;
   QPushButton* copy_ = nullptr;

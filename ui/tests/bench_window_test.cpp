@@ -8,11 +8,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <QtTest>
 #include <sstream>
 
@@ -305,6 +308,39 @@ class BenchWindowTest : public QObject {
     QCOMPARE(file.readAll(), QByteArray("10n\n12n\n15n\n22n\n"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     Choose(QStringLiteral("Inductors from"), 2);  // E12 again
+  }
+
+  // A wheel over a combo box or spin box the user has not chosen scrolls
+  // the column and leaves the setting alone; chosen, the wheel changes it.
+  void theWheelScrollsPastUnchosenSettings() {
+    bench_->resize(1200, 500);
+    QComboBox* profile = nullptr;
+    for (QComboBox* c : bench_->findChildren<QComboBox*>()) {
+      if (c->accessibleName() == QStringLiteral("Q profile")) profile = c;
+    }
+    QVERIFY(profile);
+    auto* scroll = profile->parentWidget();
+    while (scroll && !qobject_cast<QScrollArea*>(scroll)) scroll = scroll->parentWidget();
+    QVERIFY(scroll);
+    auto* bar = static_cast<QScrollArea*>(scroll)->verticalScrollBar();
+    const auto wheel = [](QWidget* w) {
+      const QPointF at(w->width() / 2.0, w->height() / 2.0);
+      QWheelEvent event(at, w->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                        Qt::NoModifier, Qt::NoScrollPhase, false);
+      QCoreApplication::sendEvent(w, &event);
+    };
+    const int index = profile->currentIndex(), boards = Boards()->value(), before = bar->value();
+    wheel(profile);
+    wheel(Boards());
+    QCOMPARE(profile->currentIndex(), index);
+    QCOMPARE(Boards()->value(), boards);
+    QVERIFY(bar->value() > before);
+    bench_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(bench_));
+    Boards()->setFocus();
+    QVERIFY(Boards()->hasFocus());
+    wheel(Boards());
+    QVERIFY(Boards()->value() != boards);
   }
 
   // The chart's disc is drawn as an outline with its grid inside, not
