@@ -641,7 +641,18 @@ void BenchWindow::SaveSettings() const {
 
 void BenchWindow::closeEvent(QCloseEvent* event) {
   SaveSettings();
+  // A closed bench does no work: what runs stops, and what the main window
+  // changes meanwhile is computed once when the bench shows again.
+  if (current_) current_->stop.request_stop();
   event->accept();
+}
+
+void BenchWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (recompute_when_shown_) {
+    recompute_when_shown_ = false;
+    Recompute();
+  }
 }
 
 QString BenchWindow::Note() const { return note_->text(); }
@@ -888,6 +899,10 @@ std::optional<MonteCarloSettings> BenchWindow::YieldSettings(QStringList& proble
 }
 
 void BenchWindow::Recompute() {
+  if (!isVisible()) {
+    recompute_when_shown_ = true;
+    return;
+  }
   QStringList problems;
   StudyRequest request = Request(problems);
   const std::optional<MonteCarloSettings> yield = YieldSettings(problems);

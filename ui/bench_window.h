@@ -78,6 +78,7 @@ class BenchWindow : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -181,6 +182,7 @@ class BenchWindow : public QWidget {
   QLineEdit* pads_ = nullptr;
   QLineEdit* stress_power_ = nullptr;
   QScrollArea* column_scroll_ = nullptr;
+  bool recompute_when_shown_ = false;  // a change came while the bench was hidden
   QCheckBox* compensate_ = nullptr;
   QTableWidget* parts_ = nullptr;
   QPushButton* copy_ = nullptr;

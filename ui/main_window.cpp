@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QShortcut>
@@ -167,6 +168,11 @@ void MainWindow::OpenBench() {
   bench_->show();
   bench_->raise();
   bench_->activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (bench_) bench_->close();
+  QWidget::closeEvent(event);
 }
 
 void MainWindow::FollowInBench() {

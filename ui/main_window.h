@@ -48,6 +48,8 @@ class MainWindow : public QWidget, public DesignWindow {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // The bench closes with the main window.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void SetUpControls();

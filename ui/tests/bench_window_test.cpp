@@ -99,6 +99,20 @@ class BenchWindowTest : public QObject {
     QCOMPARE(InMain<QLineEdit>("txtFrequency")->text(), QStringLiteral("433.92"));
   }
 
+  // A closed bench does no work for what is typed; shown again it computes
+  // once. The main window's close closes it.
+  void aClosedBenchWaitsAndClosesWithTheMainWindow() {
+    Type("txtFrequency", "433.92");
+    bench_->close();
+    Type("txtFrequency", "915");
+    QCOMPARE(bench_->Nominal()->design.inputs.frequency_mhz, 433.92f);
+    QTest::keyClick(main_.get(), Qt::Key_B, Qt::ControlModifier);
+    QVERIFY(bench_->isVisible());
+    QCOMPARE(bench_->Nominal()->design.inputs.frequency_mhz, 915.0f);
+    main_->close();
+    QVERIFY(!bench_->isVisible());
+  }
+
   void aRepairedTextKeepsTheLastGoodDesignWithANote() {
     Type("txtFrequency", "433.92");
     Type("txtFrequency", "abc");
