@@ -59,6 +59,13 @@ struct BenchWindow::Job {
 
 namespace {
 
+// What the user typed, as a message quotes it: at most 24 characters, so
+// that a long text never widens the window.
+QString Typed(const QString& text) {
+  constexpr int kLongest = 24;
+  return text.size() <= kLongest ? text : text.left(kLongest - 1) + QChar(0x2026);
+}
+
 constexpr ElementKind kKinds[] = {ElementKind::kInductor, ElementKind::kCapacitor,
                                   ElementKind::kResistor};
 constexpr const char* kSeriesNames[] = {"E6", "E12", "E24", "E48", "E96", "E192"};
@@ -120,6 +127,7 @@ void BenchWindow::BuildControls() {
   title_font.setPointSizeF(title_font.pointSizeF() * 1.2);
   title_font.setBold(true);
   title_->setFont(title_font);
+  title_->setWordWrap(true);
   note_ = new QLabel;
   note_->setObjectName(QStringLiteral("benchNote"));
   note_->setWordWrap(true);
@@ -144,14 +152,18 @@ void BenchWindow::BuildControls() {
   reset_ = new QPushButton(tr("Reset &view"));
   reset_->setToolTip(tr("Back to the view chosen last (also a double click on the plot)"));
   for (QPushButton* b : {around_, whole_, reset_}) tools->addWidget(b);
-  tools->addStretch(1);
   // The yield stays in sight above the plot; its details are in the column.
   yield_label_ = new QLabel;
   yield_label_->setObjectName(QStringLiteral("yieldLabel"));
   QFont yield_font = yield_label_->font();
   yield_font.setBold(true);
   yield_label_->setFont(yield_font);
-  tools->addWidget(yield_label_);
+  // Wrapped within what the tools leave: a long yield line never widens the
+  // window.
+  yield_label_->setWordWrap(true);
+  yield_label_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  yield_label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  tools->addWidget(yield_label_, 1);
   progress_ = new QProgressBar;
   progress_->setRange(0, 100);
   progress_->setMaximumWidth(160);
@@ -548,6 +560,11 @@ void BenchWindow::LoadSettings() {
   settings.beginGroup(QStringLiteral("bench"));
   if (settings.contains(QStringLiteral("geometry"))) {
     restoreGeometry(settings.value(QStringLiteral("geometry")).toByteArray());
+    // Never larger than the screen it opens on, whatever was saved.
+    if (const QScreen* screen = QApplication::primaryScreen()) {
+      const QRect room = screen->availableGeometry();
+      resize(std::min(width(), room.width()), std::min(height(), room.height()));
+    }
   }
   for (int k = 0; k < 3; ++k) {
     const int index = settings.value(QStringLiteral("series%1").arg(k), 0).toInt();
@@ -764,7 +781,7 @@ StudyRequest BenchWindow::Request(QStringList& problems) const {
     if (ok) {
       request.target_yield_percent = v->value;
     } else {
-      problems << tr("The target yield \"%1\" is not a number from 1 to 99.99").arg(text);
+      problems << tr("The target yield \"%1\" is not a number from 1 to 99.99").arg(Typed(text));
     }
   } else {
     MarkValid(target_yield_, true);
@@ -778,7 +795,7 @@ StudyRequest BenchWindow::Request(QStringList& problems) const {
     MarkValid(edit, ok || text.empty());
     if (!ok && !text.empty()) {
       problems << tr("%1 \"%2\" is not a number from %3 to %4")
-                      .arg(what, edit->text(), QLocale().toString(low), QLocale().toString(high));
+                      .arg(what, Typed(edit->text()), QLocale().toString(low), QLocale().toString(high));
     }
     return ok ? v->value : fallback;
   };
@@ -827,7 +844,7 @@ StudyRequest BenchWindow::Request(QStringList& problems) const {
     if (watts) {
       request.stress = StressSettings{*watts, 2};
     } else {
-      problems << tr("The stress power \"%1\" %2").arg(text, FromStd(why));
+      problems << tr("The stress power \"%1\" %2").arg(Typed(text), FromStd(why));
     }
   } else {
     MarkValid(stress_power_, true);
@@ -853,7 +870,7 @@ std::optional<MonteCarloSettings> BenchWindow::YieldSettings(QStringList& proble
     MarkValid(tolerances_[k], t.has_value());
     if (!t) {
       problems << tr("The %1 tolerance \"%2\" %3")
-                      .arg(FromStd(std::string(KindName(kKinds[k]))), tolerances_[k]->text(),
+                      .arg(FromStd(std::string(KindName(kKinds[k]))), Typed(tolerances_[k]->text()),
                            FromStd(why));
       ok = false;
       continue;
@@ -870,7 +887,7 @@ std::optional<MonteCarloSettings> BenchWindow::YieldSettings(QStringList& proble
       settings.parasitic_tolerance = p->value / 100;
     } else {
       problems << tr("The parasitics tolerance \"%1\" is not a percentage from 0 to 100")
-                      .arg(parasitics_->text());
+                      .arg(Typed(parasitics_->text()));
       ok = false;
     }
   }
@@ -879,7 +896,7 @@ std::optional<MonteCarloSettings> BenchWindow::YieldSettings(QStringList& proble
   MarkValid(seed_, seed_ok);
   if (!seed_ok) {
     problems << tr("The seed \"%1\" is not a whole number from 0 to 18446744073709551615")
-                    .arg(seed_->text());
+                    .arg(Typed(seed_->text()));
     ok = false;
   }
   settings.distribution =
@@ -889,7 +906,7 @@ std::optional<MonteCarloSettings> BenchWindow::YieldSettings(QStringList& proble
   const bool band_ok = band && band->value >= 0 && band->value <= 190;
   MarkValid(yield_band_, band_ok);
   if (!band_ok) {
-    problems << tr("The yield band \"%1\" is not a number from 0 to 190").arg(yield_band_->text());
+    problems << tr("The yield band \"%1\" is not a number from 0 to 190").arg(Typed(yield_band_->text()));
     ok = false;
   } else {
     settings.band_percent = band->value;

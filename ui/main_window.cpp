@@ -4,7 +4,10 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QScreen>
+#include <QSettings>
 #include <QShortcut>
+#include <algorithm>
 
 #include "engine/inputs.h"
 #include "engine/product.h"
@@ -164,6 +167,18 @@ void MainWindow::OpenBench() {
   if (!bench_) {
     bench_ = std::make_unique<BenchWindow>();
     FollowInBench();
+    // The first time, beside this window rather than over it: on its right
+    // where the screen has room, else on its left, else at the screen's edge.
+    QSettings settings;
+    if (!settings.contains(QStringLiteral("bench/geometry")) && screen()) {
+      const QRect room = screen()->availableGeometry();
+      const QRect mine = frameGeometry();
+      const int width = bench_->frameGeometry().width();
+      int x = mine.right() + 1;
+      if (x + width > room.right() + 1) x = mine.left() - width;
+      if (x < room.left()) x = room.right() + 1 - width;
+      bench_->move(std::max(x, room.left()), std::max(mine.top(), room.top()));
+    }
   }
   bench_->show();
   bench_->raise();

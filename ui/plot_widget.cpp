@@ -38,7 +38,7 @@ std::optional<double> ValueAt(const PlotCurve& curve, double x) {
 PlotWidget::PlotWidget(QWidget* parent) : QWidget(parent) {
   setMouseTracking(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
-  setMinimumSize(420, 360);
+  setMinimumSize(320, 300);
   setFocusPolicy(Qt::StrongFocus);
   setToolTip(tr("Wheel: zoom the frequency axis; drag: pan; double click: back to the start "
                 "view. The values under the pointer are read out."));

@@ -1,15 +1,19 @@
 #include "ui/bench_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
 #include <QTableWidget>
@@ -111,6 +115,51 @@ class BenchWindowTest : public QObject {
     QCOMPARE(bench_->Nominal()->design.inputs.frequency_mhz, 915.0f);
     main_->close();
     QVERIFY(!bench_->isVisible());
+  }
+
+  // The bench fits a 1366 x 768 screen at scale 1 and a 1920 x 1080 one at
+  // 200 % (960 x 540), and keeps its size whatever it shows: a yield line, a
+  // long text typed, another circuit.
+  void fitsSmallScreensAndKeepsItsSize() {
+    const QSize room(960, 540);
+    const QSize size = bench_->size();
+    const auto fits = [&](const char* when) {
+      const QSize least = bench_->minimumSizeHint();
+      QVERIFY2(least.width() <= room.width() && least.height() <= room.height(),
+               qPrintable(QStringLiteral("%1: %2 x %3")
+                              .arg(QLatin1String(when))
+                              .arg(least.width())
+                              .arg(least.height())));
+      QCOMPARE(bench_->size(), size);
+    };
+    fits("at first");
+    QSignalSpy shown(bench_, &BenchWindow::YieldShown);
+    Boards()->setValue(3000);
+    QVERIFY(shown.wait(20000));
+    fits("with a yield");
+    Field(QStringLiteral("Inductor Q"))->setText(QString(300, QLatin1Char('x')));
+    QVERIFY(!bench_->Status().contains(QString(30, QLatin1Char('x'))) &&
+            !bench_->Note().contains(QString(30, QLatin1Char('x'))));
+    fits("with a long text");
+    Type("txtFrequency", "433.92");
+    QTest::mouseClick(InMain<QRadioButton>("opt4"), Qt::LeftButton);
+    fits("with another circuit");
+  }
+
+  // A saved size larger than the screen opens within it.
+  void aSavedSizeNeverExceedsTheScreen() {
+    main_->close();
+    QWidget huge;
+    huge.resize(6000, 4000);
+    QSettings().setValue(QStringLiteral("bench/geometry"), huge.saveGeometry());
+    cleanup();
+    init();
+    // (The test's screen is narrower than the bench can be.)
+    const QSize room = QApplication::primaryScreen()->availableGeometry().size().expandedTo(
+        bench_->minimumSizeHint());
+    QVERIFY2(bench_->width() <= room.width() && bench_->height() <= room.height(),
+             qPrintable(QStringLiteral("%1 x %2").arg(bench_->width()).arg(bench_->height())));
+    QSettings().remove(QStringLiteral("bench/geometry"));
   }
 
   void aRepairedTextKeepsTheLastGoodDesignWithANote() {
