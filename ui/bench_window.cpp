@@ -158,12 +158,11 @@ void BenchWindow::BuildControls() {
   QFont yield_font = yield_label_->font();
   yield_font.setBold(true);
   yield_label_->setFont(yield_font);
-  // Wrapped within what the tools leave: a long yield line never widens the
-  // window.
+  // On a row of its own below the tools, wrapped: a long yield line never
+  // widens the window.
   yield_label_->setWordWrap(true);
-  yield_label_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   yield_label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  tools->addWidget(yield_label_, 1);
+  tools->addStretch(1);
   progress_ = new QProgressBar;
   progress_->setRange(0, 100);
   progress_->setMaximumWidth(160);
@@ -171,6 +170,7 @@ void BenchWindow::BuildControls() {
   progress_->hide();
   tools->addWidget(progress_);
   left_layout->addLayout(tools);
+  left_layout->addWidget(yield_label_);
   plots_ = new QTabWidget;
   response_plot_ = new PlotWidget;
   response_plot_->setObjectName(QStringLiteral("responsePlot"));
@@ -502,7 +502,9 @@ void BenchWindow::BuildControls() {
   column_scroll_ = scroll;
   scroll->setWidget(column);
   scroll->setWidgetResizable(true);
-  scroll->setMinimumWidth(560);
+  // Narrower than its contents on a small screen, with a scroll bar, so
+  // that the plots keep room.
+  scroll->setMinimumWidth(440);
   splitter->addWidget(scroll);
   splitter->setStretchFactor(0, 3);
   splitter->setStretchFactor(1, 2);
@@ -524,6 +526,10 @@ void BenchWindow::BuildControls() {
                            ? QApplication::primaryScreen()->availableGeometry()
                            : QRect(0, 0, 1400, 900);
   resize(std::min(1400, screen.width() * 9 / 10), std::min(900, screen.height() * 9 / 10));
+  // The column as wide as its contents where the window has room; the
+  // plots take the rest.
+  const int column_width = column->minimumSizeHint().width() + 30;
+  splitter->setSizes({std::max(320, width() - column_width), column_width});
 }
 
 void BenchWindow::SetTabOrder() {
@@ -795,7 +801,8 @@ StudyRequest BenchWindow::Request(QStringList& problems) const {
     MarkValid(edit, ok || text.empty());
     if (!ok && !text.empty()) {
       problems << tr("%1 \"%2\" is not a number from %3 to %4")
-                      .arg(what, Typed(edit->text()), QLocale().toString(low), QLocale().toString(high));
+                      .arg(what, Typed(edit->text()), QLocale().toString(low),
+                           QLocale().toString(high));
     }
     return ok ? v->value : fallback;
   };
@@ -906,7 +913,8 @@ std::optional<MonteCarloSettings> BenchWindow::YieldSettings(QStringList& proble
   const bool band_ok = band && band->value >= 0 && band->value <= 190;
   MarkValid(yield_band_, band_ok);
   if (!band_ok) {
-    problems << tr("The yield band \"%1\" is not a number from 0 to 190").arg(Typed(yield_band_->text()));
+    problems << tr("The yield band \"%1\" is not a number from 0 to 190")
+                    .arg(Typed(yield_band_->text()));
     ok = false;
   } else {
     settings.band_percent = band->value;

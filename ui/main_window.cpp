@@ -173,11 +173,16 @@ void MainWindow::OpenBench() {
     if (!settings.contains(QStringLiteral("bench/geometry")) && screen()) {
       const QRect room = screen()->availableGeometry();
       const QRect mine = frameGeometry();
-      const int width = bench_->frameGeometry().width();
+      // As large as it will show: at least its least size.
+      const int width =
+          std::max(bench_->frameGeometry().width(), bench_->minimumSizeHint().width());
       int x = mine.right() + 1;
       if (x + width > room.right() + 1) x = mine.left() - width;
       if (x < room.left()) x = room.right() + 1 - width;
-      bench_->move(std::max(x, room.left()), std::max(mine.top(), room.top()));
+      const int height =
+          std::max(bench_->frameGeometry().height(), bench_->minimumSizeHint().height());
+      const int y = std::min(mine.top(), room.bottom() + 1 - height);
+      bench_->move(std::max(x, room.left()), std::max(y, room.top()));
     }
   }
   bench_->show();
