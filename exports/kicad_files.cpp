@@ -151,8 +151,11 @@ std::string KicadSchematicText(const Board& board, const std::vector<Placement>&
     }
     return std::pair{rank, int(starts.size())};
   };
-  const auto [columns, column_count] = ranks(false);
-  const auto [rows, row_count] = ranks(true);
+  // (Not structured bindings: a lambda below uses them.)
+  const std::pair<std::vector<int>, int> by_x = ranks(false), by_y = ranks(true);
+  const std::vector<int>& columns = by_x.first;
+  const std::vector<int>& rows = by_y.first;
+  const int column_count = by_x.second, row_count = by_y.second;
   constexpr double kPitchX = 17.78, kPitchY = 15.24;
   const bool a3 = 25.4 + kPitchX * column_count > 270 || 38.1 + kPitchY * row_count > 190;
   const auto place = [&](size_t i) {
