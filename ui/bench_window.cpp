@@ -143,9 +143,9 @@ void BenchWindow::BuildControls() {
   auto* left_layout = new QVBoxLayout(left);
   left_layout->setContentsMargins(0, 0, 0, 0);
   auto* tools = new QHBoxLayout;
-  around_ = new QPushButton(tr("Around &f0"));
+  around_ = new QPushButton(tr("Ar&ound f0"));
   around_->setToolTip(tr("A linear frequency axis 30 % either side of the design frequency"));
-  whole_ = new QPushButton(tr("&Whole sweep"));
+  whole_ = new QPushButton(tr("Whol&e sweep"));
   whole_->setToolTip(
       tr("The simulation file's sweep, 0.1 to 1.9 times the design frequency, "
          "on a log axis"));
@@ -208,7 +208,7 @@ void BenchWindow::BuildControls() {
   auto* parts_box = new QGroupBox(tr("Parts"));
   auto* parts_layout = new QVBoxLayout(parts_box);
   auto* parts_form = new QFormLayout;
-  const QString kind_labels[] = {tr("&Inductors:"), tr("Capac&itors:"), tr("Re&sistors:")};
+  const QString kind_labels[] = {tr("&Inductors:"), tr("C&apacitors:"), tr("Re&sistors:")};
   const QString kind_names[] = {tr("Inductors"), tr("Capacitors"), tr("Resistors")};
   for (int k = 0; k < 3; ++k) {
     series_[k] = new QComboBox;
@@ -316,12 +316,12 @@ void BenchWindow::BuildControls() {
       tr("Choose each nominal value so that the part acts as the ideal "
          "element at f0 (off: buy the ideal values as they are)"));
   parts_form->addRow(BuddyLabel(tr("Inductor &Q:"), q_inductor_), q_inductor_);
-  parts_form->addRow(BuddyLabel(tr("C&apacitor Q:"), q_capacitor_), q_capacitor_);
+  parts_form->addRow(BuddyLabel(tr("Capacitor Q:"), q_capacitor_), q_capacitor_);
   parts_form->addRow(BuddyLabel(tr("Part &model:"), preset_), preset_);
   parts_form->addRow(BuddyLabel(tr("Q pro&file:"), q_profile_), q_profile_);
-  parts_form->addRow(BuddyLabel(tr("Inductor S&RF:"), srf_), srf_);
+  parts_form->addRow(BuddyLabel(tr("Inductor SRF:"), srf_), srf_);
   parts_form->addRow(BuddyLabel(tr("Capacitor ES&L:"), esl_), esl_);
-  parts_form->addRow(BuddyLabel(tr("Capacitor E&SR:"), esr_), esr_);
+  parts_form->addRow(BuddyLabel(tr("Capacitor ESR:"), esr_), esr_);
   parts_form->addRow(BuddyLabel(tr("Pa&ds:"), pads_), pads_);
   parts_form->addRow(BuddyLabel(tr("Stress at:"), stress_power_), stress_power_);
   parts_form->addRow(QString(), compensate_);
@@ -349,6 +349,8 @@ void BenchWindow::BuildControls() {
                                      tr("Rating")});
   parts_->verticalHeader()->hide();
   parts_->setWordWrap(false);
+  // One stop in the tab chain; the arrow keys move within.
+  parts_->setTabKeyNavigation(false);
   parts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   parts_->setSelectionBehavior(QAbstractItemView::SelectRows);
   parts_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -370,6 +372,7 @@ void BenchWindow::BuildControls() {
   bands_->setAccessibleName(tr("Bands table"));
   bands_->setVerticalHeaderLabels(
       {tr("Match"), tr("Isolation"), tr("Amplitude balance"), tr("Phase balance"), tr("Usable")});
+  bands_->setTabKeyNavigation(false);
   bands_->setHorizontalHeaderLabels({tr("Ideal (MHz)"), tr("Built (MHz)")});
   bands_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   bands_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
@@ -378,9 +381,9 @@ void BenchWindow::BuildControls() {
                          4);
   bands_layout->addWidget(bands_);
   auto* limits_form = new QFormLayout;
-  const QString limit_labels[] = {tr("&Match at least (dB down):"),
-                                  tr("Isolation at &least (dB down):"),
-                                  tr("Imbalance at most (d&B):"), tr("Phase within (de&g):")};
+  const QString limit_labels[] = {tr("Match at least (dB down):"),
+                                  tr("Isolation at least (dB down):"),
+                                  tr("Imbalance at most (dB):"), tr("Phase within (deg):")};
   const char* limit_defaults[] = {"15", "15", "0.5", "5"};
   for (int i = 0; i < 4; ++i) {
     limits_[i] = new QLineEdit(Localized(limit_defaults[i]));
@@ -394,8 +397,8 @@ void BenchWindow::BuildControls() {
   auto* yield_box = new QGroupBox(tr("Yield"));
   auto* yield_layout = new QVBoxLayout(yield_box);
   auto* yield_form = new QFormLayout;
-  const QString tolerance_labels[] = {tr("Inductor tolera&nce:"), tr("Ca&pacitor tolerance:"),
-                                      tr("R&esistor tolerance:")};
+  const QString tolerance_labels[] = {tr("Inductor tolera&nce:"), tr("Capacitor tolerance:"),
+                                      tr("Resistor tolerance:")};
   const char* tolerance_defaults[] = {"5%", "2%", "1%"};
   for (int k = 0; k < 3; ++k) {
     tolerances_[k] = new QLineEdit(Localized(tolerance_defaults[k]));
@@ -419,14 +422,14 @@ void BenchWindow::BuildControls() {
   boards_->setValue(10000);
   boards_->setSpecialValueText(tr("none"));
   boards_->setAccessibleName(tr("Boards"));
-  yield_form->addRow(BuddyLabel(tr("Boa&rds:"), boards_), boards_);
+  yield_form->addRow(BuddyLabel(tr("&Boards:"), boards_), boards_);
   seed_ = new QLineEdit(QStringLiteral("1"));
   seed_->setAccessibleName(tr("Seed"));
-  yield_form->addRow(BuddyLabel(tr("See&d:"), seed_), seed_);
+  yield_form->addRow(BuddyLabel(tr("Seed:"), seed_), seed_);
   distribution_ = new QComboBox;
   distribution_->addItems({tr("uniform"), tr("normal")});
   distribution_->setAccessibleName(tr("Distribution"));
-  yield_form->addRow(BuddyLabel(tr("Distri&bution:"), distribution_), distribution_);
+  yield_form->addRow(BuddyLabel(tr("Distribution:"), distribution_), distribution_);
   yield_band_ = new QLineEdit(QStringLiteral("0"));
   yield_band_->setAccessibleName(tr("Yield band in percent"));
   yield_band_->setToolTip(tr("Boards must pass at 21 points across f0 (1 -+ PERCENT/200) too"));
@@ -452,6 +455,7 @@ void BenchWindow::BuildControls() {
   });
   percentiles_ = new QTableWidget(0, 3);
   percentiles_->setAccessibleName(tr("Percentiles at the design frequency"));
+  percentiles_->setTabKeyNavigation(false);
   percentiles_->setHorizontalHeaderLabels({tr("5 %"), tr("50 %"), tr("95 %")});
   percentiles_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   percentiles_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
@@ -469,16 +473,16 @@ void BenchWindow::BuildControls() {
   auto* folder_row = new QHBoxLayout;
   folder_ = new QLineEdit(QDir::currentPath());
   folder_->setAccessibleName(tr("Export folder"));
-  choose_folder_ = new QPushButton(tr("C&hoose..."));
+  choose_folder_ = new QPushButton(tr("Choose..."));
   choose_folder_->setToolTip(tr("Choose the folder the exports go to"));
-  folder_row->addWidget(BuddyLabel(tr("Fol&der:"), folder_));
+  folder_row->addWidget(BuddyLabel(tr("Folder:"), folder_));
   folder_row->addWidget(folder_, 1);
   folder_row->addWidget(choose_folder_);
   export_layout->addLayout(folder_row);
   connect(choose_folder_, &QPushButton::clicked, this, &BenchWindow::ChooseFolder);
-  const QString export_names[] = {tr("T&ouchstone"),   tr("n&gspice netlist"),  tr("Plot (S&VG)"),
-                                  tr("Plot (P&NG)"),   tr("Parts &list (CSV)"), tr("&JSON"),
-                                  tr("&KiCad project")};
+  const QString export_names[] = {tr("Touchstone"),   tr("ngspice netlist"),  tr("Plot (SVG)"),
+                                  tr("Plot (PNG)"),   tr("Parts list (CSV)"), tr("JSON"),
+                                  tr("KiCad project")};
   auto* checks = new QGridLayout;
   for (int i = 0; i < 7; ++i) {
     exports_[i] = new QCheckBox(export_names[i]);
@@ -1006,7 +1010,11 @@ void BenchWindow::ShowParts() {
         parts_->setItem(i, c, item);
       }
       if (item->text() != cells[c]) item->setText(cells[c]);
-      refit = refit || cells[c].size() > widest_[size_t(c)];
+      // By the text's width in the table's font: the same count of
+      // characters can be wider ("3.3 nH" after "1.2 nH" fits, "10 pF" after
+      // "2.2 pF" may not).
+      refit =
+          refit || parts_->fontMetrics().horizontalAdvance(cells[c]) + 14 > parts_->columnWidth(c);
     }
     const bool steps = request.parts.SeriesFor(p.kind) != nullptr;
     if (i >= int(steppers_.size()) || steppers_[size_t(i)].name != p.name) {
@@ -1040,16 +1048,7 @@ void BenchWindow::ShowParts() {
     steppers_[size_t(i)].up->setEnabled(steps);
   }
   steppers_.resize(rows.size());
-  if (refit) {
-    for (int c = 0; c < 9; ++c) {
-      for (int i = 0; i < parts_->rowCount(); ++i) {
-        if (const QTableWidgetItem* item = parts_->item(i, c)) {
-          widest_[size_t(c)] = std::max(widest_[size_t(c)], item->text().size());
-        }
-      }
-    }
-    parts_->resizeColumnsToContents();
-  }
+  if (refit) parts_->resizeColumnsToContents();
   if (rows_shown_ != int(rows.size())) {
     rows_shown_ = int(rows.size());
     parts_->resizeColumnsToContents();

@@ -139,7 +139,6 @@ class BenchWindow : public QWidget {
   };
   std::vector<Stepper> steppers_;      // one a row of the parts table
   int rows_shown_ = -1;                // the parts table's columns fit these rows
-  std::array<qsizetype, 9> widest_{};  // the longest text of each column fitted
 
   std::optional<StudyResult> nominal_;
   std::optional<SweepResponse> ideal_view_, built_view_;

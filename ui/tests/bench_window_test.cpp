@@ -1,10 +1,12 @@
 #include "ui/bench_window.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +18,7 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -404,6 +407,55 @@ class BenchWindowTest : public QObject {
     QVERIFY(Boards()->hasFocus());
     wheel(Boards());
     QVERIFY(Boards()->value() != boards);
+  }
+
+  // The parts table is one stop of the tab chain, and after a search its
+  // columns hold their texts whole.
+  void thePartsTableIsOneTabStopWithWholeTexts() {
+    Type("txtFrequency", "915");
+    Choose(QStringLiteral("Inductors from"), 2);   // E12
+    Choose(QStringLiteral("Capacitors from"), 3);  // E24
+    Choose(QStringLiteral("Fit"), static_cast<int>(FitMethod::kMargin));
+    for (QCheckBox* c : bench_->findChildren<QCheckBox*>()) {
+      if (c->text().contains(QStringLiteral("pairs"))) c->setChecked(true);
+    }
+    QSignalSpy shown(bench_, &BenchWindow::YieldShown);
+    QVERIFY(shown.wait(20000));
+    auto* table = bench_->findChild<QTableWidget*>(QStringLiteral("partsTable"));
+    for (int r = 0; r < table->rowCount(); ++r) {
+      for (int c = 0; c < table->columnCount(); ++c) {
+        const QTableWidgetItem* item = table->item(r, c);
+        if (item == nullptr) continue;
+        QVERIFY2(table->fontMetrics().horizontalAdvance(item->text()) < table->columnWidth(c),
+                 qPrintable(item->text()));
+      }
+    }
+    bench_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(bench_));
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Tab);
+    QVERIFY(!table->hasFocus());
+  }
+
+  // Each Alt+letter reaches one control of the bench.
+  void mnemonicsAreUnique() {
+    QStringList texts;
+    for (QLabel* l : bench_->findChildren<QLabel*>()) texts << l->text();
+    for (QAbstractButton* b : bench_->findChildren<QAbstractButton*>()) texts << b->text();
+    for (QGroupBox* g : bench_->findChildren<QGroupBox*>()) texts << g->title();
+    for (QTabWidget* t : bench_->findChildren<QTabWidget*>()) {
+      for (int i = 0; i < t->count(); ++i) texts << t->tabText(i);
+    }
+    QMap<QChar, QString> seen;
+    for (QString text : texts) {
+      text.replace(QStringLiteral("&&"), QString());
+      const qsizetype at = text.indexOf(QLatin1Char('&'));
+      if (at < 0 || at + 1 >= text.size()) continue;
+      const QChar key = text.at(at + 1).toLower();
+      QVERIFY2(!seen.contains(key), qPrintable(seen.value(key) + QStringLiteral(" and ") + text));
+      seen.insert(key, text);
+    }
+    QVERIFY(seen.size() >= 15);
   }
 
   // The chart's disc is drawn as an outline with its grid inside, not
