@@ -1,8 +1,10 @@
 #include "ui/plot_widget.h"
 
+#include <QHelpEvent>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <cmath>
 
@@ -19,18 +21,27 @@ QString UnitOf(const std::string& title) {
   return QString::fromStdString(title.substr(open + 1, close - open - 1));
 }
 
-// The curve's value at `x` by linear interpolation between its points; empty
-// outside them.
-std::optional<double> ValueAt(const PlotCurve& curve, double x) {
-  for (size_t i = 1; i < curve.x.size(); ++i) {
-    const double x0 = curve.x[i - 1], x1 = curve.x[i];
+// The value of `ys` over `xs` at `x` by linear interpolation between their
+// points; empty outside them.
+std::optional<double> ValueAt(const std::vector<double>& xs, const std::vector<double>& ys,
+                              double x) {
+  for (size_t i = 1; i < xs.size() && i < ys.size(); ++i) {
+    const double x0 = xs[i - 1], x1 = xs[i];
     if (x < std::min(x0, x1) || x > std::max(x0, x1) || x0 == x1) continue;
     const double t = (x - x0) / (x1 - x0);
-    const double y = curve.y[i - 1] + t * (curve.y[i] - curve.y[i - 1]);
+    const double y = ys[i - 1] + t * (ys[i] - ys[i - 1]);
     if (std::isfinite(y)) return y;
     return std::nullopt;
   }
   return std::nullopt;
+}
+
+// A curve's name without the unit its value is then given in: "phase
+// error (deg) (ideal)" -> "phase error (ideal)".
+QString NameWithoutUnit(const std::string& name, const QString& unit) {
+  QString text = QString::fromStdString(name);
+  if (!unit.isEmpty()) text.remove(QStringLiteral(" (") + unit + QLatin1Char(')'));
+  return text;
 }
 
 }  // namespace
@@ -40,8 +51,9 @@ PlotWidget::PlotWidget(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setMinimumSize(320, 300);
   setFocusPolicy(Qt::StrongFocus);
-  setToolTip(tr("Wheel: zoom the frequency axis; drag: pan; double click: back to the start "
-                "view. The values under the pointer are read out."));
+  setToolTip(
+      tr("Wheel: zoom the frequency axis; drag: pan; double click: back to the start "
+         "view. The values under the pointer are read out."));
 }
 
 void PlotWidget::SetPlot(Plot plot) {
@@ -71,20 +83,49 @@ QStringList PlotWidget::ReadOut(QPointF position) const {
   const PlotPanel& panel = plot_.panels[*at];
   const double mhz = UnmapX(panel.x, layout.panels[*at], position.x());
   const QLocale locale;
+  // No "-0.00": a value that rounds to zero reads as zero.
+  const auto number = [&](double v) {
+    return locale.toString(std::abs(v) < 0.005 ? 0.0 : v, 'f', 2);
+  };
   QStringList lines{tr("%1 MHz").arg(locale.toString(mhz, 'g', 7))};
   for (const PlotPanel& p : plot_.panels) {
     if (p.smith) continue;
+    const auto unit_of = [&](bool right) {
+      return UnitOf(right && p.y_right ? p.y_right->title : p.y.title);
+    };
     for (const PlotCurve& curve : p.curves) {
-      const std::optional<double> v = ValueAt(curve, mhz);
+      const std::optional<double> v = ValueAt(curve.x, curve.y, mhz);
       if (!v) continue;
-      const QString unit = UnitOf(curve.right_axis && p.y_right ? p.y_right->title : p.y.title);
-      // No "-0.00": a value that rounds to zero reads as zero.
-      const double shown = std::abs(*v) < 0.005 ? 0.0 : *v;
-      lines << QStringLiteral("%1: %2 %3")
-                   .arg(QString::fromStdString(curve.name), locale.toString(shown, 'f', 2), unit);
+      const QString unit = unit_of(curve.right_axis);
+      lines << QStringLiteral("%1: %2 %3").arg(NameWithoutUnit(curve.name, unit), number(*v), unit);
+    }
+    // The boards' spread, named after the circuit's curve of its colour.
+    for (const PlotFill& fill : p.fills) {
+      const std::optional<double> low = ValueAt(fill.x, fill.low, mhz);
+      const std::optional<double> high = ValueAt(fill.x, fill.high, mhz);
+      if (!low || !high) continue;
+      QString name;
+      for (const PlotCurve& curve : p.curves) {
+        if (!curve.dashed && curve.colour == fill.colour && curve.right_axis == fill.right_axis) {
+          name = NameWithoutUnit(curve.name, unit_of(fill.right_axis));
+        }
+      }
+      lines << tr("%1, boards 5 to 95 %: %2 to %3 %4")
+                   .arg(name, number(*low), number(*high), unit_of(fill.right_axis));
     }
   }
   return lines;
+}
+
+bool PlotWidget::event(QEvent* event) {
+  // Over a panel the read-out says it all: the help tip would cover it.
+  if (event->type() == QEvent::ToolTip &&
+      FrequencyPanelAt(static_cast<QHelpEvent*>(event)->pos())) {
+    QToolTip::hideText();
+    event->ignore();
+    return true;
+  }
+  return QWidget::event(event);
 }
 
 void PlotWidget::paintEvent(QPaintEvent*) {
@@ -104,7 +145,8 @@ void PlotWidget::paintEvent(QPaintEvent*) {
   }
   const QFontMetrics metrics(painter.font());
   int text_width = 0;
-  for (const QString& line : lines) text_width = std::max(text_width, metrics.horizontalAdvance(line));
+  for (const QString& line : lines)
+    text_width = std::max(text_width, metrics.horizontalAdvance(line));
   const int line_height = metrics.height();
   QRectF box(hover_->x() + 14, hover_->y() + 14, text_width + 12, line_height * lines.size() + 8);
   if (box.right() > width()) box.moveRight(hover_->x() - 14);

@@ -20,8 +20,9 @@ class PlotWidget : public QWidget {
   void SetPlot(Plot plot);
   const Plot& plot() const { return plot_; }
 
-  // The read-out under a pointer at `position`: the frequency and each
-  // curve's value there, a line each; empty outside the panels.
+  // The read-out under a pointer at `position`: the frequency, each curve's
+  // value there (the built circuit's and the ideal one's) and the boards'
+  // 5 to 95 % spread, a line each; empty outside the panels.
   QStringList ReadOut(QPointF position) const;
 
   QSize sizeHint() const override { return {760, 640}; }
@@ -33,6 +34,7 @@ class PlotWidget : public QWidget {
   void ResetRequested();
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;

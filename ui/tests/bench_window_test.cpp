@@ -494,6 +494,25 @@ class BenchWindowTest : public QObject {
     QVERIFY(lines.front().endsWith(QStringLiteral("MHz")));
     QVERIFY(lines.join(QLatin1Char('\n')).contains(QStringLiteral("|S11| input match: ")));
   }
+
+  // Built from parts with boards, the read-out gives the built circuit, the
+  // ideal one and the boards' spread, each unit once.
+  void theHoverReadsIdealBuiltAndTheBoards() {
+    Choose(QStringLiteral("Inductors from"), 2);  // E12
+    QSignalSpy shown(bench_, &BenchWindow::YieldShown);
+    QVERIFY(shown.wait(20000));
+    PlotWidget* plot = bench_->ResponsePlotWidget();
+    plot->resize(800, 700);
+    const PlotRect r = LayoutPlot(plot->plot(), 800, 700).panels.front();
+    const QString text =
+        plot->ReadOut(QPointF((r.left + r.right) / 2, (r.top + r.bottom) / 2)).join('\n');
+    QVERIFY2(text.contains(QStringLiteral("|S11| input match (ideal): ")), qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("|S11| input match, boards 5 to 95 %: ")),
+             qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("\nphase error: ")), qPrintable(text));
+    QVERIFY2(!text.contains(QStringLiteral("(deg)")) && !text.contains(QStringLiteral("(dB)")),
+             qPrintable(text));
+  }
 };
 
 }  // namespace rfsplitter
