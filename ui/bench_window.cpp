@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -1362,7 +1363,61 @@ std::vector<PlannedOutput> BenchWindow::PlannedExports(const QString& folder) co
   return PlanOutputs(topology_, inputs_, choice);
 }
 
+std::vector<PlannedOutput> BenchWindow::WithPicture(std::vector<PlannedOutput> outputs) const {
+  if (exports_[3]->isChecked()) {
+    outputs.push_back({OutputKind::kPlot, "PNG",
+                       std::filesystem::path(folder_->text().toStdString()) /
+                           (FileStem(topology_, inputs_.frequency_mhz) + ".png")});
+  }
+  return outputs;
+}
+
+std::optional<QString> BenchWindow::RefusedExport(const std::vector<PlannedOutput>& all) const {
+  // A parts file the design reads is never an export's target.
+  std::vector<InputFile> inputs;
+  for (int k = 0; k < 3; ++k) {
+    if (series_[k]->currentIndex() == kFileItem && !file_paths_[k].isEmpty()) {
+      inputs.push_back({"parts file", file_paths_[k].toStdString()});
+    }
+  }
+  const OutputCheck check = CheckOutputs(all, inputs);
+  if (!check.clash && !check.unresolved) return std::nullopt;
+  return FromStd(check.clash
+                     ? *check.clash
+                     : Quoted(check.unresolved->first.string()) + ": " + check.unresolved->second);
+}
+
 void BenchWindow::Export() {
+  // An empty folder field names no folder (it is not the current one).
+  if (folder_->text().trimmed().isEmpty()) {
+    status_->setText(tr("Nothing was exported: the folder is empty; choose one"));
+    emit ExportFinished(false);
+    return;
+  }
+  const std::vector<PlannedOutput> planned = WithPicture(PlannedExports(folder_->text()));
+  if (const std::optional<QString> why = RefusedExport(planned)) {
+    status_->setText(tr("Nothing was exported: %1").arg(*why));
+    emit ExportFinished(false);
+    return;
+  }
+  // Files that exist are replaced only when the user says so.
+  QStringList existing;
+  for (const PlannedOutput& o : planned) {
+    std::error_code error;
+    if (std::filesystem::exists(o.path, error)) {
+      existing << FromStd(o.path.filename().string());
+    }
+  }
+  if (!existing.isEmpty() &&
+      QMessageBox::question(this, tr("Replace files"),
+                            tr("%1 already has %2. Replace them?")
+                                .arg(folder_->text(), existing.join(QStringLiteral(", "))),
+                            QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::No) != QMessageBox::Yes) {
+    status_->setText(tr("Nothing was exported: the files there were kept"));
+    emit ExportFinished(false);
+    return;
+  }
   QStringList problems;
   StudyRequest request = Request(problems);
   request.monte_carlo = YieldSettings(problems);
@@ -1400,24 +1455,9 @@ void BenchWindow::WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome 
     return;
   }
   const StudyResult& result = *outcome.result;
-  // A parts file the design reads is never an export's target.
-  std::vector<InputFile> inputs;
-  for (int k = 0; k < 3; ++k) {
-    if (series_[k]->currentIndex() == kFileItem && !file_paths_[k].isEmpty()) {
-      inputs.push_back({"parts file", file_paths_[k].toStdString()});
-    }
-  }
-  std::vector<PlannedOutput> all = outputs;
-  if (exports_[3]->isChecked()) {
-    all.push_back({OutputKind::kPlot, "PNG",
-                   std::filesystem::path(folder_->text().toStdString()) /
-                       (FileStem(topology_, inputs_.frequency_mhz) + ".png")});
-  }
-  if (const OutputCheck check = CheckOutputs(all, inputs); check.clash || check.unresolved) {
-    status_->setText(tr("Nothing was exported: %1")
-                         .arg(FromStd(check.clash ? *check.clash
-                                                  : Quoted(check.unresolved->first.string()) +
-                                                        ": " + check.unresolved->second)));
+  const std::vector<PlannedOutput> all = WithPicture(outputs);
+  if (const std::optional<QString> why = RefusedExport(all)) {
+    status_->setText(tr("Nothing was exported: %1").arg(*why));
     emit ExportFinished(false);
     return;
   }
@@ -1454,7 +1494,8 @@ void BenchWindow::WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome 
     plot_data.spread =
         result.monte_carlo && result.monte_carlo->spread ? &*result.monte_carlo->spread : nullptr;
     if (result.CircuitSummary()) plot_data.usable = result.CircuitSummary()->bands.usable;
-    const Plot plot = ResponsePlot(plot_data, WholeSweepView(result.design.frequency_hz));
+    // The view on screen, as the user zoomed it.
+    const Plot plot = ResponsePlot(plot_data, view_);
     const double width = 820, height = NaturalPlotHeight(plot);
     QImage image(int(2 * width), int(2 * height), QImage::Format_RGB32);
     image.setDevicePixelRatio(2);

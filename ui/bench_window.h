@@ -120,6 +120,12 @@ class BenchWindow : public QWidget {
   QString RatingCell(const std::string& part) const;
   void ChooseFolder();
   void Export();
+  // `outputs` and, when chosen, the plot as a picture.
+  std::vector<PlannedOutput> WithPicture(std::vector<PlannedOutput> outputs) const;
+  // Why these exports cannot be written (two on one file, one on a parts
+  // file the design reads, a place that cannot be worked out); nothing when
+  // they can.
+  std::optional<QString> RefusedExport(const std::vector<PlannedOutput>& all) const;
   void WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome outcome);
 
   // Inputs as followed.
@@ -137,8 +143,8 @@ class BenchWindow : public QWidget {
     QToolButton* down = nullptr;
     QToolButton* up = nullptr;
   };
-  std::vector<Stepper> steppers_;      // one a row of the parts table
-  int rows_shown_ = -1;                // the parts table's columns fit these rows
+  std::vector<Stepper> steppers_;  // one a row of the parts table
+  int rows_shown_ = -1;            // the parts table's columns fit these rows
 
   std::optional<StudyResult> nominal_;
   std::optional<SweepResponse> ideal_view_, built_view_;

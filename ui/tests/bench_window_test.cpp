@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -21,6 +22,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest>
@@ -343,6 +345,47 @@ class BenchWindowTest : public QObject {
       QVERIFY2(b.open(QIODevice::ReadOnly), suffix);
       QVERIFY2(a.readAll() == b.readAll(), suffix);
     }
+  }
+
+  // An empty folder field is refused; files that exist are replaced only
+  // when the user says so.
+  void anExportAsksBeforeReplacing() {
+    const auto export_now = [&](std::optional<QMessageBox::StandardButton> answer) {
+      if (answer) {
+        QTimer::singleShot(200, [answer] {
+          auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+          if (box) box->button(*answer)->click();
+        });
+      }
+      QSignalSpy finished(bench_, &BenchWindow::ExportFinished);
+      for (QPushButton* b : bench_->findChildren<QPushButton*>()) {
+        if (b->text() == QStringLiteral("E&xport")) QTest::mouseClick(b, Qt::LeftButton);
+      }
+      if (finished.isEmpty() && !finished.wait(20000)) return false;
+      return finished.front().front().toBool();
+    };
+    Field(QStringLiteral("Export folder"))->setText(QStringLiteral("  "));
+    QVERIFY(!export_now(std::nullopt));
+    QVERIFY2(bench_->Status().contains(QStringLiteral("the folder is empty")),
+             qPrintable(bench_->Status()));
+
+    QTemporaryDir dir;
+    Field(QStringLiteral("Export folder"))->setText(dir.path());
+    const QString json = QDir(dir.path()).filePath(QStringLiteral("NarrowSplitter12.1.json"));
+    {
+      QFile file(json);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write("mine");
+    }
+    QVERIFY(!export_now(QMessageBox::No));
+    QFile kept(json);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("mine"));
+    kept.close();
+    QVERIFY(export_now(QMessageBox::Yes));
+    QFile replaced(json);
+    QVERIFY(replaced.open(QIODevice::ReadOnly));
+    QVERIFY(replaced.readAll().startsWith("{"));
   }
 
   // A parts file the design reads is never overwritten by an export of the
