@@ -1092,6 +1092,9 @@ void BenchWindow::ShowBands() {
                                               &s->bands.amplitude_balance, &s->bands.phase_balance,
                                               &s->bands.usable};
         text = BandCell(*bands[r]);
+      } else if (column == 1) {
+        // Nothing built: the parts are ideal, the circuit the ideal one.
+        text = tr("as ideal: no parts chosen");
       }
       QTableWidgetItem* item = bands_->item(r, column);
       if (item == nullptr) bands_->setItem(r, column, item = new QTableWidgetItem);
@@ -1113,7 +1116,17 @@ void BenchWindow::ShowAdvice() {
   }
   if (yield_ && yield_->harmful_part) {
     const ElementKind kind = yield_->harmful_kind;
-    QString line = tr("Most harmful: %1").arg(FromStd(*yield_->harmful_part));
+    // Where every part alone keeps the boards passing, the failures come
+    // from parts straying together; the most harmful is the one whose
+    // tighter grade helps most then.
+    const bool each_alone_passes =
+        std::all_of(yield_->sensitivity.begin(), yield_->sensitivity.end(),
+                    [](const auto& part) { return part.yield_percent_alone >= 99.995; });
+    QString line = each_alone_passes
+                       ? tr("No part alone fails a board: the failures come from parts straying "
+                            "together. Most harmful among them: %1")
+                             .arg(FromStd(*yield_->harmful_part))
+                       : tr("Most harmful: %1").arg(FromStd(*yield_->harmful_part));
     if (yield_->tighter) {
       line +=
           tr(" (+-%1); at +-%2 the yield would be %3 %")
@@ -1263,10 +1276,24 @@ void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome) {
           .arg(r.passed)
           .arg(r.samples)
           .arg(locale.toString(r.ci95_low, 'f', 2), locale.toString(r.ci95_high, 'f', 2));
+  // What a board must hold to count.
+  const StudyRequest& asked = outcome.result->request;
+  const double band = asked.monte_carlo ? asked.monte_carlo->band_percent : 0;
+  text +=
+      tr(", passing at |S11| <= %1 dB, isolation <= %2 dB, imbalance <= %3 dB, phase within "
+         "%4 deg%5")
+          .arg(locale.toString(asked.limits.match_db), locale.toString(asked.limits.isolation_db),
+               locale.toString(asked.limits.imbalance_db), locale.toString(asked.limits.phase_deg),
+               band > 0 ? tr(" across %1 % about f0").arg(locale.toString(band)) : tr(" at f0"));
+  QString tip;
   if (r.yield_percent_pairs_alike) {
     text += QStringLiteral("\n") + tr("%1 % with each pair's parts drawn alike")
                                        .arg(locale.toString(*r.yield_percent_pairs_alike, 'f', 2));
+    tip =
+        tr("A pair's two parts from one reel stray alike; from two reels, each on its own. The "
+           "first yield draws them each on its own, the second alike: the truth lies between.");
   }
+  yield_label_->setToolTip(tip);
   if (const std::optional<GradeChoice>& g = outcome.result->grades) {
     const QString grades = Localized(TolerancesText(*outcome.result->monte_carlo_settings));
     text += QStringLiteral("\n") +

@@ -481,6 +481,20 @@ class BenchWindowTest : public QObject {
     QVERIFY(!table->hasFocus());
   }
 
+  // The yield line names what a board must hold; with ideal parts the
+  // built bands say why they are the ideal ones.
+  void theYieldLineAndTheBandsSayWhatTheyMean() {
+    QSignalSpy shown(bench_, &BenchWindow::YieldShown);
+    Boards()->setValue(1500);
+    QVERIFY(shown.wait(20000));
+    const QLabel* yield = bench_->findChild<QLabel*>(QStringLiteral("yieldLabel"));
+    QVERIFY2(yield->text().contains(QStringLiteral("passing at |S11| <= -15 dB, isolation <= -15 "
+                                                   "dB, imbalance <= 0.5 dB, phase within 5 deg")),
+             qPrintable(yield->text()));
+    auto* bands = bench_->findChild<QTableWidget*>(QStringLiteral("bandsTable"));
+    QCOMPARE(bands->item(0, 1)->text(), QStringLiteral("as ideal: no parts chosen"));
+  }
+
   // Each Alt+letter reaches one control of the bench.
   void mnemonicsAreUnique() {
     QStringList texts;
