@@ -67,15 +67,8 @@ class BenchWindowTest : public QObject {
   }
   QSpinBox* Boards() { return bench_->findChild<QSpinBox*>(); }
 
-  std::unique_ptr<MainWindow> main_;
-  BenchWindow* bench_ = nullptr;
-
- private slots:
-  void initTestCase() {
-    QStandardPaths::setTestModeEnabled(true);
-    QSettings().clear();
-  }
-  void init() {
+  // The main window, and the bench opened from it with Ctrl+B.
+  void Open() {
     main_ = std::make_unique<MainWindow>();
     main_->show();
     QVERIFY(QTest::qWaitForWindowExposed(main_.get()));
@@ -84,6 +77,23 @@ class BenchWindowTest : public QObject {
     QVERIFY(bench_ != nullptr);
     QVERIFY(bench_->isVisible());
     Boards()->setValue(2000);
+  }
+
+  std::unique_ptr<MainWindow> main_;
+  BenchWindow* bench_ = nullptr;
+
+ private slots:
+  void initTestCase() {
+    QStandardPaths::setTestModeEnabled(true);
+    // Settings of their own, apart from the other test programs' that run
+    // beside them.
+    QCoreApplication::setApplicationName(QStringLiteral("bench_window_test"));
+  }
+  void init() {
+    // Each case from the settings a first start has: what an earlier case
+    // saved on closing the bench does not carry over.
+    QSettings().clear();
+    Open();
   }
   void cleanup() {
     bench_ = nullptr;
@@ -158,7 +168,7 @@ class BenchWindowTest : public QObject {
     huge.resize(6000, 4000);
     QSettings().setValue(QStringLiteral("bench/geometry"), huge.saveGeometry());
     cleanup();
-    init();
+    Open();
     // (The test's screen is narrower than the bench can be.)
     const QSize room = QApplication::primaryScreen()->availableGeometry().size().expandedTo(
         bench_->minimumSizeHint());
