@@ -1,6 +1,7 @@
 #include "ui/plot_widget.h"
 
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
@@ -131,6 +132,12 @@ bool PlotWidget::event(QEvent* event) {
 void PlotWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   PaintPlot(painter, plot_, width(), height(), palette());
+  if (hasFocus()) {
+    // The keys act on the plot: say so.
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(1, 1, width() - 2, height() - 2));
+  }
   if (!hover_) return;
   const QStringList lines = ReadOut(*hover_);
   if (lines.isEmpty()) return;
@@ -163,23 +170,64 @@ void PlotWidget::paintEvent(QPaintEvent*) {
   }
 }
 
+void PlotWidget::Zoom(const PlotAxis& x, double centre, double factor) {
+  if (x.logarithmic) {
+    emit ViewRequested(centre * std::pow(x.low / centre, factor),
+                       centre * std::pow(x.high / centre, factor));
+  } else {
+    emit ViewRequested(centre + (x.low - centre) * factor, centre + (x.high - centre) * factor);
+  }
+}
+
 void PlotWidget::wheelEvent(QWheelEvent* event) {
   const std::optional<size_t> at = FrequencyPanelAt(event->position());
   if (!at || event->angleDelta().y() == 0) return QWidget::wheelEvent(event);
   const PlotPanel& panel = plot_.panels[*at];
   const PlotRect rect = Layout().panels[*at];
   // A notch (120) zooms by a fifth, about the frequency under the pointer.
-  const double factor = std::pow(0.8, event->angleDelta().y() / 120.0);
-  const double centre = UnmapX(panel.x, rect, event->position().x());
-  double low, high;
-  if (panel.x.logarithmic) {
-    low = centre * std::pow(panel.x.low / centre, factor);
-    high = centre * std::pow(panel.x.high / centre, factor);
-  } else {
-    low = centre + (panel.x.low - centre) * factor;
-    high = centre + (panel.x.high - centre) * factor;
+  Zoom(panel.x, UnmapX(panel.x, rect, event->position().x()),
+       std::pow(0.8, event->angleDelta().y() / 120.0));
+  event->accept();
+}
+
+void PlotWidget::keyPressEvent(QKeyEvent* event) {
+  // The keys do what the wheel and a drag do, about the middle of the axis:
+  // + and - zoom by a fifth, Left and Right pan by a tenth, Home or 0 go
+  // back to the start view.
+  const PlotPanel* panel = nullptr;
+  for (const PlotPanel& p : plot_.panels) {
+    if (!p.smith && panel == nullptr) panel = &p;
   }
-  emit ViewRequested(low, high);
+  if (panel == nullptr) return QWidget::keyPressEvent(event);
+  const PlotAxis& x = panel->x;
+  const double middle = x.logarithmic ? std::sqrt(x.low * x.high) : (x.low + x.high) / 2;
+  switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+      Zoom(x, middle, 0.8);
+      break;
+    case Qt::Key_Minus:
+      Zoom(x, middle, 1.25);
+      break;
+    case Qt::Key_Left:
+    case Qt::Key_Right: {
+      const double sign = event->key() == Qt::Key_Left ? -1 : 1;
+      if (x.logarithmic) {
+        const double ratio = std::pow(x.high / x.low, 0.1 * sign);
+        emit ViewRequested(x.low * ratio, x.high * ratio);
+      } else {
+        const double step = 0.1 * sign * (x.high - x.low);
+        emit ViewRequested(x.low + step, x.high + step);
+      }
+      break;
+    }
+    case Qt::Key_Home:
+    case Qt::Key_0:
+      emit ResetRequested();
+      break;
+    default:
+      return QWidget::keyPressEvent(event);
+  }
   event->accept();
 }
 

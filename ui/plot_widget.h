@@ -37,6 +37,9 @@ class PlotWidget : public QWidget {
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent*) override { update(); }
+  void focusOutEvent(QFocusEvent*) override { update(); }
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
@@ -47,6 +50,8 @@ class PlotWidget : public QWidget {
   // The panel under `position` that has a frequency axis, if any.
   std::optional<size_t> FrequencyPanelAt(QPointF position) const;
   PlotLayout Layout() const;
+  // Asks for the axis `x` zoomed by `factor` about `centre` (MHz).
+  void Zoom(const PlotAxis& x, double centre, double factor);
 
   Plot plot_;
   std::optional<QPointF> hover_;

@@ -1,6 +1,7 @@
 #include "ui/bench_window.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -524,6 +525,17 @@ class BenchWindowTest : public QObject {
       seen.insert(key, text);
     }
     QVERIFY(seen.size() >= 15);
+    // A screen reader names every field by what it is, not by its value.
+    for (QWidget* w : bench_->findChildren<QWidget*>()) {
+      if (qobject_cast<QComboBox*>(w) || qobject_cast<QLineEdit*>(w) ||
+          qobject_cast<QAbstractSpinBox*>(w)) {
+        if (qobject_cast<QLineEdit*>(w) && qobject_cast<QAbstractSpinBox*>(w->parentWidget())) {
+          continue;  // a spin box's own editor
+        }
+        if (qobject_cast<QComboBox*>(w->parentWidget())) continue;
+        QVERIFY2(!w->accessibleName().isEmpty(), w->metaObject()->className());
+      }
+    }
   }
 
   // The chart's disc is drawn as an outline with its grid inside, not
@@ -561,6 +573,23 @@ class BenchWindowTest : public QObject {
     QVERIFY(lines.size() >= 6);
     QVERIFY(lines.front().endsWith(QStringLiteral("MHz")));
     QVERIFY(lines.join(QLatin1Char('\n')).contains(QStringLiteral("|S11| input match: ")));
+  }
+
+  // The plot answers the keys as it answers the wheel and a drag.
+  void thePlotZoomsAndPansByKeys() {
+    PlotWidget* plot = bench_->ResponsePlotWidget();
+    const auto range = [&] {
+      const PlotAxis& x = plot->plot().panels.front().x;
+      return std::pair{x.low, x.high};
+    };
+    const auto [low, high] = range();
+    QTest::keyClick(plot, Qt::Key_Plus);
+    const auto [low2, high2] = range();
+    QVERIFY(high2 - low2 < 0.9 * (high - low));
+    QTest::keyClick(plot, Qt::Key_Right);
+    QVERIFY(range().first > low2);
+    QTest::keyClick(plot, Qt::Key_Home);
+    QCOMPARE(range(), std::pair(low, high));
   }
 
   // Built from parts with boards, the read-out gives the built circuit, the
