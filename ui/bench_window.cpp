@@ -228,13 +228,13 @@ void BenchWindow::BuildControls() {
     parts_form->addRow(BuddyLabel(kind_labels[k], series_[k]), row);
     connect(series_[k], &QComboBox::activated, this, [this, k](int index) {
       if (index == kFileItem) ReadPartsSource(k);
-      part_values_.clear();
+      KeepOfferedSteps();
       Recompute();
     });
     connect(file_buttons_[k], &QToolButton::clicked, this, [this, k] {
       series_[k]->setCurrentIndex(kFileItem);
       ReadPartsSource(k);
-      part_values_.clear();
+      KeepOfferedSteps();
       Recompute();
     });
   }
@@ -257,15 +257,11 @@ void BenchWindow::BuildControls() {
   tie_->setToolTip(tr("For the margin and yield fits"));
   parts_form->addRow(QString(), pairs_);
   parts_form->addRow(QString(), tie_);
-  connect(fit_, &QComboBox::activated, this, [this] {
-    part_values_.clear();
-    Recompute();
-  });
+  // A part stepped by hand is a part bought: it stays whatever the fit
+  // does with the others.
+  connect(fit_, &QComboBox::activated, this, &BenchWindow::Recompute);
   for (QCheckBox* box : {pairs_, tie_}) {
-    connect(box, &QCheckBox::toggled, this, [this] {
-      part_values_.clear();
-      Recompute();
-    });
+    connect(box, &QCheckBox::toggled, this, &BenchWindow::Recompute);
   }
   q_inductor_ = new QLineEdit;
   q_inductor_->setPlaceholderText(tr("lossless"));
@@ -331,15 +327,11 @@ void BenchWindow::BuildControls() {
   }
   for (QComboBox* c : {preset_, q_profile_}) {
     connect(c, &QComboBox::activated, this, [this] {
-      part_values_.clear();
       ShowModelDefaults();
       Recompute();
     });
   }
-  connect(compensate_, &QCheckBox::toggled, this, [this] {
-    part_values_.clear();
-    Recompute();
-  });
+  connect(compensate_, &QCheckBox::toggled, this, &BenchWindow::Recompute);
   parts_layout->addLayout(parts_form);
 
   parts_ = new QTableWidget(0, 9);
@@ -1055,6 +1047,30 @@ void BenchWindow::ShowParts() {
     parts_->resizeColumnsToContents();
     parts_->setMinimumHeight(std::min(
         parts_->verticalHeader()->length() + parts_->horizontalHeader()->height() + 4, 420));
+  }
+}
+
+void BenchWindow::KeepOfferedSteps() {
+  QStringList problems;
+  const StudyRequest request = Request(problems);
+  QStringList dropped;
+  for (auto it = part_values_.begin(); it != part_values_.end();) {
+    const char letter = it->first.empty() ? '\0' : it->first.front();
+    const ElementKind kind = letter == 'L'   ? ElementKind::kInductor
+                             : letter == 'C' ? ElementKind::kCapacitor
+                                             : ElementKind::kResistor;
+    const PartSeries* series = request.parts.SeriesFor(kind);
+    const bool offered = series && series->Around(it->second).below == it->second;
+    if (offered) {
+      ++it;
+      continue;
+    }
+    dropped << tr("%1 (%2)").arg(FromStd(it->first), Localized(ValueWithUnit(it->second, kind)));
+    it = part_values_.erase(it);
+  }
+  if (!dropped.isEmpty()) {
+    status_->setText(tr("The new series does not offer the stepped %1: back to the fit's parts")
+                         .arg(dropped.join(QStringLiteral(", "))));
   }
 }
 

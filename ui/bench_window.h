@@ -116,6 +116,9 @@ class BenchWindow : public QWidget {
   static void JoinFinished(std::list<Worker>& workers);
   void Step(int row, int direction);
   void CopyParts() const;
+  // Keeps the parts stepped by hand that the series now chosen offer; says
+  // which it drops.
+  void KeepOfferedSteps();
   // The share of its derated rating a part takes at the stress power.
   QString RatingCell(const std::string& part) const;
   void ChooseFolder();

@@ -211,6 +211,30 @@ class BenchWindowTest : public QObject {
     QCOMPARE(bench_->Nominal()->parts[0].chosen, before.chosen);
   }
 
+  // A step survives a change of the fit, pairs or the series that offers its
+  // value; a series without it drops it and says so.
+  void aStepSurvivesWhatDoesNotUnmakeIt() {
+    Type("txtFrequency", "433.92");
+    Choose(QStringLiteral("Inductors from"), 2);  // E12
+    // Up to a value E12 has and E6 has not.
+    const PartSeries e6 = *PartSeries::Standard("E6");
+    double stepped = 0;
+    for (int n = 0; n < 3 && (stepped == 0 || e6.Around(stepped).below == stepped); ++n) {
+      QTest::mouseClick(bench_->findChild<QToolButton*>(QStringLiteral("stepL1Up")),
+                        Qt::LeftButton);
+      stepped = bench_->Nominal()->parts[0].chosen;
+    }
+    Choose(QStringLiteral("Fit"), static_cast<int>(FitMethod::kNearest));
+    QCOMPARE(bench_->Nominal()->parts[0].chosen, stepped);
+    Choose(QStringLiteral("Inductors from"), 3);  // E24 offers every E12 value
+    QCOMPARE(bench_->Nominal()->parts[0].chosen, stepped);
+    QVERIFY(e6.Around(stepped).below != stepped);
+    Choose(QStringLiteral("Inductors from"), 1);  // E6
+    QVERIFY(bench_->Nominal()->parts[0].chosen != stepped);
+    QVERIFY2(bench_->Status().contains(QStringLiteral("does not offer the stepped L1")),
+             qPrintable(bench_->Status()));
+  }
+
   // Best shows at once; the margin search's parts follow from the worker,
   // the same as the study gives them.
   void aSearchedFitReplacesTheBestPreview() {
