@@ -938,6 +938,18 @@ void BenchWindow::Recompute() {
   if (searched) {
     preview.parts.method = FitMethod::kBest;
     preview.parts.pairs = preview.parts.tie_equal_values = false;
+    // A step under a searched fit: the other parts stay where the search
+    // put them until it has searched again (a pair, which best cannot
+    // show, is best's meanwhile).
+    const bool shown_searched = nominal_ && (nominal_->request.parts.method == FitMethod::kMargin ||
+                                             nominal_->request.parts.method == FitMethod::kYield);
+    if (stepping_ && shown_searched) {
+      for (const PartRow& p : nominal_->parts) {
+        if (!p.pair && !part_values_.contains(p.name)) {
+          preview.part_values.emplace_back(p.name, p.chosen);
+        }
+      }
+    }
   }
   const StudyOutcome outcome = RunStudy(preview);
   if (outcome.status == StudyOutcome::Status::kDone) {
@@ -1094,7 +1106,9 @@ void BenchWindow::Step(int row, int direction) {
   const std::optional<double> next = direction > 0 ? n.above : n.below;
   if (!next) return;
   part_values_[p.name] = *next;
+  stepping_ = true;
   Recompute();
+  stepping_ = false;
   parts_->selectRow(row);
 }
 

@@ -190,7 +190,9 @@ class BenchWindow : public QWidget {
   QLineEdit* pads_ = nullptr;
   QLineEdit* stress_power_ = nullptr;
   QScrollArea* column_scroll_ = nullptr;
-  bool recompute_when_shown_ = false;  // a change came while the bench was hidden
+  bool recompute_when_shown_ = false;
+  bool stepping_ =
+      false;  // the change being computed is a step  // a change came while the bench was hidden
   QCheckBox* compensate_ = nullptr;
   QTableWidget* parts_ = nullptr;
   QPushButton* copy_ = nullptr;

@@ -235,6 +235,30 @@ class BenchWindowTest : public QObject {
              qPrintable(bench_->Status()));
   }
 
+  // Under a searched fit a step moves its part alone: the others keep the
+  // search's values while it searches again.
+  void aStepUnderASearchKeepsTheOtherParts() {
+    Type("txtFrequency", "433.92");
+    // The narrow hybrid, whose search picks other parts than best.
+    QTest::mouseClick(InMain<QRadioButton>("opt3"), Qt::LeftButton);
+    Choose(QStringLiteral("Inductors from"), 2);   // E12
+    Choose(QStringLiteral("Capacitors from"), 3);  // E24
+    QSignalSpy shown(bench_, &BenchWindow::YieldShown);
+    Choose(QStringLiteral("Fit"), static_cast<int>(FitMethod::kMargin));
+    QVERIFY(shown.wait(20000));
+    const std::vector<PartRow> searched = bench_->Nominal()->parts;
+    QTest::mouseClick(bench_->findChild<QToolButton*>(QStringLiteral("stepC1Up")), Qt::LeftButton);
+    const std::vector<PartRow>& now = bench_->Nominal()->parts;
+    QCOMPARE(now.size(), searched.size());
+    for (size_t i = 0; i < now.size(); ++i) {
+      if (now[i].name == "C1") {
+        QVERIFY(now[i].chosen > searched[i].chosen);
+      } else {
+        QCOMPARE(now[i].chosen, searched[i].chosen);
+      }
+    }
+  }
+
   // Best shows at once; the margin search's parts follow from the worker,
   // the same as the study gives them.
   void aSearchedFitReplacesTheBestPreview() {
