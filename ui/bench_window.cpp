@@ -522,7 +522,10 @@ void BenchWindow::BuildControls() {
   const QRect screen = QApplication::primaryScreen()
                            ? QApplication::primaryScreen()->availableGeometry()
                            : QRect(0, 0, 1400, 900);
-  resize(std::min(1400, screen.width() * 9 / 10), std::min(900, screen.height() * 9 / 10));
+  // Never below its least size, which would make it grow by itself once
+  // its layout is first applied.
+  resize(QSize(std::min(1400, screen.width() * 9 / 10), std::min(900, screen.height() * 9 / 10))
+             .expandedTo(minimumSizeHint()));
   // The column as wide as its contents where the window has room; the
   // plots take the rest.
   const int column_width = column->minimumSizeHint().width() + 30;
@@ -566,7 +569,8 @@ void BenchWindow::LoadSettings() {
     // Never larger than the screen it opens on, whatever was saved.
     if (const QScreen* screen = QApplication::primaryScreen()) {
       const QRect room = screen->availableGeometry();
-      resize(std::min(width(), room.width()), std::min(height(), room.height()));
+      resize(QSize(std::min(width(), room.width()), std::min(height(), room.height()))
+                 .expandedTo(minimumSizeHint()));
     }
   }
   for (int k = 0; k < 3; ++k) {
