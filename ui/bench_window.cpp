@@ -526,9 +526,10 @@ void BenchWindow::BuildControls() {
   // its layout is first applied.
   resize(QSize(std::min(1400, screen.width() * 9 / 10), std::min(900, screen.height() * 9 / 10))
              .expandedTo(minimumSizeHint()));
-  // The column as wide as its contents where the window has room; the
-  // plots take the rest.
-  const int column_width = column->minimumSizeHint().width() + 30;
+  // The column as wide as its contents where the window has room (at most
+  // 45 % of it); the plots take the rest.
+  const int column_width =
+      std::min(column->minimumSizeHint().width() + 30, std::max(440, width() * 45 / 100));
   splitter->setSizes({std::max(320, width() - column_width), column_width});
 }
 

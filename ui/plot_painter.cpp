@@ -1,5 +1,6 @@
 #include "ui/plot_painter.h"
 
+#include <QFontMetricsF>
 #include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
@@ -75,8 +76,8 @@ void DrawLegendEntry(QPainter& p, double x, double y, const PlotLegendEntry& ent
   switch (entry.style) {
     case PlotLegendEntry::Style::kLine:
     case PlotLegendEntry::Style::kDashed: {
-      PlotCurve sample{{}, entry.colour, entry.style == PlotLegendEntry::Style::kDashed, false,
-                       {}, {}};
+      PlotCurve sample{{},    entry.colour, entry.style == PlotLegendEntry::Style::kDashed,
+                       false, {},           {}};
       p.setPen(CurvePen(sample, palette, p.device()->devicePixelRatioF()));
       p.drawLine(QPointF(x, y), QPointF(x + 24, y));
       break;
@@ -274,9 +275,15 @@ void PaintPlot(QPainter& painter, const Plot& plot, double width, double height,
     title.setPixelSize(15);
     painter.setFont(title);
     painter.setPen(palette.color(QPalette::Text));
+    // Over the panel where it fits, else over the whole width, cut short
+    // with an ellipsis where even that is too narrow: never clipped at
+    // both ends.
     const PlotRect& first = layout.panels.front();
-    painter.drawText(QRectF(first.left, layout.title_y - 18, first.right - first.left, 22),
-                     Qt::AlignHCenter | Qt::AlignBottom, FromStd(plot.title));
+    const QFontMetricsF metrics(title);
+    const QString text = metrics.elidedText(FromStd(plot.title), Qt::ElideRight, width - 8);
+    QRectF box(first.left, layout.title_y - 18, first.right - first.left, 22);
+    if (metrics.horizontalAdvance(text) > box.width()) box = QRectF(4, box.top(), width - 8, 22);
+    painter.drawText(box, Qt::AlignHCenter | Qt::AlignBottom, text);
     painter.setFont(font);
   }
   for (size_t i = 0; i < plot.panels.size(); ++i) {
