@@ -168,6 +168,10 @@ void BenchWindow::BuildControls() {
   progress_->setRange(0, 100);
   progress_->setMaximumWidth(160);
   progress_->setAccessibleName(tr("Yield progress"));
+  // Its room kept while hidden: showing it must not widen the window.
+  QSizePolicy keep_room = progress_->sizePolicy();
+  keep_room.setRetainSizeWhenHidden(true);
+  progress_->setSizePolicy(keep_room);
   progress_->hide();
   tools->addWidget(progress_);
   left_layout->addLayout(tools);
@@ -678,6 +682,11 @@ void BenchWindow::showEvent(QShowEvent* event) {
     recompute_when_shown_ = false;
     Recompute();
   }
+  // The size settled now, with what the bench shows: a layout applied
+  // later would make the window grow by itself.
+  if (layout()) layout()->activate();
+  const QSize least = minimumSizeHint();
+  if (width() < least.width() || height() < least.height()) resize(size().expandedTo(least));
 }
 
 QString BenchWindow::Note() const { return note_->text(); }
