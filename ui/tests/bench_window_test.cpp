@@ -146,13 +146,12 @@ class BenchWindowTest : public QObject {
                               .arg(QLatin1String(when))
                               .arg(least.width())
                               .arg(least.height())));
-      QVERIFY2(bench_->size() == size,
-               qPrintable(QStringLiteral("%1: %2 x %3, was %4 x %5")
-                              .arg(QLatin1String(when))
-                              .arg(bench_->width())
-                              .arg(bench_->height())
-                              .arg(size.width())
-                              .arg(size.height())));
+      QVERIFY2(bench_->size() == size, qPrintable(QStringLiteral("%1: %2 x %3, was %4 x %5")
+                                                      .arg(QLatin1String(when))
+                                                      .arg(bench_->width())
+                                                      .arg(bench_->height())
+                                                      .arg(size.width())
+                                                      .arg(size.height())));
     };
     fits("at first");
     QSignalSpy shown(bench_, &BenchWindow::YieldShown);
