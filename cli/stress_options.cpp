@@ -1,5 +1,4 @@
 #include "cli/options.h"
-#include "engine/number_text.h"
 #include "engine/quoted.h"
 #include "engine/si_value.h"
 

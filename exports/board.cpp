@@ -34,15 +34,10 @@ struct Box {
   double angle;  // radians, counter-clockwise as seen (y down)
   double half_x, half_y;
   std::array<Point, 4> Corners() const {
-    const double c = std::cos(angle), s = std::sin(angle);
+    const std::array<std::pair<double, double>, 4> at =
+        CourtyardCorners({"", centre.x, centre.y, angle * 180 / std::numbers::pi}, half_x, half_y);
     std::array<Point, 4> corners;
-    int i = 0;
-    for (const double sx : {-1.0, 1.0}) {
-      for (const double sy : {-1.0, 1.0}) {
-        const double x = sx * half_x, y = sy * half_y;
-        corners[size_t(i++)] = {centre.x + x * c + y * s, centre.y - x * s + y * c};
-      }
-    }
+    for (size_t i = 0; i < 4; ++i) corners[i] = {at[i].first, at[i].second};
     return corners;
   }
 };
@@ -84,6 +79,21 @@ std::string Footprint(ElementKind kind, ChipPackage package) {
 }
 
 }  // namespace
+
+std::array<std::pair<double, double>, 4> CourtyardCorners(const Placement& at, double half_x,
+                                                          double half_y) {
+  // The footprint's frame turned by its angle, counter-clockwise as seen
+  // with y down: (x, y) -> (x cos a + y sin a, -x sin a + y cos a).
+  const double a = at.angle * std::numbers::pi / 180, c = std::cos(a), s = std::sin(a);
+  std::array<std::pair<double, double>, 4> corners;
+  size_t i = 0;
+  for (const double x : {-half_x, half_x}) {
+    for (const double y : {-half_y, half_y}) {
+      corners[i++] = {at.x + x * c + y * s, at.y - x * s + y * c};
+    }
+  }
+  return corners;
+}
 
 Board BoardOf(const Netlist& circuit, const std::string& name, ChipPackage package,
               const BoardFields& fields) {

@@ -13,7 +13,9 @@
 #ifndef RFSPLITTER_EXPORTS_BOARD_H_
 #define RFSPLITTER_EXPORTS_BOARD_H_
 
+#include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/netlist.h"
@@ -72,6 +74,10 @@ struct FootprintShape {
 };
 FootprintShape ShapeOf(ElementKind kind, ChipPackage package);
 FootprintShape PortShape();
+
+// The corners of a courtyard of these half sizes, placed `at` (mm, y down).
+std::array<std::pair<double, double>, 4> CourtyardCorners(const Placement& at, double half_x,
+                                                          double half_y);
 
 // The placements of `board.parts`, then of its ports, in that order.
 std::vector<Placement> PlaceBoard(const Board& board);

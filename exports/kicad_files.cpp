@@ -292,12 +292,9 @@ std::string KicadBoardText(const Board& board, const std::vector<Placement>& pla
     }
     text += "  )\n";
     // The board's outline takes in every courtyard.
-    const double a = at.angle * 3.14159265358979323846 / 180, c = std::cos(a), s = std::sin(a);
-    for (int i = 0; i < 4; ++i) {
-      const double x = kPageX + at.x + corners[i][0] * c + corners[i][1] * s;
-      const double y = kPageY + at.y - corners[i][0] * s + corners[i][1] * c;
-      left = std::min(left, x), right = std::max(right, x);
-      top = std::min(top, y), bottom = std::max(bottom, y);
+    for (const auto& [x, y] : CourtyardCorners(at, cx, cy)) {
+      left = std::min(left, kPageX + x), right = std::max(right, kPageX + x);
+      top = std::min(top, kPageY + y), bottom = std::max(bottom, kPageY + y);
     }
   };
   for (size_t i = 0; i < board.parts.size(); ++i) {
