@@ -9,6 +9,7 @@
 
 #include "engine/number_text.h"
 #include "engine/quoted.h"
+#include "engine/touchstone_read.h"
 
 namespace rfsplitter {
 namespace {
@@ -284,146 +285,16 @@ std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p
 std::shared_ptr<const MeasuredPart> ReadTouchstoneTwoPort(std::string_view text,
                                                           const std::string& name,
                                                           std::string& error) {
-  // A file named for another port count is not a part's file, whatever
-  // its numbers happen to add up to.
-  {
-    std::string lower;
-    for (const char c : std::filesystem::path(name).extension().string())
-      lower += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (lower.size() >= 4 && lower[1] == 's' && lower.back() == 'p' && lower != ".s2p" &&
-        std::all_of(lower.begin() + 2, lower.end() - 1,
-                    [](char c) { return c >= '0' && c <= '9'; })) {
-      error = name + ": a " + lower.substr(2, lower.size() - 3) +
-              "-port file; a part is measured as a two-port (.s2p)";
-      return nullptr;
-    }
-  }
+  const std::optional<NetworkData> data = ReadTouchstone(
+      text, name, {2, "a part is measured as a two-port (.s2p)", "part"}, error);
+  if (!data) return nullptr;
   auto part = std::make_shared<MeasuredPart>();
   part->name = name;
-  double scale = 1e9, z0 = 50;  // the format's defaults: GHz S MA R 50
-  enum class Format { kMa, kDb, kRi } format = Format::kMa;
-  size_t line_number = 0;
-  bool options_seen = false;
-  // Nothing of the file's own text is quoted back: a file that is no
-  // Touchstone file at all (a path to anything) must not be shown.
-  const auto fail = [&](const std::string& why) {
-    error = name + " line " + std::to_string(line_number) + ": " + why;
-    return nullptr;
-  };
-  while (!text.empty()) {
-    ++line_number;
-    const size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    if (const size_t bang = line.find('!'); bang != std::string_view::npos)
-      line = line.substr(0, bang);
-    line = Trim(line);
-    if (line.empty()) continue;
-    std::string lower;
-    for (const char c : line) lower += char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    if (lower[0] == '#') {
-      if (options_seen) return fail("a second option line; a file has one, before its data");
-      if (!part->frequencies_hz.empty()) return fail("the option line must come before the data");
-      options_seen = true;
-      std::string_view options = std::string_view(lower).substr(1);
-      while (!(options = Trim(options)).empty()) {
-        const size_t stop = options.find_first_of(" \t");
-        const std::string word(options.substr(0, stop));
-        options.remove_prefix(stop == std::string_view::npos ? options.size() : stop);
-        if (word == "hz")
-          scale = 1;
-        else if (word == "khz")
-          scale = 1e3;
-        else if (word == "mhz")
-          scale = 1e6;
-        else if (word == "ghz")
-          scale = 1e9;
-        else if (word == "ma")
-          format = Format::kMa;
-        else if (word == "db")
-          format = Format::kDb;
-        else if (word == "ri")
-          format = Format::kRi;
-        else if (word == "s")
-          continue;
-        else if (word == "r") {
-          options = Trim(options);
-          const size_t value_end = options.find_first_of(" \t");
-          const std::string_view value = options.substr(0, value_end);
-          double r = 0;
-          const auto [ptr, code] = std::from_chars(value.data(), value.data() + value.size(), r);
-          if (code != std::errc() || ptr != value.data() + value.size() || !(r >= 1e-3) ||
-              !(r <= 1e6)) {
-            return fail("the reference impedance is not a number from 0.001 to 1000000 ohms");
-          }
-          z0 = r;
-          options.remove_prefix(value_end == std::string_view::npos ? options.size() : value_end);
-        } else if (word == "y" || word == "z" || word == "h" || word == "g") {
-          return fail("Y, Z, H and G files are not read; a part's file holds S-parameters");
-        } else {
-          return fail(
-              "the option line holds a word that is not a unit, a parameter, a format or R");
-        }
-      }
-      continue;
-    }
-    // A two-port's point, on one line: the frequency, then S11, S21, S12,
-    // S22 as pairs.
-    double v[9];
-    size_t count = 0;
-    while (!(line = Trim(line)).empty()) {
-      const size_t stop = line.find_first_of(" \t");
-      const std::string_view word = line.substr(0, stop);
-      line.remove_prefix(stop == std::string_view::npos ? line.size() : stop);
-      double number = 0;
-      const auto [ptr, code] = std::from_chars(word.data(), word.data() + word.size(), number);
-      if (code != std::errc() || ptr != word.data() + word.size()) {
-        return fail("number " + std::to_string(count + 1) + " is not a number");
-      }
-      if (!std::isfinite(number) || std::fpclassify(number) == FP_SUBNORMAL) {
-        return fail("number " + std::to_string(count + 1) + " is not a finite, normal number");
-      }
-      if (count < 9) v[count] = number;
-      ++count;
-    }
-    if (count != 9) {
-      return fail(
-          "a two-port point is 9 numbers on one line (the frequency, then S11, S21, "
-          "S12 and S22); this line has " +
-          std::to_string(count));
-    }
-    const double f = v[0] * scale;
-    if (!(f > 0) || !std::isfinite(f) ||
-        (!part->frequencies_hz.empty() && f <= part->frequencies_hz.back())) {
-      return fail("the frequencies must be finite, positive and ascend");
-    }
-    std::complex<double> s[4];
-    for (int k = 0; k < 4; ++k) {
-      const double a = v[1 + 2 * k], b = v[2 + 2 * k];
-      if (format != Format::kRi && std::abs(b) > 3600) {
-        return fail("an angle beyond 3600 degrees");
-      }
-      switch (format) {
-        case Format::kRi:
-          s[k] = {a, b};
-          break;
-        case Format::kMa:
-          s[k] = std::polar(a, b * std::numbers::pi / 180);
-          break;
-        case Format::kDb:
-          s[k] = std::polar(std::pow(10.0, a / 20), b * std::numbers::pi / 180);
-          break;
-      }
-    }
-    // A part is passive: no port gives out more than it takes in (a small
-    // allowance for the analyser's noise).
-    constexpr double kPassive = 1.01;
-    if (std::norm(s[0]) + std::norm(s[1]) > kPassive ||
-        std::norm(s[2]) + std::norm(s[3]) > kPassive) {
-      return fail("not a passive part at " + SiText(f, Unit::kHertz) +
-                  " (|S11|^2 + |S21|^2 or |S12|^2 + |S22|^2 above 1)");
-    }
-    const std::complex<double> s21 = s[1];
+  const double z0 = data->reference_ohms[0];
+  for (size_t i = 0; i < data->frequencies_hz.size(); ++i) {
+    const double f = data->frequencies_hz[i];
+    const std::optional<std::vector<std::complex<double>>> s = ReferredTo(*data, i, z0);
+    const std::complex<double> s21 = s ? (*s)[2] : 0.0;
     if (std::abs(s21) == 0) {
       error = name + ": S21 is zero at " + SiText(f, Unit::kHertz) + " (an open part)";
       return nullptr;
@@ -431,10 +302,6 @@ std::shared_ptr<const MeasuredPart> ReadTouchstoneTwoPort(std::string_view text,
     // A part in series between two Z0 ports: S21 = 2 Z0 / (2 Z0 + Z).
     part->frequencies_hz.push_back(f);
     part->impedances.push_back(2 * z0 * (1.0 / s21 - 1.0));
-  }
-  if (part->frequencies_hz.empty()) {
-    error = name + ": no data; not a two-port file";
-    return nullptr;
   }
   return part;
 }
