@@ -1,6 +1,7 @@
 #include "study/report.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/listing.h"
 #include "engine/number_text.h"
@@ -65,7 +66,9 @@ std::string SummaryText(const Netlist& design, const DesignSummary& summary) {
   return text + BandsText(summary, design.ports >= 4, mhz);
 }
 
-std::string ComparisonText(const Netlist& ideal, const DesignSummary& a, const DesignSummary& b) {
+// Ideal, built and measured side by side, a column each.
+std::string ComparisonText(const Netlist& ideal,
+                           const std::vector<std::pair<std::string, const DesignSummary*>>& columns) {
   constexpr size_t kLabel = 34;
   constexpr size_t kColumn = 22;
   std::string text = "Response at " + NumberText(ideal.inputs.frequency_mhz) +
@@ -76,33 +79,49 @@ std::string ComparisonText(const Netlist& ideal, const DesignSummary& a, const D
   const auto cell = [&](const std::string& v) {
     return v.size() + 2 > kColumn ? "  " + v : RightAligned(v, kColumn);
   };
-  const auto row = [&](const std::string& label, const std::string& x, const std::string& y) {
+  const auto row = [&](const std::string& label, const auto& value) {
     std::string line = "  " + label;
     line.resize(kLabel, ' ');
-    text += line + cell(x) + cell(y) + "\n";
+    text += line;
+    for (const auto& [heading, summary] : columns) text += cell(value(*summary));
+    text += "\n";
   };
-  const auto db = [](Complex v) { return Db(MagnitudeDb(v)); };
-  const auto deg = [](double v) { return FixedText(v, 2); };
-  row("", "ideal", "built");
-  row("|S21| output to port 2 (dB)", db(a.s21), db(b.s21));
-  row("S21 phase (deg)", deg(PhaseDegrees(a.s21)), deg(PhaseDegrees(b.s21)));
-  row("|S31| output to port 3 (dB)", db(a.s31), db(b.s31));
-  row("S31 phase (deg)", deg(PhaseDegrees(a.s31)), deg(PhaseDegrees(b.s31)));
-  row("Phase S31 - S21 (deg)", deg(a.phase_difference_degrees), deg(b.phase_difference_degrees));
-  row("Imbalance (dB)", Db(a.figures.imbalance_db), Db(b.figures.imbalance_db));
-  row("|S11| input match (dB)", db(a.s11), db(b.s11));
-  row("|S32| isolation 3 to 2 (dB)", db(a.s32), db(b.s32));
-  if (a.s41 && b.s41) row("|S41| isolation 1 to 4 (dB)", db(*a.s41), db(*b.s41));
-  row("Excess loss (dB)", Db(a.figures.excess_loss_db), Db(b.figures.excess_loss_db));
-  row("Best match (MHz)", Mhz(a.best_match_hz), Mhz(b.best_match_hz));
-  row("Match band (MHz)", OptionalBand(a.bands.match), OptionalBand(b.bands.match));
-  row("Isolation band (MHz)", OptionalBand(a.bands.isolation), OptionalBand(b.bands.isolation));
-  row("Amplitude balance band (MHz)", OptionalBand(a.bands.amplitude_balance),
-      OptionalBand(b.bands.amplitude_balance));
-  row("Phase balance band (MHz)", OptionalBand(a.bands.phase_balance),
-      OptionalBand(b.bands.phase_balance));
-  row("Usable band (MHz)", OptionalBand(a.bands.usable), OptionalBand(b.bands.usable));
-  text += "  (" + LimitsText(a.limits, ideal.ports >= 4) + "; usable: all four)\n";
+  // A figure that needs an entry nobody measured.
+  const auto known = [](double v, const std::string& shown) {
+    return std::isnan(v) ? std::string("not measured") : shown;
+  };
+  const auto db = [&](Complex v) { return known(Norm(v), Db(MagnitudeDb(v))); };
+  const auto deg = [&](double v) { return known(v, FixedText(v, 2)); };
+  const auto band = [&](const std::optional<Band>& b, double figure) {
+    return known(figure, OptionalBand(b));
+  };
+  using S = DesignSummary;
+  text += std::string(kLabel, ' ');
+  text.replace(text.size() - kLabel, 2, "  ");
+  for (const auto& [heading, summary] : columns) text += cell(heading);
+  text += "\n";
+  row("|S21| output to port 2 (dB)", [&](const S& a) { return db(a.s21); });
+  row("S21 phase (deg)", [&](const S& a) { return deg(PhaseDegrees(a.s21)); });
+  row("|S31| output to port 3 (dB)", [&](const S& a) { return db(a.s31); });
+  row("S31 phase (deg)", [&](const S& a) { return deg(PhaseDegrees(a.s31)); });
+  row("Phase S31 - S21 (deg)", [&](const S& a) { return deg(a.phase_difference_degrees); });
+  row("Imbalance (dB)", [&](const S& a) { return known(a.figures.imbalance_db, Db(a.figures.imbalance_db)); });
+  row("|S11| input match (dB)", [&](const S& a) { return db(a.s11); });
+  row("|S32| isolation 3 to 2 (dB)", [&](const S& a) { return db(a.s32); });
+  if (columns[0].second->s41) row("|S41| isolation 1 to 4 (dB)", [&](const S& a) { return db(*a.s41); });
+  row("Excess loss (dB)", [&](const S& a) { return known(a.figures.excess_loss_db, Db(a.figures.excess_loss_db)); });
+  row("Best match (MHz)", [&](const S& a) { return known(a.best_match_hz, Mhz(a.best_match_hz)); });
+  row("Match band (MHz)", [&](const S& a) { return band(a.bands.match, a.figures.match_db); });
+  row("Isolation band (MHz)", [&](const S& a) { return band(a.bands.isolation, a.figures.isolation_db); });
+  row("Amplitude balance band (MHz)",
+      [&](const S& a) { return band(a.bands.amplitude_balance, a.figures.imbalance_db); });
+  row("Phase balance band (MHz)",
+      [&](const S& a) { return band(a.bands.phase_balance, a.figures.phase_error_deg); });
+  row("Usable band (MHz)", [&](const S& a) {
+    return band(a.bands.usable, a.figures.match_db + a.figures.isolation_db +
+                                    a.figures.imbalance_db + a.figures.phase_error_deg);
+  });
+  text += "  (" + LimitsText(columns[0].second->limits, ideal.ports >= 4) + "; usable: all four)\n";
   return text;
 }
 
@@ -236,12 +255,14 @@ std::string ListingText(const Design& design) {
 
 std::string AnalysisText(const StudyResult& r) {
   std::string text;
-  if (r.built) {
-    text += "\n" + PartsTableText(r);
-    text += "\n" + ComparisonText(r.ideal, *r.ideal_summary, *r.built_summary);
-  } else {
-    text += "\n" + SummaryText(r.ideal, *r.ideal_summary);
-  }
+  std::vector<std::pair<std::string, const DesignSummary*>> columns = {
+      {"ideal", &*r.ideal_summary}};
+  if (r.built) columns.emplace_back("built", &*r.built_summary);
+  if (r.measured) columns.emplace_back("measured", &r.measured->summary);
+  if (r.built) text += "\n" + PartsTableText(r);
+  text += "\n" + (columns.size() > 1 ? ComparisonText(r.ideal, columns)
+                                      : SummaryText(r.ideal, *r.ideal_summary));
+  if (r.measured) text += "\n" + MeasuredText(r);
   if (!r.nominal_misses.empty()) text += "\n" + MissesText(r);
   if (r.monte_carlo) text += "\n" + MonteCarloText(r);
   return text;

@@ -18,6 +18,10 @@ std::string ListingText(const Design& design);
 // Monte Carlo table.
 std::string AnalysisText(const StudyResult& result);
 
+// What the measured board is and what the diagnosis finds on it: the
+// planes, the entries never measured, the suspects, the repair.
+std::string MeasuredText(const StudyResult& result);
+
 // The lines --monte-carlo prints without --analyze: the yield, and with
 // pairs the yield with each pair's parts drawn alike, and the grades a
 // target yield chose.

@@ -13,6 +13,7 @@
 #include "engine/sweep.h"
 #include "engine/topologies.h"
 #include "parts/ratings.h"
+#include "study/measured_study.h"
 #include "study/report.h"
 
 namespace rfsplitter {
@@ -364,6 +365,12 @@ StudyOutcome RunStudyUnguarded(const StudyRequest& request, const RunControl* co
                            StressFigure(p.worst.v_peak, Unit::kVolt) + " peak, " +
                            StressFigure(p.worst.i_rms, Unit::kAmpere) + " RMS, " +
                            StressFigure(p.worst.p_diss_w, Unit::kWatt));
+    }
+  }
+  if (request.measured) {
+    if (control) control->Report("measurement", 0);
+    if (std::optional<std::string> why = StudyMeasurement(r, band_percent)) {
+      return Failed(StudyOutcome::Status::kRefused, *why);
     }
   }
   if (stopped()) return Failed(StudyOutcome::Status::kStopped, "stopped");

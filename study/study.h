@@ -19,11 +19,26 @@
 #include "engine/netlist.h"
 #include "engine/part_model.h"
 #include "engine/run_control.h"
+#include "measure/diagnosis.h"
+#include "measure/measurement.h"
 #include "parts/fit.h"
 #include "tolerance/grades.h"
 #include "tolerance/monte_carlo.h"
 
 namespace rfsplitter {
+
+// A measurement of the board to set beside the design, and to diagnose.
+struct MeasuredRequest {
+  // One N-port file, its name and text; or two-port files, each measured
+  // with the other ports loaded.
+  std::string file, text;
+  std::vector<PairFile> pairs;
+  // Each port's reference plane (seconds of matched line; one value: every
+  // port), moved before anything is compared; empty: as measured, or as the
+  // diagnosis finds them.
+  std::vector<double> port_delays_s;
+  bool diagnose = false;
+};
 
 struct StudyRequest {
   Topology topology = Topology::kNarrowSplitter;
@@ -47,6 +62,7 @@ struct StudyRequest {
   // What each part takes at this drive (analysis/stress.h).
   std::optional<StressSettings> stress;
 
+  std::optional<MeasuredRequest> measured;
   bool Built() const { return parts.AnyParts() || models.Any() || !part_values.empty(); }
 };
 
@@ -96,6 +112,17 @@ struct StressReport {
   std::vector<PartStressRow> parts;  // the circuit's parts in order
 };
 
+struct MeasuredResult {
+  Measurement measurement;  // its planes moved by `port_delays_s`
+  std::vector<double> port_delays_s;
+  bool delays_fitted = false;
+  DesignSummary summary;
+  std::optional<Diagnosis> diagnosis;
+  SweepResponse fitted_sweep;  // the fitted board over the measured points
+  std::optional<Repair> repair;
+  std::optional<DesignSummary> repaired_summary;  // what the repair is predicted to give
+};
+
 struct StudyResult {
   StudyRequest request;
   Design design;
@@ -113,6 +140,7 @@ struct StudyResult {
   // worst place in it): the first thing to mend, before any tolerance.
   std::vector<LimitMiss> nominal_misses;
   std::optional<StressReport> stress;
+  std::optional<MeasuredResult> measured;
   // Things the user should know: a part far from its ideal value, ...
   std::vector<std::string> warnings;
 
