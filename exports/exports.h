@@ -34,6 +34,8 @@ struct PlotData {
   const SweepResponse* ideal = nullptr;
   const SweepSpread* spread = nullptr;
   std::optional<Band> usable;  // shaded
+  const SweepResponse* measured = nullptr;  // dotted
+  bool fitted = false;                      // the solid curves are the fitted board
 };
 
 // The response plot (plot.h) over the file's whole sweep, as SVG.

@@ -185,24 +185,34 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
     balance.fills.push_back(
         FillOf(*data.spread, data.spread->imbalance_db, PlotColour::kImbalance, true));
   }
-  const auto add_response = [&](const SweepResponse& r, bool dashed) {
-    const std::string suffix = dashed ? " (ideal)" : "";
+  const auto add_response = [&](const SweepResponse& r, bool dashed, bool dotted = false) {
+    const std::string suffix = dashed ? " (ideal)" : dotted ? " (measured)" : "";
+    // A measurement's entry nobody measured has no curve.
+    const auto measured = [&](int to, int from) {
+      return r.s.empty() || !std::isnan(r.s[0](to, from).real());
+    };
+    const auto add = [&](PlotPanel& panel, PlotCurve curve) {
+      curve.dotted = dotted;
+      panel.curves.push_back(std::move(curve));
+    };
     for (const Trace& t : traces) {
-      magnitude.curves.push_back(CurveOf(r, t.name + suffix, t.colour, dashed, false,
-                                         [&](const SMatrix& s) {
-                                           return MagnitudeDb(s(t.to, t.from));
-                                         }));
+      if (!measured(t.to, t.from)) continue;
+      add(magnitude, CurveOf(r, t.name + suffix, t.colour, dashed, false, [&](const SMatrix& s) {
+            return MagnitudeDb(s(t.to, t.from));
+          }));
     }
-    balance.curves.push_back(CurveOf(r, "phase error (deg)" + suffix, PlotColour::kPhase, dashed,
-                                     false,
-                                     [&](const SMatrix& s) { return SignedPhaseError(s, hybrid); }));
-    balance.curves.push_back(CurveOf(r, "imbalance (dB)" + suffix, PlotColour::kImbalance, dashed,
-                                     true, [](const SMatrix& s) {
-                                       return MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1));
-                                     }));
+    if (!measured(2, 1) || !measured(3, 1)) return;
+    add(balance,
+        CurveOf(r, "phase error (deg)" + suffix, PlotColour::kPhase, dashed, false,
+                [&](const SMatrix& s) { return SignedPhaseError(s, hybrid); }));
+    add(balance, CurveOf(r, "imbalance (dB)" + suffix, PlotColour::kImbalance, dashed, true,
+                         [](const SMatrix& s) {
+                           return MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1));
+                         }));
   };
   if (data.ideal) add_response(*data.ideal, true);
   if (data.response) add_response(*data.response, false);
+  if (data.measured) add_response(*data.measured, false, true);
 
   // The balance scales serve the neighbourhood of f0 (10 % either side),
   // where the circuit is used; farther out the curves may leave them.
@@ -237,6 +247,14 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
   if (data.spread) {
     plot.legend.push_back(
         {PlotColour::kNeutral, PlotLegendEntry::Style::kFill, "5 % to 95 % of boards"});
+  }
+  if (data.measured) {
+    plot.legend.push_back(
+        {PlotColour::kNeutral, PlotLegendEntry::Style::kDotted, "measured (dotted)"});
+  }
+  if (data.fitted) {
+    plot.legend.push_back(
+        {PlotColour::kNeutral, PlotLegendEntry::Style::kLine, "the board as fitted (solid)"});
   }
   if (data.usable) {
     plot.legend.push_back({PlotColour::kNeutral, PlotLegendEntry::Style::kShade, "usable band"});
@@ -281,6 +299,21 @@ Plot SmithPlot(const ResponsePlotData& data) {
   };
   if (data.ideal) add(*data.ideal, true);
   if (data.response) add(*data.response, false);
+  if (data.measured) {
+    for (int port = 1; port <= netlist.ports; ++port) {
+      if (data.measured->s.empty() || std::isnan(data.measured->s[0](port, port).real())) continue;
+      PlotCurve curve{"S" + std::to_string(port) + std::to_string(port) + " (measured)",
+                      colours[port - 1], false, false, {}, {}};
+      curve.dotted = true;
+      for (const SMatrix& s : data.measured->s) {
+        curve.x.push_back(s(port, port).real());
+        curve.y.push_back(s(port, port).imag());
+      }
+      smith.curves.push_back(std::move(curve));
+    }
+    plot.legend.push_back(
+        {PlotColour::kNeutral, PlotLegendEntry::Style::kDotted, "measured (dotted)"});
+  }
   if (data.ideal) {
     plot.legend.push_back(
         {PlotColour::kNeutral, PlotLegendEntry::Style::kDashed, "ideal parts (dashed)"});

@@ -40,6 +40,7 @@ struct PlotCurve {
   bool dashed = false;
   bool right_axis = false;
   std::vector<double> x, y;
+  bool dotted = false;  // a measurement: its points as dots along the line
 };
 
 // The area between two curves: a Monte Carlo spread.
@@ -50,7 +51,7 @@ struct PlotFill {
 };
 
 struct PlotLegendEntry {
-  enum class Style { kLine, kDashed, kFill, kShade };
+  enum class Style { kLine, kDashed, kFill, kShade, kDotted };
   PlotColour colour = PlotColour::kNeutral;
   Style style = Style::kLine;
   std::string text;
@@ -100,6 +101,11 @@ struct ResponsePlotData {
   const SweepResponse* ideal = nullptr;      // the ideal circuit's, dashed
   const SweepSpread* spread = nullptr;       // shaded behind the curves
   std::optional<Band> usable;                // shaded across the panels
+  // The board as measured, dotted; its entries nobody measured are NaN and
+  // left out. With `fitted`, the solid curves are the board as a diagnosis
+  // fitted it, not as built.
+  const SweepResponse* measured = nullptr;
+  bool fitted = false;
 };
 
 // |S21|, |S31|, every isolation path and |S11| in dB over the view, f0

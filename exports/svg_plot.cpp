@@ -92,7 +92,10 @@ void DrawCurve(Svg& svg, const PlotCurve& curve, const PlotAxis& x, const PlotAx
     points.pop_back();
     svg.text += "<polyline clip-path=\"url(#" + clip + ")\" fill=\"none\" stroke=\"" +
                 Colour(curve.colour) + "\" stroke-width=\"" +
-                (curve.dashed ? "1.5\" stroke-dasharray=\"6 4" : "2") + "\" points=\"" + points +
+                (curve.dotted   ? "2\" stroke-linecap=\"round\" stroke-dasharray=\"0.1 4"
+                 : curve.dashed ? "1.5\" stroke-dasharray=\"6 4"
+                                : "2") +
+                "\" points=\"" + points +
                 "\"/>\n";
     points.clear();
   };
@@ -130,10 +133,13 @@ void DrawLegendEntry(Svg& svg, double x, double y, const PlotLegendEntry& entry)
   switch (entry.style) {
     case PlotLegendEntry::Style::kLine:
     case PlotLegendEntry::Style::kDashed:
+    case PlotLegendEntry::Style::kDotted:
       svg.Line(x, y, x + 24, y,
                "stroke=\"" + colour + "\" stroke-width=\"2\"" +
                    (entry.style == PlotLegendEntry::Style::kDashed ? " stroke-dasharray=\"6 4\""
-                                                                   : ""));
+                    : entry.style == PlotLegendEntry::Style::kDotted
+                        ? " stroke-linecap=\"round\" stroke-dasharray=\"0.1 4\""
+                        : ""));
       break;
     case PlotLegendEntry::Style::kFill:
       svg.Rect({x, y - 6, x + 24, y + 6}, "fill=\"" + colour + "\" fill-opacity=\"0.22\"");
@@ -278,6 +284,8 @@ std::string SvgPlot(const Netlist& netlist, const PlotData& data) {
   plot_data.ideal = data.ideal;
   plot_data.spread = data.spread;
   plot_data.usable = data.usable;
+  plot_data.measured = data.measured;
+  plot_data.fitted = data.fitted;
   return SvgText(ResponsePlot(plot_data, WholeSweepView(netlist.frequency_hz)));
 }
 

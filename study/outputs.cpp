@@ -169,6 +169,17 @@ std::string OutputText(OutputKind kind, const StudyResult& r) {
       PlotData data{&*r.CircuitSweep(), r.built ? &*r.ideal_sweep : nullptr,
                     r.monte_carlo && r.monte_carlo->spread ? &*r.monte_carlo->spread : nullptr,
                     r.CircuitSummary() ? r.CircuitSummary()->bands.usable : std::nullopt};
+      // A measured board dotted over the design; diagnosed, beside the
+      // board as fitted.
+      SweepResponse measured;
+      if (r.measured) {
+        measured = {r.measured->measurement.frequencies_hz, r.measured->measurement.s};
+        data.measured = &measured;
+        if (r.measured->diagnosis) {
+          data.response = &r.measured->fitted_sweep;
+          data.fitted = true;
+        }
+      }
       return SvgPlot(circuit, data);
     }
     case OutputKind::kPartsList:

@@ -22,7 +22,8 @@ QPen CurvePen(const PlotCurve& curve, const QPalette& palette, double pixel_rati
   // weight on a high-density screen.
   QPen pen(ColourOf(curve.colour, palette), (curve.dashed ? 1.5 : 2) * pixel_ratio);
   if (curve.dashed) pen.setDashPattern({4, 2.7});
-  pen.setCapStyle(Qt::FlatCap);
+  pen.setCapStyle(curve.dotted ? Qt::RoundCap : Qt::FlatCap);
+  if (curve.dotted) pen.setDashPattern({0.05, 2});
   pen.setJoinStyle(Qt::BevelJoin);
   pen.setCosmetic(true);
   return pen;
@@ -75,9 +76,11 @@ void DrawLegendEntry(QPainter& p, double x, double y, const PlotLegendEntry& ent
   const QColor colour = ColourOf(entry.colour, palette);
   switch (entry.style) {
     case PlotLegendEntry::Style::kLine:
-    case PlotLegendEntry::Style::kDashed: {
+    case PlotLegendEntry::Style::kDashed:
+    case PlotLegendEntry::Style::kDotted: {
       PlotCurve sample{{},    entry.colour, entry.style == PlotLegendEntry::Style::kDashed,
                        false, {},           {}};
+      sample.dotted = entry.style == PlotLegendEntry::Style::kDotted;
       p.setPen(CurvePen(sample, palette, p.device()->devicePixelRatioF()));
       p.drawLine(QPointF(x, y), QPointF(x + 24, y));
       break;
