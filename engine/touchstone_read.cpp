@@ -314,9 +314,7 @@ class Reader {
         if (matrix_ != Matrix::kFull) at(column, row) = value;
       }
     }
-    // Passive: no wave into a port comes out stronger than it went in (a
-    // small allowance for the analyser's noise).
-    constexpr double kPassive = 1.01;
+    // Passive: no wave into a port comes out stronger than it went in.
     for (int column = 1; column <= n; ++column) {
       double power = 0;
       std::string sum;
@@ -324,7 +322,7 @@ class Reader {
         power += std::norm(at(row, column));
         sum += (row > 1 ? " + |S" : "|S") + std::to_string(row) + std::to_string(column) + "|^2";
       }
-      if (power > kPassive) {
+      if (power > use_.passive_allowance) {
         return Fail("not a passive " + std::string(use_.noun) + " at " + SiText(f, Unit::kHertz) +
                     " (" + sum + " above 1)"),
                false;

@@ -33,6 +33,10 @@ struct TouchstoneUse {
   int ports = 2;
   std::string_view wanted;
   std::string_view noun = "part";
+  // How far above 1 the power out of a column may come for the analyser's
+  // error: a part's file is tight, a whole board's has several entries'
+  // noise in each sum.
+  double passive_allowance = 1.01;
 };
 
 // Nothing, with `error` set ("p.s2p line 3: ..."), for a file that does not

@@ -16,12 +16,16 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr double kDelayUnit = 1e-11;  // 10 ps
 constexpr double kPadUnit = 1e-13;    // 0.1 pF
 // The prior that settles what the measurement cannot: a change of the same
-// fraction in every shunt capacitor looks like a pad at every node. Against
-// an analyser's noise of about -50 dB, a part strays by some 30 % and a pad
-// by some 2 pF before the data has a say.
+// fraction in every shunt capacitor looks like a pad at every node. A board
+// has one or two parts off, not all a little: the parts' changes get a
+// Laplace prior of scale 3 % (a sparse answer), met by reweighting its
+// quadratic stand-in, |x| / b ~ x^2 / (b |x_prev|); a pad strays by some
+// 0.3 pF. The weights are against an analyser's noise of about -50 dB.
 constexpr double kNoise = 3e-3;
-constexpr double kPartPrior = kNoise / 0.3;
-constexpr double kPadPrior = kNoise / 20;
+constexpr double kLaplaceScale = 0.03;
+constexpr double kLeastChange = 2e-3;  // below it the reweighting stops
+constexpr double kPadPrior = kNoise / 3;  // 0.3 pF in pad units
+constexpr int kReweightings = 6;
 
 // The element at `scale` times its built value: both parts of a pair, and a
 // loss that follows the value as its model's does (an inductor's from its
@@ -90,6 +94,7 @@ class Fit {
     fit_pad_ = settings.fit_pad;
     params_ = int(parts_.size()) + ports_ + 1;
     p_.assign(size_t(params_), 0);
+    anchor_ = p_;
     if (delays_given_)
       for (int i = 0; i < ports_; ++i) p_[parts_.size() + size_t(i)] = settings.port_delays_s[size_t(i)] / kDelayUnit;
     free_.assign(size_t(params_), true);
@@ -200,6 +205,19 @@ class Fit {
     return true;
   }
 
+  // Runs the fit with the parts' prior reweighted from its last answer
+  // until the answer settles.
+  bool Reweighted(int& iterations, bool& converged) {
+    for (int round = 0; round < kReweightings; ++round) {
+      anchor_ = p_;
+      if (!Run(false, iterations, converged)) return false;
+      double moved = 0;
+      for (size_t k = 0; k < parts_.size(); ++k) moved = std::max(moved, std::abs(p_[k] - anchor_[k]));
+      if (moved < 1e-4) break;
+    }
+    return true;
+  }
+
   // Levenberg-Marquardt from p; `only_delays` holds the parts and the pad.
   bool Run(bool only_delays, int& iterations, bool& converged) {
     const std::vector<bool> saved = free_;
@@ -284,7 +302,9 @@ class Fit {
 
  private:
   double Prior(size_t c) const {
-    if (c < parts_.size()) return kPartPrior;
+    if (c < parts_.size()) {
+      return kNoise / std::sqrt(kLaplaceScale * std::max(std::abs(anchor_[c]), kLeastChange));
+    }
     if (c == size_t(params_ - 1)) return kPadPrior;
     return 0;
   }
@@ -325,6 +345,7 @@ class Fit {
   int params_ = 0;
   bool delays_given_ = false, fit_pad_ = true;
   std::vector<double> p_;
+  std::vector<double> anchor_;  // the changes the parts' prior is weighted by
   std::vector<bool> free_;
   std::vector<size_t> points_;
 };
@@ -379,7 +400,7 @@ std::optional<Diagnosis> Diagnose(const Netlist& built, const Measurement& measu
   d.start_residual_db = Db(start, fit.Rows());
   bool converged = false;
   if (settings.port_delays_s.empty()) fit.Run(true, d.iterations, converged);
-  if (!fit.Run(false, d.iterations, converged)) {
+  if (!fit.Reweighted(d.iterations, converged)) {
     error = "the board's node matrix is singular at a measured point";
     return std::nullopt;
   }

@@ -69,7 +69,7 @@ std::optional<Measurement> MeasurementOf(std::string_view text, const std::strin
                                          std::string_view form, double z0, std::string& error) {
   const std::string wanted = std::string(form) + " has " + std::to_string(ports) + " ports (.s" +
                              std::to_string(ports) + "p)";
-  const std::optional<NetworkData> data = ReadTouchstone(text, name, {ports, wanted, "board"}, error);
+  const std::optional<NetworkData> data = ReadTouchstone(text, name, {ports, wanted, "board", 1.05}, error);
   if (!data) return std::nullopt;
   Measurement m;
   m.source = name;

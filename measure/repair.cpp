@@ -78,6 +78,8 @@ Repair FindRepair(const Netlist& built, const Diagnosis& diagnosis, const PartsC
       mine.push_back({index, s.part, s.built, v});
   }
   const auto cost = [](const Option& o) { return std::abs(std::log(o.to / o.from)); };
+  // One part first, the most likely one first, at the value nearest to
+  // the one it was built with; then two.
   double best = INFINITY;
   for (const auto& mine : options) {
     for (const Option& o : mine) {
@@ -89,6 +91,7 @@ Repair FindRepair(const Netlist& built, const Diagnosis& diagnosis, const PartsC
         repair.repaired = board;
       }
     }
+    if (!repair.steps.empty()) break;
   }
   if (repair.steps.empty()) {
     for (size_t i = 0; i < options.size(); ++i)
