@@ -516,6 +516,22 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
                  "write a KiCad project of the board (schematic and placed,\n"
                  "unrouted footprints) into this folder")
       ->option_text("DIR");
+  app.add_option("--measured", options.measured,
+                 "the board as measured: a Touchstone file (1.1 or 2.0) of\n"
+                 "all its ports, set beside the design")
+      ->option_text("FILE.sNp");
+  app.add_option("--measured-pair", options.measured_pairs,
+                 "the board measured two ports at a time, the others\n"
+                 "loaded: the analyser's port 1 on the board's port A, its\n"
+                 "port 2 on B (repeat for each pair)")
+      ->option_text("A,B=FILE.s2p");
+  app.add_option("--port-delay", options.port_delay,
+                 "move each port's reference plane by this much line, in ps\n"
+                 "(one for every port, or one for each)")
+      ->option_text("PS[,PS...]");
+  app.add_flag("--diagnose", options.diagnose,
+               "fit the built board to the measurement and name the part\n"
+               "that is off, and the repair in the parts' series");
   app.add_option("--bom", options.bom, "write the parts list as CSV")->option_text("FILE.csv");
   app.add_option("--json", options.json, "write the whole run as JSON, for scripts")
       ->option_text("FILE.json");
@@ -666,6 +682,7 @@ std::optional<RunPlan> PlanRun(const CliOptions& options, std::string& message) 
   plan.outputs.kicad = options.kicad;
   plan.request.summaries = options.analyze;
   if (!ReadStress(options, plan.request, message)) return std::nullopt;
+  if (!ReadMeasured(options, *topology, plan, message)) return std::nullopt;
   return plan;
 }
 

@@ -42,6 +42,10 @@ struct CliOptions {
   bool stress = false;
   std::string power, vswr;
   std::filesystem::path kicad;
+  std::filesystem::path measured;
+  std::vector<std::string> measured_pairs;
+  std::string port_delay;
+  bool diagnose = false;
 };
 
 // Reads `args` (without the program's name). Returns the options, or
@@ -63,6 +67,12 @@ struct RunPlan {
 // --stress, --power and --vswr into the request; false with `message` set
 // for a usage error.
 bool ReadStress(const CliOptions& options, StudyRequest& request, std::string& message);
+
+// --measured, --measured-pair, --port-delay and --diagnose: the files read
+// into the request; false with `message` set for a usage error or a file
+// that cannot be read.
+bool ReadMeasured(const CliOptions& options, Topology topology, RunPlan& plan,
+                  std::string& message);
 
 // Checks the options and reads the parts files. A usage error sets
 // `message` and gives nothing.

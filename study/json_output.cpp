@@ -1,4 +1,5 @@
 #include <cmath>
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "engine/number_text.h"
@@ -195,6 +196,58 @@ Json StressJson(const StressReport& s) {
       {"parts", parts}};
 }
 
+// The measured board: its response in the form of the others', the
+// diagnosis and the repair. Figures nobody measured are null.
+Json MeasuredJson(const MeasuredResult& m) {
+  const auto known = [](Json value) {
+    std::function<void(Json&)> clean = [&](Json& v) {
+      if (v.is_number_float() && std::isnan(v.get<double>())) v = nullptr;
+      if (v.is_structured())
+        for (Json& item : v) clean(item);
+    };
+    clean(value);
+    return value;
+  };
+  Json response = known(ResponseJson(m.summary));
+  Json missing = Json::array();
+  for (int to = 1; to <= m.measurement.ports; ++to)
+    for (int from = 1; from <= m.measurement.ports; ++from)
+      if (!m.measurement.Has(to, from))
+        missing.push_back("s" + std::to_string(to) + std::to_string(from));
+  Json delays = Json::array();
+  for (const double d : m.port_delays_s) delays.push_back(d * 1e12);
+  Json json = {{"file", m.measurement.source},
+               {"points", m.measurement.frequencies_hz.size()},
+               {"port_delays_ps", delays},
+               {"delays_fitted", m.delays_fitted},
+               {"not_measured", missing},
+               {"at_f0", response},
+               {"bands", response["bands"]}};
+  return json;
+}
+
+Json DiagnosisJson(const Diagnosis& d) {
+  Json suspects = Json::array();
+  for (const Suspect& s : d.suspects) {
+    suspects.push_back({{"part", s.part},
+                        {"built", s.built},
+                        {"fitted", s.fitted},
+                        {"change_percent", s.change_percent},
+                        {"uncertainty_percent", s.uncertainty_percent},
+                        {"evidence", Finite(std::min(s.evidence, 1e300))}});
+  }
+  Json delays = Json::array();
+  for (const double t : d.port_delays_s) delays.push_back(t * 1e12);
+  return {{"suspects", suspects},
+          {"groups", d.groups},
+          {"port_delays_ps", delays},
+          {"pad_capacitance_f", d.pad_capacitance_f},
+          {"residual_db", d.residual_db},
+          {"residual_as_built_db", d.start_residual_db},
+          {"points", d.points},
+          {"converged", d.converged}};
+}
+
 }  // namespace
 
 std::string JsonText(const StudyResult& r) {
@@ -220,6 +273,21 @@ std::string JsonText(const StudyResult& r) {
   run["advice"] = {{"nominal_misses", misses}, {"warnings", r.warnings}};
   if (r.monte_carlo) run["monte_carlo"] = MonteCarloJson(*r.monte_carlo, r);
   if (r.stress) run["stress"] = StressJson(*r.stress);
+  if (r.measured) {
+    run["measured"] = MeasuredJson(*r.measured);
+    if (r.measured->diagnosis) run["diagnosis"] = DiagnosisJson(*r.measured->diagnosis);
+    if (const std::optional<Repair>& repair = r.measured->repair) {
+      Json steps = Json::array();
+      for (const RepairStep& step : repair->steps)
+        steps.push_back({{"part", step.part}, {"from", step.from}, {"to", step.to}});
+      run["repair"] = steps;
+      run["repair_outcome"] = !repair->needed ? "not needed"
+                              : repair->found ? "found"
+                                              : "no repair within the series";
+      if (r.measured->repaired_summary)
+        run["repair_response"] = ResponseJson(*r.measured->repaired_summary);
+    }
+  }
   ValidUtf8(run);
   return run.dump(2) + "\n";
 }
