@@ -254,7 +254,7 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
   }
   if (data.fitted) {
     plot.legend.push_back(
-        {PlotColour::kNeutral, PlotLegendEntry::Style::kLine, "the board as fitted (solid)"});
+        {PlotColour::kNeutral, PlotLegendEntry::Style::kLine, "as fitted (solid)"});
   }
   if (data.usable) {
     plot.legend.push_back({PlotColour::kNeutral, PlotLegendEntry::Style::kShade, "usable band"});

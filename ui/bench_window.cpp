@@ -8,6 +8,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -20,9 +22,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
@@ -32,6 +36,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -45,6 +50,7 @@
 #include "parts/presets.h"
 #include "study/report.h"
 #include "ui/localized.h"
+#include "ui/measured_panel.h"
 #include "ui/plot_painter.h"
 #include "ui/plot_widget.h"
 
@@ -101,6 +107,7 @@ void MarkValid(QLineEdit* edit, bool valid) {
 BenchWindow::BenchWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(tr("Design bench"));
   setObjectName(QStringLiteral("benchWindow"));
+  setAcceptDrops(true);
   BuildControls();
   SetTabOrder();
   LoadSettings();
@@ -465,6 +472,10 @@ void BenchWindow::BuildControls() {
   yield_layout->addWidget(advice_);
   controls->addWidget(yield_box);
 
+  measured_ = new MeasuredPanel;
+  connect(measured_, &MeasuredPanel::Changed, this, &BenchWindow::Recompute);
+  controls->addWidget(measured_);
+
   auto* export_box = new QGroupBox(tr("Export"));
   auto* export_layout = new QVBoxLayout(export_box);
   auto* folder_row = new QHBoxLayout;
@@ -749,6 +760,26 @@ void BenchWindow::ReadPartsSource(int kind) {
   UsePartsFile(kind, path);
 }
 
+void BenchWindow::UseMeasurement(const QString& path) { measured_->Open(path); }
+
+void BenchWindow::dragEnterEvent(QDragEnterEvent* event) {
+  // A network analyser's file: .s2p to .s4p, or version 2.0's .ts.
+  static const QRegularExpression touchstone(QStringLiteral("\\.(s\\dp|ts)$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() == 1 && urls[0].isLocalFile() &&
+      touchstone.match(urls[0].toLocalFile()).hasMatch()) {
+    event->acceptProposedAction();
+  }
+}
+
+void BenchWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() != 1 || !urls[0].isLocalFile()) return;
+  event->acceptProposedAction();
+  UseMeasurement(urls[0].toLocalFile());
+}
+
 void BenchWindow::UsePartsFile(int kind, const QString& path) {
   std::string reason;
   const std::optional<std::string> text = ReadSmallFile(path.toStdString(), reason);
@@ -873,6 +904,7 @@ StudyRequest BenchWindow::Request(QStringList& problems) const {
   request.limits.phase_deg = number(limits_[3], 0, 180, tr("Phase"), 5);
   for (const auto& [name, value] : part_values_) request.part_values.emplace_back(name, value);
   request.summaries = true;
+  request.measured = measured_->Request(problems);
   return request;
 }
 
@@ -965,7 +997,14 @@ void BenchWindow::Recompute() {
       }
     }
   }
-  const StudyOutcome outcome = RunStudy(preview);
+  StudyOutcome outcome = RunStudy(preview);
+  if (outcome.status == StudyOutcome::Status::kRefused && preview.measured) {
+    // A measurement that does not fit the design is said; the design stays.
+    problems << FromStd(outcome.error);
+    preview.measured.reset();
+    request.measured.reset();
+    outcome = RunStudy(preview);
+  }
   if (outcome.status == StudyOutcome::Status::kDone) {
     nominal_ = *outcome.result;
   } else {
@@ -981,6 +1020,7 @@ void BenchWindow::Recompute() {
   ShowParts();
   ShowBands();
   RebuildPlots();
+  measured_->Show(nominal_ ? &*nominal_ : nullptr);
   if (request.parts.method == FitMethod::kYield && !yield) searching_ = false;
   if ((yield || searching_) && nominal_) {
     request.monte_carlo = yield;
@@ -1145,8 +1185,16 @@ void BenchWindow::ShowBands() {
       if (item->text() != text) item->setText(text);
     }
   };
+  const bool measured = nominal_->measured.has_value();
+  if (bands_->columnCount() != (measured ? 3 : 2)) {
+    bands_->setColumnCount(measured ? 3 : 2);
+    QStringList headings = {tr("Ideal (MHz)"), tr("Built (MHz)")};
+    if (measured) headings << tr("Measured (MHz)");
+    bands_->setHorizontalHeaderLabels(headings);
+  }
   fill(0, nominal_->ideal_summary);
   fill(1, nominal_->built_summary);
+  if (measured) fill(2, nominal_->measured->summary);
 }
 
 void BenchWindow::ShowAdvice() {
@@ -1214,6 +1262,16 @@ void BenchWindow::RebuildPlots() {
   plot_data.netlist = &nominal_->Circuit();
   const bool built = nominal_->built.has_value() && built_view_ && !built_view_->s.empty();
   plot_data.response = built ? &*built_view_ : &*ideal_view_;
+  measured_view_ = {};
+  if (const std::optional<MeasuredResult>& m = nominal_->measured) {
+    measured_view_ = {m->measurement.frequencies_hz, m->measurement.s};
+    plot_data.measured = &measured_view_;
+    // Diagnosed: the board as fitted in place of the built one.
+    if (m->diagnosis && !m->fitted_sweep.s.empty()) {
+      plot_data.response = &m->fitted_sweep;
+      plot_data.fitted = true;
+    }
+  }
   plot_data.ideal = built ? &*ideal_view_ : nullptr;
   plot_data.spread = yield_ && yield_->spread ? &*yield_->spread : nullptr;
   if (nominal_->CircuitSummary()) plot_data.usable = nominal_->CircuitSummary()->bands.usable;
@@ -1227,6 +1285,7 @@ void BenchWindow::RebuildPlots() {
   smith.netlist = plot_data.netlist;
   smith.response = built ? &*built_file : &*ideal_file;
   smith.ideal = built ? &*ideal_file : nullptr;
+  smith.measured = plot_data.measured;
   if (!smith.response->s.empty()) smith_plot_->SetPlot(SmithPlot(smith));
 }
 
@@ -1239,8 +1298,10 @@ void BenchWindow::StartYield(const StudyRequest& nominal_request) {
   auto job = std::make_shared<Job>();
   current_ = job;
   StudyRequest request = nominal_request;
-  // A searched fit's circuit replaces the preview: with its response.
+  // A searched fit's circuit replaces the preview: with its response, and
+  // with the measurement set beside it again.
   request.summaries = searching_;
+  if (!searching_) request.measured.reset();
   request.spread = request.monte_carlo.has_value();
   ++running_;
   progress_->setValue(0);
@@ -1294,6 +1355,7 @@ void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome) {
     ShowParts();
     ShowBands();
     RebuildPlots();
+    measured_->Show(&*nominal_);
   }
   if (outcome.status != StudyOutcome::Status::kDone || !outcome.result->monte_carlo) {
     if (outcome.status != StudyOutcome::Status::kStopped) {

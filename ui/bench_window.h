@@ -39,6 +39,7 @@ class QToolButton;
 
 namespace rfsplitter {
 
+class MeasuredPanel;
 class PlotWidget;
 
 class BenchWindow : public QWidget {
@@ -66,6 +67,10 @@ class BenchWindow : public QWidget {
   // Takes the parts of `kind` (0 inductors, 1 capacitors, 2 resistors) from
   // the parts file at `path`, as choosing it in the file dialog does.
   void UsePartsFile(int kind, const QString& path);
+  // Sets the board measured in `path` beside the design, as opening it or
+  // dropping it on the bench does.
+  void UseMeasurement(const QString& path);
+  MeasuredPanel* Measured() const { return measured_; }
 
   // The outputs the Export button would write, in `folder` (tests compare
   // them with the command line's).
@@ -80,6 +85,8 @@ class BenchWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   struct Job;
@@ -189,6 +196,8 @@ class BenchWindow : public QWidget {
   QLineEdit* esr_ = nullptr;
   QLineEdit* pads_ = nullptr;
   QLineEdit* stress_power_ = nullptr;
+  MeasuredPanel* measured_ = nullptr;
+  SweepResponse measured_view_;  // the measurement as the plots take it
   QScrollArea* column_scroll_ = nullptr;
   bool recompute_when_shown_ = false;
   bool stepping_ =

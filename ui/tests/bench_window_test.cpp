@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,11 +26,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QWheelEvent>
 #include <QtTest>
 #include <sstream>
 
 #include "cli/cli.h"
+#include "exports/exports.h"
 #include "ui/main_window.h"
 #include "ui/plot_widget.h"
 
@@ -662,6 +665,61 @@ class BenchWindowTest : public QObject {
     QVERIFY2(text.contains(QStringLiteral("\nphase error: ")), qPrintable(text));
     QVERIFY2(!text.contains(QStringLiteral("(deg)")) && !text.contains(QStringLiteral("(dB)")),
              qPrintable(text));
+  }
+
+  // A board measured with L1 12 % high, dropped on the bench: the third
+  // column, the dotted curves, and diagnosed, L1 named first. A file of
+  // another port count is said, and the design stays.
+  void aDroppedMeasurementIsSetBesideTheDesignAndDiagnosed() {
+    Type("txtFrequency", "915");
+    Netlist board = bench_->Nominal()->Circuit();
+    for (NetlistElement& e : board.elements) {
+      if (e.name == "L1") e.value *= 1.12;
+    }
+    std::string error;
+    const SweepResponse response = AnalyzeSweep(board, error);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("board.s3p"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(TouchstoneText(board, response)));
+    file.close();
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bench_, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(bench_, &drop);
+    QVERIFY(bench_->Nominal()->measured);
+    QCOMPARE(bench_->findChild<QTableWidget*>(QStringLiteral("bandsTable"))->columnCount(), 3);
+    const auto legend_has = [&](const char* text) {
+      for (const PlotLegendEntry& e : bench_->ResponsePlotWidget()->plot().legend) {
+        if (e.text == text) return true;
+      }
+      return false;
+    };
+    QVERIFY(legend_has("measured (dotted)"));
+
+    for (QCheckBox* box : bench_->findChildren<QCheckBox*>()) {
+      if (box->text().contains(QStringLiteral("Diagnose"))) box->click();
+    }
+    const std::optional<Diagnosis>& d = bench_->Nominal()->measured->diagnosis;
+    QVERIFY(d);
+    QCOMPARE(d->suspects.front().part, std::string("L1"));
+    QCOMPARE(bench_->findChild<QTableWidget*>(QStringLiteral("suspectsTable"))->item(0, 0)->text(),
+             QStringLiteral("L1"));
+    QVERIFY(legend_has("as fitted (solid)"));
+
+    const QString two_port = dir.filePath(QStringLiteral("pair.s2p"));
+    QFile pair(two_port);
+    QVERIFY(pair.open(QIODevice::WriteOnly));
+    pair.write("# MHz S RI\n915 0 0 1 0 1 0 0 0\n");
+    pair.close();
+    bench_->UseMeasurement(two_port);
+    QVERIFY(bench_->Nominal() && !bench_->Nominal()->measured);
+    QVERIFY2(bench_->Note().contains(QStringLiteral("a 2-port file")), qPrintable(bench_->Note()));
   }
 };
 
