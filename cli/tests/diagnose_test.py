@@ -18,6 +18,9 @@ import warnings
 
 import numpy as np
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from boards import CIRCUITS, measure, solve  # noqa: E402
+
 with warnings.catch_warnings(), contextlib.redirect_stdout(io.StringIO()):
     warnings.simplefilter("ignore")
     import skrf
@@ -25,15 +28,6 @@ with warnings.catch_warnings(), contextlib.redirect_stdout(io.StringIO()):
 CLI = sys.argv[1]
 F0 = 915e6
 failures = []
-
-# Each form's elements: name, kind, nodes (0 is ground).
-CIRCUITS = {
-    "narrow-splitter": (3, [("L1", "L", 1, 3), ("L2", "L", 1, 2), ("C1", "C", 1, 0),
-                            ("C2", "C", 3, 0), ("C3", "C", 2, 0), ("R1", "R", 2, 3)]),
-    "narrow-quad": (4, [("L1", "L", 4, 3), ("L2", "L", 1, 2), ("L3", "L", 1, 4), ("L4", "L", 2, 3),
-                        ("C1", "C", 4, 0), ("C2", "C", 3, 0), ("C3", "C", 1, 0), ("C4", "C", 2, 0)]),
-}
-
 
 def check(ok, what):
     if not ok:
@@ -52,40 +46,12 @@ def design_values(topology, directory):
         return {p["name"]: p["value"] for p in json.load(f)["ideal"]["parts"]}
 
 
-def solve(topology, values, frequencies, z0=50.0):
-    """S of the circuit at each frequency: the node matrix with the ports'
-    terminations in it, S = 2 Z / z0 - 1 at the ports."""
-    ports, elements = CIRCUITS[topology]
-    s = np.zeros((len(frequencies), ports, ports), complex)
-    for k, f in enumerate(frequencies):
-        w = 2 * np.pi * f
-        y = np.zeros((ports, ports), complex)
-        for name, kind, a, b in elements:
-            v = values[name]
-            ye = {"L": 1 / (1j * w * v), "C": 1j * w * v, "R": 1 / v}[kind]
-            for n in (a, b):
-                if n:
-                    y[n - 1, n - 1] += ye
-            if a and b:
-                y[a - 1, b - 1] -= ye
-                y[b - 1, a - 1] -= ye
-        y += np.eye(ports) / z0
-        s[k] = 2 * np.linalg.inv(y) / z0 - np.eye(ports)
-    return s
-
-
-def measure(s, frequencies, delays_ps, rng):
-    """The board behind a matched line at each port, with -50 dB of noise."""
-    d = np.exp(-2j * np.pi * np.outer(frequencies, np.array(delays_ps) * 1e-12))
-    noise = (rng.normal(size=s.shape) + 1j * rng.normal(size=s.shape)) * 10 ** (-50 / 20) / np.sqrt(2)
-    return s * d[:, :, None] * d[:, None, :] + noise
-
-
 rng = np.random.default_rng(7)
 frequencies = np.linspace(600e6, 1230e6, 301)
 with tempfile.TemporaryDirectory() as work:
     cases = [("narrow-splitter", "L2", 1.15, [20, 30, 35], 50.0, "db"),
-             ("narrow-quad", "C2", 0.86, [12, 25, 38, 18], 75.0, "ri")]
+             ("narrow-quad", "C2", 0.86, [12, 25, 38, 18], 75.0, "ri"),
+             ("wide-quad", "L6", 1.1, [15, 22, 15, 30], 50.0, "ma")]
     for topology, part, factor, delays, reference, form in cases:
         ports = CIRCUITS[topology][0]
         values = design_values(topology, work)
