@@ -1,6 +1,7 @@
 #include "ui/bench_window.h"
 
 #include <QAbstractSpinBox>
+#include <QAction>
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
@@ -474,6 +475,10 @@ void BenchWindow::BuildControls() {
 
   measured_ = new MeasuredPanel;
   connect(measured_, &MeasuredPanel::Changed, this, &BenchWindow::Recompute);
+  auto* open_measured = new QAction(tr("Open a measured board..."), this);
+  open_measured->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+  connect(open_measured, &QAction::triggered, measured_, &MeasuredPanel::Choose);
+  addAction(open_measured);
   controls->addWidget(measured_);
 
   auto* export_box = new QGroupBox(tr("Export"));

@@ -30,7 +30,7 @@ MeasuredPanel::MeasuredPanel(QWidget* parent) : QGroupBox(tr("Measured board"), 
   file_->setObjectName(QStringLiteral("measuredFile"));
   open_ = new QPushButton(tr("Open..."));
   open_->setToolTip(tr("A Touchstone file (.s3p, .s4p; version 1.1 or 2.0) of the board as "
-                       "measured, set beside the design"));
+                       "measured, set beside the design (Ctrl+M)"));
   clear_ = new QPushButton(tr("Clear"));
   clear_->setEnabled(false);
   row->addWidget(file_, 1);

@@ -33,12 +33,13 @@ class MeasuredPanel : public QGroupBox {
   // What the study found (or nothing, for a study without a measurement).
   void Show(const StudyResult* result);
   QString File() const { return path_; }
+  // Asks for the file, as the Open button does.
+  void Choose();
 
  signals:
   void Changed();
 
  private:
-  void Choose();
   void Clear();
 
   QString path_;
