@@ -44,11 +44,13 @@ int main(int argc, char** argv) {
             }
             const Measurement m = testing::Measure(built, faults, fix, -50, random);
             DiagnosisSettings settings;
-            if (plain) settings.port_delays_s.assign(size_t(built.ports), 0), settings.fit_pad = false;
+            if (plain)
+              settings.port_delays_s.assign(size_t(built.ports), 0), settings.fit_pad = false;
             std::string error;
             const auto start = std::chrono::steady_clock::now();
             const auto d = Diagnose(built, m, settings, error);
-            times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+            times.push_back(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
             ++total;
             if (!d) continue;
             const auto off = [&](const std::string& part) {
@@ -69,10 +71,14 @@ int main(int argc, char** argv) {
         }
       }
       std::sort(times.begin(), times.end());
-      std::printf("%-28s boards %4d  first %5.1f %%  all in first three %5.1f %%  change within 2 points %5.1f %%  median %.1f ms\n",
-                  !fixture ? "no fixture" : plain ? "fixture, part values only" : "fixture",
-                  total, 100.0 * first / total, 100.0 * top3 / total, 100.0 * close / total,
-                  1e3 * times[times.size() / 2]);
+      std::printf(
+          "%-28s boards %4d  first %5.1f %%  all in first three %5.1f %%  change within 2 points "
+          "%5.1f %%  median %.1f ms\n",
+          !fixture ? "no fixture"
+          : plain  ? "fixture, part values only"
+                   : "fixture",
+          total, 100.0 * first / total, 100.0 * top3 / total, 100.0 * close / total,
+          1e3 * times[times.size() / 2]);
     }
   }
 }

@@ -5,8 +5,8 @@
 
 namespace rfsplitter {
 
-bool SolveComplex(std::vector<std::complex<double>>& a, std::vector<std::complex<double>>& b,
-                  int n, int columns) {
+bool SolveComplex(std::vector<std::complex<double>>& a, std::vector<std::complex<double>>& b, int n,
+                  int columns) {
   for (int c = 0; c < n; ++c) {
     int pivot = c;
     for (int r = c + 1; r < n; ++r)

@@ -10,8 +10,8 @@ namespace rfsplitter {
 
 // Solves A X = B in place (A n x n, B n x columns, both row-major; X left in
 // B) by elimination with partial pivoting; false when A is singular.
-bool SolveComplex(std::vector<std::complex<double>>& a, std::vector<std::complex<double>>& b,
-                  int n, int columns);
+bool SolveComplex(std::vector<std::complex<double>>& a, std::vector<std::complex<double>>& b, int n,
+                  int columns);
 
 }  // namespace rfsplitter
 

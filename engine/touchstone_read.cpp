@@ -357,8 +357,8 @@ std::optional<NetworkData> ReadTouchstone(std::string_view text, const std::stri
   return Reader(name, use, error).Read(text);
 }
 
-std::optional<std::vector<std::complex<double>>> ReferredTo(const NetworkData& data,
-                                                            size_t point, double z0) {
+std::optional<std::vector<std::complex<double>>> ReferredTo(const NetworkData& data, size_t point,
+                                                            double z0) {
   const int n = data.ports;
   std::vector<std::complex<double>> s(data.s.begin() + long(point * size_t(n * n)),
                                       data.s.begin() + long((point + 1) * size_t(n * n)));

@@ -47,8 +47,8 @@ std::optional<NetworkData> ReadTouchstone(std::string_view text, const std::stri
 
 // The same network referred to `z0` at every port (power waves, real
 // references); nothing where the conversion is singular.
-std::optional<std::vector<std::complex<double>>> ReferredTo(const NetworkData& data,
-                                                            size_t point, double z0);
+std::optional<std::vector<std::complex<double>>> ReferredTo(const NetworkData& data, size_t point,
+                                                            double z0);
 
 }  // namespace rfsplitter
 

@@ -197,18 +197,15 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
     };
     for (const Trace& t : traces) {
       if (!measured(t.to, t.from)) continue;
-      add(magnitude, CurveOf(r, t.name + suffix, t.colour, dashed, false, [&](const SMatrix& s) {
-            return MagnitudeDb(s(t.to, t.from));
-          }));
+      add(magnitude, CurveOf(r, t.name + suffix, t.colour, dashed, false,
+                             [&](const SMatrix& s) { return MagnitudeDb(s(t.to, t.from)); }));
     }
     if (!measured(2, 1) || !measured(3, 1)) return;
+    add(balance, CurveOf(r, "phase error (deg)" + suffix, PlotColour::kPhase, dashed, false,
+                         [&](const SMatrix& s) { return SignedPhaseError(s, hybrid); }));
     add(balance,
-        CurveOf(r, "phase error (deg)" + suffix, PlotColour::kPhase, dashed, false,
-                [&](const SMatrix& s) { return SignedPhaseError(s, hybrid); }));
-    add(balance, CurveOf(r, "imbalance (dB)" + suffix, PlotColour::kImbalance, dashed, true,
-                         [](const SMatrix& s) {
-                           return MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1));
-                         }));
+        CurveOf(r, "imbalance (dB)" + suffix, PlotColour::kImbalance, dashed, true,
+                [](const SMatrix& s) { return MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1)); }));
   };
   if (data.ideal) add_response(*data.ideal, true);
   if (data.response) add_response(*data.response, false);
@@ -303,7 +300,11 @@ Plot SmithPlot(const ResponsePlotData& data) {
     for (int port = 1; port <= netlist.ports; ++port) {
       if (data.measured->s.empty() || std::isnan(data.measured->s[0](port, port).real())) continue;
       PlotCurve curve{"S" + std::to_string(port) + std::to_string(port) + " (measured)",
-                      colours[port - 1], false, false, {}, {}};
+                      colours[port - 1],
+                      false,
+                      false,
+                      {},
+                      {}};
       curve.dotted = true;
       for (const SMatrix& s : data.measured->s) {
         curve.x.push_back(s(port, port).real());

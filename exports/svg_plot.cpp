@@ -95,8 +95,7 @@ void DrawCurve(Svg& svg, const PlotCurve& curve, const PlotAxis& x, const PlotAx
                 (curve.dotted   ? "2\" stroke-linecap=\"round\" stroke-dasharray=\"0.1 4"
                  : curve.dashed ? "1.5\" stroke-dasharray=\"6 4"
                                 : "2") +
-                "\" points=\"" + points +
-                "\"/>\n";
+                "\" points=\"" + points + "\"/>\n";
     points.clear();
   };
   points.reserve(curve.x.size() * 14);

@@ -23,7 +23,7 @@ constexpr double kPadUnit = 1e-13;    // 0.1 pF
 // 0.3 pF. The weights are against an analyser's noise of about -50 dB.
 constexpr double kNoise = 3e-3;
 constexpr double kLaplaceScale = 0.03;
-constexpr double kLeastChange = 2e-3;  // below it the reweighting stops
+constexpr double kLeastChange = 2e-3;     // below it the reweighting stops
 constexpr double kPadPrior = kNoise / 3;  // 0.3 pF in pad units
 constexpr int kReweightings = 6;
 
@@ -96,7 +96,8 @@ class Fit {
     p_.assign(size_t(params_), 0);
     anchor_ = p_;
     if (delays_given_)
-      for (int i = 0; i < ports_; ++i) p_[parts_.size() + size_t(i)] = settings.port_delays_s[size_t(i)] / kDelayUnit;
+      for (int i = 0; i < ports_; ++i)
+        p_[parts_.size() + size_t(i)] = settings.port_delays_s[size_t(i)] / kDelayUnit;
     free_.assign(size_t(params_), true);
     for (int i = 0; i < ports_; ++i) free_[parts_.size() + size_t(i)] = !delays_given_;
     free_.back() = fit_pad_;
@@ -136,7 +137,8 @@ class Fit {
         const auto [ra, rb] = ends_[i];
         if (ra >= 0) y[size_t(ra * nodes_ + ra)] += ye;
         if (rb >= 0) y[size_t(rb * nodes_ + rb)] += ye;
-        if (ra >= 0 && rb >= 0) y[size_t(ra * nodes_ + rb)] -= ye, y[size_t(rb * nodes_ + ra)] -= ye;
+        if (ra >= 0 && rb >= 0)
+          y[size_t(ra * nodes_ + rb)] -= ye, y[size_t(rb * nodes_ + ra)] -= ye;
       }
       for (int r = 0; r < nodes_; ++r) {
         y[size_t(r * nodes_ + r)] += Complex(r < ports_ ? g0_ : 0, omega * pad);
@@ -167,8 +169,8 @@ class Fit {
           size_t k = 0;
           for (const size_t index : parts_) {
             const auto [ra, rb] = ends_[index];
-            column[k++] = -d * (2 * g0_) * dy[index] * (zat(i, ra) - zat(i, rb)) *
-                          (zat(ra, j) - zat(rb, j));
+            column[k++] =
+                -d * (2 * g0_) * dy[index] * (zat(i, ra) - zat(i, rb)) * (zat(ra, j) - zat(rb, j));
           }
           for (int q = 0; q < ports_; ++q)
             column[k++] = (q == i || q == j ? (q == i && q == j ? 2.0 : 1.0) : 0.0) *
@@ -212,7 +214,8 @@ class Fit {
       anchor_ = p_;
       if (!Run(false, iterations, converged)) return false;
       double moved = 0;
-      for (size_t k = 0; k < parts_.size(); ++k) moved = std::max(moved, std::abs(p_[k] - anchor_[k]));
+      for (size_t k = 0; k < parts_.size(); ++k)
+        moved = std::max(moved, std::abs(p_[k] - anchor_[k]));
       if (moved < 1e-4) break;
     }
     return true;
@@ -410,7 +413,8 @@ std::optional<Diagnosis> Diagnose(const Netlist& built, const Measurement& measu
   d.residual_db = Db(data, fit.Rows());
   const std::vector<double>& p = fit.p();
   const size_t parts = fit.parts().size();
-  for (int q = 0; q < measurement.ports; ++q) d.port_delays_s.push_back(p[parts + size_t(q)] * kDelayUnit);
+  for (int q = 0; q < measurement.ports; ++q)
+    d.port_delays_s.push_back(p[parts + size_t(q)] * kDelayUnit);
   d.pad_capacitance_f = settings.fit_pad ? p.back() * kPadUnit : 0;
   d.fitted = fit.Board(p);
   AddPads(d.fitted, d.pad_capacitance_f);

@@ -71,9 +71,9 @@ struct Repair {
 // The smallest change in parts of their series (a kind without one: E24)
 // that brings the fitted board within `limits` at every one of
 // `check_frequencies_hz`: one part if one will do, the most likely suspect
-// first, at the value nearest to what it was built with; else two; a part keeps its fitted deviation from its value,
-// which is the board's and not the part's. Checked by a solve of the fitted
-// board with the change.
+// first, at the value nearest to what it was built with; else two; a part keeps its fitted
+// deviation from its value, which is the board's and not the part's. Checked by a solve of the
+// fitted board with the change.
 Repair FindRepair(const Netlist& built, const Diagnosis& diagnosis, const PartsChoice& parts,
                   const Limits& limits, std::span<const double> check_frequencies_hz);
 

@@ -24,9 +24,8 @@ PointFigures Figures(const SMatrix& s, int ports) {
   const double s41 = ports >= 4 ? MagnitudeDb(s(4, 1)) : kNaN;
   f.isolation_db = std::isnan(s32) ? s41 : std::isnan(s41) ? s32 : std::max(s32, s41);
   f.imbalance_db = std::abs(MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1)));
-  const double difference = std::isnan(Norm(s(2, 1)) + Norm(s(3, 1)))
-                                ? kNaN
-                                : PhaseDifferenceDegrees(s);
+  const double difference =
+      std::isnan(Norm(s(2, 1)) + Norm(s(3, 1))) ? kNaN : PhaseDifferenceDegrees(s);
   f.phase_error_deg = ports >= 4 ? std::abs(difference) - 90 : difference;
   f.excess_loss_db = -10 * std::log10(Norm(s(2, 1)) + Norm(s(3, 1)));
   return f;
@@ -69,7 +68,8 @@ std::optional<Measurement> MeasurementOf(std::string_view text, const std::strin
                                          std::string_view form, double z0, std::string& error) {
   const std::string wanted = std::string(form) + " has " + std::to_string(ports) + " ports (.s" +
                              std::to_string(ports) + "p)";
-  const std::optional<NetworkData> data = ReadTouchstone(text, name, {ports, wanted, "board", 1.05}, error);
+  const std::optional<NetworkData> data =
+      ReadTouchstone(text, name, {ports, wanted, "board", 1.05}, error);
   if (!data) return std::nullopt;
   Measurement m;
   m.source = name;
@@ -78,8 +78,8 @@ std::optional<Measurement> MeasurementOf(std::string_view text, const std::strin
   for (size_t i = 0; i < data->frequencies_hz.size(); ++i) {
     const auto s = ReferredTo(*data, i, z0);
     if (!s) {
-      error = name + ": its S-parameters cannot be referred to " + SiText(z0, Unit::kOhm) +
-              " at " + SiText(data->frequencies_hz[i], Unit::kHertz);
+      error = name + ": its S-parameters cannot be referred to " + SiText(z0, Unit::kOhm) + " at " +
+              SiText(data->frequencies_hz[i], Unit::kHertz);
       return std::nullopt;
     }
     SMatrix& matrix = m.s.emplace_back(ports);
@@ -88,7 +88,8 @@ std::optional<Measurement> MeasurementOf(std::string_view text, const std::strin
         matrix(to, from) = (*s)[size_t((to - 1) * ports + from - 1)];
   }
   for (int to = 1; to <= ports; ++to)
-    for (int from = 1; from <= ports; ++from) m.measured[size_t((to - 1) * kMaxPorts + from - 1)] = true;
+    for (int from = 1; from <= ports; ++from)
+      m.measured[size_t((to - 1) * kMaxPorts + from - 1)] = true;
   return m;
 }
 
@@ -119,8 +120,8 @@ std::optional<Measurement> AssembledMeasurement(std::span<const PairFile> pairs,
   m.ports = ports;
   std::array<int, kMaxPorts * kMaxPorts> counts{};
   for (const PairFile& pair : pairs) {
-    const std::optional<Measurement> two = MeasurementOf(
-        pair.text, pair.name, 2, "a pair of ports measured alone", z0, error);
+    const std::optional<Measurement> two =
+        MeasurementOf(pair.text, pair.name, 2, "a pair of ports measured alone", z0, error);
     if (!two) return std::nullopt;
     if (m.frequencies_hz.empty()) {
       m.frequencies_hz = two->frequencies_hz;
@@ -165,8 +166,8 @@ void ShiftPlanes(Measurement& m, std::span<const double> delays_s) {
     const double omega = 2 * std::numbers::pi * m.frequencies_hz[i];
     for (int to = 1; to <= m.ports; ++to)
       for (int from = 1; from <= m.ports; ++from)
-        m.s[i](to, from) *= std::polar(1.0, omega * (delays_s[size_t(to - 1)] +
-                                                     delays_s[size_t(from - 1)]));
+        m.s[i](to, from) *=
+            std::polar(1.0, omega * (delays_s[size_t(to - 1)] + delays_s[size_t(from - 1)]));
   }
 }
 
@@ -177,7 +178,8 @@ std::optional<std::string> CoverageProblem(const Measurement& m, double f0_hz) {
            SiText(high, Unit::kHertz) + " and misses the design frequency " +
            SiText(f0_hz, Unit::kHertz);
   }
-  if (m.frequencies_hz.size() < 3) return "the measurement " + m.source + " has fewer than 3 points";
+  if (m.frequencies_hz.size() < 3)
+    return "the measurement " + m.source + " has fewer than 3 points";
   return std::nullopt;
 }
 
@@ -202,8 +204,8 @@ DesignSummary SummarizeMeasurement(const Measurement& m, double f0_hz, const Lim
   d.s11 = s(1, 1), d.s21 = s(2, 1), d.s31 = s(3, 1), d.s32 = s(3, 2);
   if (m.ports >= 4) d.s41 = s(4, 1);
   d.figures = Figures(s, m.ports);
-  d.phase_difference_degrees = std::isnan(d.figures.phase_error_deg) ? kNaN
-                                                                       : PhaseDifferenceDegrees(s);
+  d.phase_difference_degrees =
+      std::isnan(d.figures.phase_error_deg) ? kNaN : PhaseDifferenceDegrees(s);
   d.best_match_hz = kNaN;
   double best = std::numeric_limits<double>::infinity();
   for (size_t i = 0; i < m.s.size(); ++i) {

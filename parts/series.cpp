@@ -285,8 +285,8 @@ std::optional<KindModel> ReadModelWords(std::string_view words, std::string& s2p
 std::shared_ptr<const MeasuredPart> ReadTouchstoneTwoPort(std::string_view text,
                                                           const std::string& name,
                                                           std::string& error) {
-  const std::optional<NetworkData> data = ReadTouchstone(
-      text, name, {2, "a part is measured as a two-port (.s2p)", "part"}, error);
+  const std::optional<NetworkData> data =
+      ReadTouchstone(text, name, {2, "a part is measured as a two-port (.s2p)", "part"}, error);
   if (!data) return nullptr;
   auto part = std::make_shared<MeasuredPart>();
   part->name = name;

@@ -216,12 +216,9 @@ Json MeasuredJson(const MeasuredResult& m) {
         missing.push_back("s" + std::to_string(to) + std::to_string(from));
   Json delays = Json::array();
   for (const double d : m.port_delays_s) delays.push_back(d * 1e12);
-  Json json = {{"file", m.measurement.source},
-               {"points", m.measurement.frequencies_hz.size()},
-               {"port_delays_ps", delays},
-               {"delays_fitted", m.delays_fitted},
-               {"not_measured", missing},
-               {"at_f0", response},
+  Json json = {{"file", m.measurement.source}, {"points", m.measurement.frequencies_hz.size()},
+               {"port_delays_ps", delays},     {"delays_fitted", m.delays_fitted},
+               {"not_measured", missing},      {"at_f0", response},
                {"bands", response["bands"]}};
   return json;
 }
@@ -238,14 +235,10 @@ Json DiagnosisJson(const Diagnosis& d) {
   }
   Json delays = Json::array();
   for (const double t : d.port_delays_s) delays.push_back(t * 1e12);
-  return {{"suspects", suspects},
-          {"groups", d.groups},
-          {"port_delays_ps", delays},
-          {"pad_capacitance_f", d.pad_capacitance_f},
-          {"residual_db", d.residual_db},
-          {"residual_as_built_db", d.start_residual_db},
-          {"points", d.points},
-          {"converged", d.converged}};
+  return {{"suspects", suspects},         {"groups", d.groups},
+          {"port_delays_ps", delays},     {"pad_capacitance_f", d.pad_capacitance_f},
+          {"residual_db", d.residual_db}, {"residual_as_built_db", d.start_residual_db},
+          {"points", d.points},           {"converged", d.converged}};
 }
 
 }  // namespace

@@ -12,19 +12,18 @@ std::optional<std::string> StudyMeasurement(StudyResult& r, double band_percent)
   const double f0 = circuit.frequency_hz;
   std::string error;
   std::optional<Measurement> read =
-      asked.pairs.empty()
-          ? MeasurementOf(asked.text, asked.file, ports,
-                          "the " + std::string(TextsOf(circuit.topology).caption), circuit.z0, error)
-          : AssembledMeasurement(asked.pairs, ports, circuit.z0, error);
+      asked.pairs.empty() ? MeasurementOf(asked.text, asked.file, ports,
+                                          "the " + std::string(TextsOf(circuit.topology).caption),
+                                          circuit.z0, error)
+                          : AssembledMeasurement(asked.pairs, ports, circuit.z0, error);
   if (!read) return error;
   if (std::optional<std::string> why = CoverageProblem(*read, f0)) return why;
   const double low = f0 * (1 - band_percent / 200), high = f0 * (1 + band_percent / 200);
   if (read->frequencies_hz.front() > low || read->frequencies_hz.back() < high) {
-    r.warnings.push_back("the measurement runs from " +
-                         SiText(read->frequencies_hz.front(), Unit::kHertz) + " to " +
-                         SiText(read->frequencies_hz.back(), Unit::kHertz) +
-                         " and misses part of the yield band, " + SiText(low, Unit::kHertz) +
-                         " to " + SiText(high, Unit::kHertz));
+    r.warnings.push_back(
+        "the measurement runs from " + SiText(read->frequencies_hz.front(), Unit::kHertz) + " to " +
+        SiText(read->frequencies_hz.back(), Unit::kHertz) + " and misses part of the yield band, " +
+        SiText(low, Unit::kHertz) + " to " + SiText(high, Unit::kHertz));
   }
   std::vector<double> delays = asked.port_delays_s;
   if (delays.size() == 1) delays.assign(size_t(ports), delays[0]);

@@ -38,15 +38,19 @@ std::string MeasuredText(const StudyResult& r) {
     const NetlistElement* e = r.Circuit().Find(part);
     return e ? e->kind : ElementKind::kResistor;
   };
-  text += "\nDiagnosis, the board fitted over " + std::to_string(d.points) +
-          " points (residual " + FixedText(d.residual_db, 1) + " dB; as built " +
-          FixedText(d.start_residual_db, 1) + " dB):\n";
+  text += "\nDiagnosis, the board fitted over " + std::to_string(d.points) + " points (residual " +
+          FixedText(d.residual_db, 1) + " dB; as built " + FixedText(d.start_residual_db, 1) +
+          " dB):\n";
   const auto row = [&](std::vector<std::pair<std::string, size_t>> cells) {
     std::string line = " ";
     for (auto& [cell, width] : cells) line += " " + RightAligned(cell, width);
     text += line + "\n";
   };
-  row({{"Part", 5}, {"Built", 12}, {"Fitted", 12}, {"Change", 10}, {"Uncertainty", 12},
+  row({{"Part", 5},
+       {"Built", 12},
+       {"Fitted", 12},
+       {"Change", 10},
+       {"Uncertainty", 12},
        {"Evidence", 10}});
   for (const Suspect& s : d.suspects) {
     const ElementKind kind = kind_of(s.part);
@@ -67,8 +71,8 @@ std::string MeasuredText(const StudyResult& r) {
           " pF at every node\n";
   if (!d.suspects.empty()) {
     const Suspect& first = d.suspects.front();
-    text += "  Most likely off: " + first.part + ", " + SignedPercent(first.change_percent) +
-            " (" + ValueWithUnit(first.fitted, kind_of(first.part)) + " where " +
+    text += "  Most likely off: " + first.part + ", " + SignedPercent(first.change_percent) + " (" +
+            ValueWithUnit(first.fitted, kind_of(first.part)) + " where " +
             ValueWithUnit(first.built, kind_of(first.part)) + " was built)\n";
   }
   if (m.repair) {
@@ -86,8 +90,8 @@ std::string MeasuredText(const StudyResult& r) {
       text.back() = '\n';
       if (m.repaired_summary) {
         const DesignSummary& p = *m.repaired_summary;
-        text += "  Predicted at f0: |S11| " + FixedText(p.figures.match_db, 2) +
-                " dB, isolation " + FixedText(p.figures.isolation_db, 2) + " dB, imbalance " +
+        text += "  Predicted at f0: |S11| " + FixedText(p.figures.match_db, 2) + " dB, isolation " +
+                FixedText(p.figures.isolation_db, 2) + " dB, imbalance " +
                 FixedText(p.figures.imbalance_db, 2) + " dB, phase error " +
                 FixedText(p.figures.phase_error_deg, 2) + " deg; usable band " +
                 (p.bands.usable ? BandText(*p.bands.usable) + " MHz" : "none") + "\n";

@@ -67,8 +67,9 @@ std::string SummaryText(const Netlist& design, const DesignSummary& summary) {
 }
 
 // Ideal, built and measured side by side, a column each.
-std::string ComparisonText(const Netlist& ideal,
-                           const std::vector<std::pair<std::string, const DesignSummary*>>& columns) {
+std::string ComparisonText(
+    const Netlist& ideal,
+    const std::vector<std::pair<std::string, const DesignSummary*>>& columns) {
   constexpr size_t kLabel = 34;
   constexpr size_t kColumn = 22;
   std::string text = "Response at " + NumberText(ideal.inputs.frequency_mhz) +
@@ -105,14 +106,18 @@ std::string ComparisonText(const Netlist& ideal,
   row("|S31| output to port 3 (dB)", [&](const S& a) { return db(a.s31); });
   row("S31 phase (deg)", [&](const S& a) { return deg(PhaseDegrees(a.s31)); });
   row("Phase S31 - S21 (deg)", [&](const S& a) { return deg(a.phase_difference_degrees); });
-  row("Imbalance (dB)", [&](const S& a) { return known(a.figures.imbalance_db, Db(a.figures.imbalance_db)); });
+  row("Imbalance (dB)",
+      [&](const S& a) { return known(a.figures.imbalance_db, Db(a.figures.imbalance_db)); });
   row("|S11| input match (dB)", [&](const S& a) { return db(a.s11); });
   row("|S32| isolation 3 to 2 (dB)", [&](const S& a) { return db(a.s32); });
-  if (columns[0].second->s41) row("|S41| isolation 1 to 4 (dB)", [&](const S& a) { return db(*a.s41); });
-  row("Excess loss (dB)", [&](const S& a) { return known(a.figures.excess_loss_db, Db(a.figures.excess_loss_db)); });
+  if (columns[0].second->s41)
+    row("|S41| isolation 1 to 4 (dB)", [&](const S& a) { return db(*a.s41); });
+  row("Excess loss (dB)",
+      [&](const S& a) { return known(a.figures.excess_loss_db, Db(a.figures.excess_loss_db)); });
   row("Best match (MHz)", [&](const S& a) { return known(a.best_match_hz, Mhz(a.best_match_hz)); });
   row("Match band (MHz)", [&](const S& a) { return band(a.bands.match, a.figures.match_db); });
-  row("Isolation band (MHz)", [&](const S& a) { return band(a.bands.isolation, a.figures.isolation_db); });
+  row("Isolation band (MHz)",
+      [&](const S& a) { return band(a.bands.isolation, a.figures.isolation_db); });
   row("Amplitude balance band (MHz)",
       [&](const S& a) { return band(a.bands.amplitude_balance, a.figures.imbalance_db); });
   row("Phase balance band (MHz)",
@@ -261,7 +266,7 @@ std::string AnalysisText(const StudyResult& r) {
   if (r.measured) columns.emplace_back("measured", &r.measured->summary);
   if (r.built) text += "\n" + PartsTableText(r);
   text += "\n" + (columns.size() > 1 ? ComparisonText(r.ideal, columns)
-                                      : SummaryText(r.ideal, *r.ideal_summary));
+                                     : SummaryText(r.ideal, *r.ideal_summary));
   if (r.measured) text += "\n" + MeasuredText(r);
   if (!r.nominal_misses.empty()) text += "\n" + MissesText(r);
   if (r.monte_carlo) text += "\n" + MonteCarloText(r);

@@ -29,8 +29,9 @@ MeasuredPanel::MeasuredPanel(QWidget* parent) : QGroupBox(tr("Measured board"), 
   file_->setWordWrap(true);
   file_->setObjectName(QStringLiteral("measuredFile"));
   open_ = new QPushButton(tr("Open..."));
-  open_->setToolTip(tr("A Touchstone file (.s3p, .s4p; version 1.1 or 2.0) of the board as "
-                       "measured, set beside the design (Ctrl+M)"));
+  open_->setToolTip(
+      tr("A Touchstone file (.s3p, .s4p; version 1.1 or 2.0) of the board as "
+         "measured, set beside the design (Ctrl+M)"));
   clear_ = new QPushButton(tr("Clear"));
   clear_->setEnabled(false);
   row->addWidget(file_, 1);
@@ -41,15 +42,17 @@ MeasuredPanel::MeasuredPanel(QWidget* parent) : QGroupBox(tr("Measured board"), 
   delays_ = new QLineEdit;
   delays_->setAccessibleName(tr("Port planes in picoseconds"));
   delays_->setPlaceholderText(tr("found by the diagnosis"));
-  delays_->setToolTip(tr("Each port's reference plane, in ps of line: one for every port, or one "
-                         "for each, apart by blanks"));
+  delays_->setToolTip(
+      tr("Each port's reference plane, in ps of line: one for every port, or one "
+         "for each, apart by blanks"));
   auto* delays_label = new QLabel(tr("Port planes (ps):"));
   delays_label->setBuddy(delays_);
   form->addRow(delays_label, delays_);
   layout->addLayout(form);
   diagnose_ = new QCheckBox(tr("Diagnose: name the part that is off"));
-  diagnose_->setToolTip(tr("Fit the built board's parts, planes and pads to the measurement, "
-                           "rank the parts by the evidence against them, and find the repair"));
+  diagnose_->setToolTip(
+      tr("Fit the built board's parts, planes and pads to the measurement, "
+         "rank the parts by the evidence against them, and find the repair"));
   layout->addWidget(diagnose_);
   summary_ = new QLabel;
   summary_->setObjectName(QStringLiteral("measuredSummary"));

@@ -65,8 +65,8 @@ TEST(Diagnosis, NamesThePartsThatAreOffAndByHowMuch) {
 TEST(Diagnosis, KeepsGivenPlanesAndRefusesTooFewPoints) {
   std::mt19937_64 random(5);
   const Netlist built = testing::BuiltBoard(Topology::kNarrowSplitter, 915, false);
-  Measurement m = testing::Measure(built, {{"L1", 1.1}}, {{20e-12, 20e-12, 20e-12}, 0}, -60,
-                                   random);
+  Measurement m =
+      testing::Measure(built, {{"L1", 1.1}}, {{20e-12, 20e-12, 20e-12}, 0}, -60, random);
   DiagnosisSettings given;
   given.port_delays_s = {20e-12, 20e-12, 20e-12};
   given.fit_pad = false;

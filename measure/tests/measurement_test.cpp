@@ -34,7 +34,8 @@ std::string FileText(const SweepResponse& r, const std::string& matrix) {
   std::string text = matrix.empty() ? "# Hz S RI R 50\n"
                                     : "[Version] 2.0\n# Hz S RI R 50\n[Number of Ports] 3\n"
                                       "[Number of Frequencies] 3\n[Reference] 50 50\n 50\n"
-                                      "[Matrix Format] " + matrix + "\n[Network Data]\n";
+                                      "[Matrix Format] " +
+                                          matrix + "\n[Network Data]\n";
   for (size_t i = 0; i < r.s.size(); ++i) {
     text += ShortestText(r.frequencies_hz[i]) + " ";
     for (int row = 1; row <= 3; ++row) {
@@ -104,7 +105,8 @@ TEST(BoardFile, RefusesWhatIsNoBoardOfTheForm) {
       {"b.s3p", v2 + "[Reference] 50 50\n[Network Data]\n", "[Reference] gives too few"},
       {"b.s3p", v2 + "[Network Data]\n1e9 0 0 .5 0 .5 0\n[End]\n", "a point is cut short"},
       {"b.s3p", point + "2e9 0 0\n", "line 4: the last point is cut short: 3 of its 19 numbers"},
-      {"b.s3p", "# Hz\n1e9 0 0 .9 0 .9 0\n .9 0 0 0 0 0\n .9 0 0 0 0 0\n", "not a passive board at 1 GHz"},
+      {"b.s3p", "# Hz\n1e9 0 0 .9 0 .9 0\n .9 0 0 0 0 0\n .9 0 0 0 0 0\n",
+       "not a passive board at 1 GHz"},
       {"b.s3p", "[Number of Ports] 3\n", "line 1: a keyword in a file without [Version] 2.0"},
   };
   for (const auto& c : cases) {
