@@ -125,6 +125,13 @@ with tempfile.TemporaryDirectory() as work:
         check(run["diagnosis"]["suspects"][0]["part"] == "L1",
               f"pairs: {run['diagnosis']['suspects'][0]['part']} named first")
 
+    # A board that is not the design's circuit: the fit says how much of it
+    # it cannot explain.
+    done = cli(["--topology", "narrow-quad", "--frequency", "915", "--measured",
+                os.path.join(work, "wide-quad.s4p"), "--diagnose"], work)
+    check(done.returncode == 0 and "dB of the measurement unexplained" in done.stderr,
+          f"a foreign board: exit {done.returncode}, {done.stderr!r}")
+
     # What must be refused, with the reason.
     refusals = [
         (os.path.join(work, "p12.s2p"), "has 3 ports"),
