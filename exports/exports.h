@@ -36,6 +36,7 @@ struct PlotData {
   std::optional<Band> usable;  // shaded
   const SweepResponse* measured = nullptr;  // dotted
   bool fitted = false;                      // the solid curves are the fitted board
+  std::optional<Limits> limits{};           // drawn, the solid curves' misses marked
 };
 
 // The response plot (plot.h) over the file's whole sweep, as SVG.

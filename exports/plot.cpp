@@ -130,6 +130,25 @@ PlotCurve CurveOf(const SweepResponse& r, std::string name, PlotColour colour, b
   return curve;
 }
 
+// The stretches of the response where `fails` holds, each reaching halfway
+// to its neighbouring points, in MHz.
+template <typename Fails>
+std::vector<std::pair<double, double>> FailingStretches(const SweepResponse& r, Fails fails) {
+  std::vector<std::pair<double, double>> stretches;
+  const std::vector<double>& f = r.frequencies_hz;
+  for (size_t i = 0; i < f.size(); ++i) {
+    if (!fails(r.s[i])) continue;
+    const double low = i > 0 ? (f[i - 1] + f[i]) / 2 : f[i];
+    const double high = i + 1 < f.size() ? (f[i] + f[i + 1]) / 2 : f[i];
+    if (!stretches.empty() && stretches.back().second >= low / 1e6 - 1e-12) {
+      stretches.back().second = high / 1e6;
+    } else {
+      stretches.emplace_back(low / 1e6, high / 1e6);
+    }
+  }
+  return stretches;
+}
+
 PlotFill FillOf(const SweepSpread& spread, const SweepSpread::Band& band, PlotColour colour,
                 bool right_axis) {
   PlotFill fill{colour, right_axis, {}, band.low, band.high};
@@ -210,6 +229,29 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
   if (data.ideal) add_response(*data.ideal, true);
   if (data.response) add_response(*data.response, false);
   if (data.measured) add_response(*data.measured, false, true);
+  if (data.limits && data.response) {
+    const Limits& l = *data.limits;
+    const SweepResponse& r = *data.response;
+    magnitude.limits.push_back({l.match_db, false, PlotColour::kS11,
+                                FailingStretches(r, [&](const SMatrix& s) {
+                                  return MagnitudeDb(s(1, 1)) > l.match_db;
+                                })});
+    magnitude.limits.push_back({l.isolation_db, false, PlotColour::kS32,
+                                FailingStretches(r, [&](const SMatrix& s) {
+                                  return FiguresOf(s).isolation_db > l.isolation_db;
+                                })});
+    const auto phase_fails = FailingStretches(r, [&](const SMatrix& s) {
+      return std::abs(SignedPhaseError(s, hybrid)) > l.phase_deg;
+    });
+    const auto imbalance_fails = FailingStretches(r, [&](const SMatrix& s) {
+      return std::abs(MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1))) > l.imbalance_db;
+    });
+    for (const double sign : {1.0, -1.0}) {
+      balance.limits.push_back({sign * l.phase_deg, false, PlotColour::kPhase, phase_fails});
+      balance.limits.push_back({sign * l.imbalance_db, true, PlotColour::kImbalance,
+                                imbalance_fails});
+    }
+  }
 
   // The balance scales serve the neighbourhood of f0 (10 % either side),
   // where the circuit is used; farther out the curves may leave them.
@@ -255,6 +297,10 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
   }
   if (data.usable) {
     plot.legend.push_back({PlotColour::kNeutral, PlotLegendEntry::Style::kShade, "usable band"});
+  }
+  if (data.limits && data.response) {
+    plot.legend.push_back({PlotColour::kNeutral, PlotLegendEntry::Style::kLimit,
+                           "limit; missed in red"});
   }
   plot.panels.push_back(std::move(magnitude));
   plot.panels.push_back(std::move(balance));

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/limits.h"
 #include "analysis/s_parameters.h"
 #include "analysis/summary.h"
 #include "engine/netlist.h"
@@ -50,8 +51,17 @@ struct PlotFill {
   std::vector<double> x, low, high;
 };
 
+// A limit across a panel: a thin line at its value, and the stretches of x
+// where the circuit's curve breaks it marked on the line.
+struct PlotLimit {
+  double y = 0;
+  bool right_axis = false;
+  PlotColour colour = PlotColour::kNeutral;
+  std::vector<std::pair<double, double>> failing;  // x ranges
+};
+
 struct PlotLegendEntry {
-  enum class Style { kLine, kDashed, kFill, kShade, kDotted };
+  enum class Style { kLine, kDashed, kFill, kShade, kDotted, kLimit };
   PlotColour colour = PlotColour::kNeutral;
   Style style = Style::kLine;
   std::string text;
@@ -68,6 +78,7 @@ struct PlotPanel {
   std::vector<std::pair<double, double>> shades;  // x ranges shaded: the usable band
   std::vector<PlotFill> fills;                    // drawn first
   std::vector<PlotCurve> curves;
+  std::vector<PlotLimit> limits;  // drawn over the curves
   std::vector<std::pair<double, std::string>> markers;  // vertical lines at x, labelled
   struct Dot {
     double x = 0, y = 0;
@@ -106,6 +117,9 @@ struct ResponsePlotData {
   // fitted it, not as built.
   const SweepResponse* measured = nullptr;
   bool fitted = false;
+  // The goals drawn across the panels, the solid curves' failing stretches
+  // marked; none without.
+  std::optional<Limits> limits{};
 };
 
 // |S21|, |S31|, every isolation path and |S11| in dB over the view, f0

@@ -146,6 +146,10 @@ void DrawLegendEntry(Svg& svg, double x, double y, const PlotLegendEntry& entry)
     case PlotLegendEntry::Style::kShade:
       svg.Rect({x, y - 6, x + 24, y + 6}, "fill=\"#2ca02c\" fill-opacity=\"0.08\" stroke=\"#bbb\"");
       break;
+    case PlotLegendEntry::Style::kLimit:
+      svg.Line(x, y, x + 24, y, "stroke=\"#555\" stroke-width=\"1\" stroke-dasharray=\"2 3\"");
+      svg.Line(x + 8, y, x + 16, y, "stroke=\"#d62728\" stroke-width=\"4\" stroke-opacity=\"0.6\"");
+      break;
   }
   svg.Text(x + 30, y + 4, "start", entry.text);
 }
@@ -236,6 +240,21 @@ void DrawPanel(Svg& svg, const PlotPanel& panel, const PlotRect& rect, const std
   for (const PlotCurve& curve : panel.curves) {
     DrawCurve(svg, curve, panel.x, curve.right_axis ? *panel.y_right : panel.y, rect, clip);
   }
+  for (const PlotLimit& limit : panel.limits) {
+    const PlotAxis& axis = limit.right_axis ? *panel.y_right : panel.y;
+    if (limit.y < axis.low || limit.y > axis.high) continue;  // off the scale
+    const double y = MapY(axis, rect, limit.y);
+    svg.Line(rect.left, y, rect.right, y,
+             "stroke=\"" + Colour(limit.colour) + "\" stroke-width=\"1\" stroke-dasharray=\"2 3\"");
+    for (const auto& [low, high] : limit.failing) {
+      const double x1 = std::clamp(MapX(panel.x, rect, low), rect.left, rect.right);
+      const double x2 = std::clamp(MapX(panel.x, rect, high), rect.left, rect.right);
+      if (x2 > x1) {
+        svg.Line(x1, y, x2, y, "class=\"missed\" stroke=\"#d62728\" stroke-width=\"4\" "
+                               "stroke-opacity=\"0.6\"");
+      }
+    }
+  }
   double legend_y = rect.top + 14;
   for (const PlotLegendEntry& entry : panel.legend) {
     DrawLegendEntry(svg, rect.left + 10, legend_y, entry);
@@ -285,6 +304,7 @@ std::string SvgPlot(const Netlist& netlist, const PlotData& data) {
   plot_data.usable = data.usable;
   plot_data.measured = data.measured;
   plot_data.fitted = data.fitted;
+  plot_data.limits = data.limits;
   return SvgText(ResponsePlot(plot_data, WholeSweepView(netlist.frequency_hz)));
 }
 

@@ -169,6 +169,7 @@ std::string OutputText(OutputKind kind, const StudyResult& r) {
       PlotData data{&*r.CircuitSweep(), r.built ? &*r.ideal_sweep : nullptr,
                     r.monte_carlo && r.monte_carlo->spread ? &*r.monte_carlo->spread : nullptr,
                     r.CircuitSummary() ? r.CircuitSummary()->bands.usable : std::nullopt};
+      data.limits = r.request.limits;
       // A measured board dotted over the design; diagnosed, beside the
       // board as fitted.
       SweepResponse measured;

@@ -1280,6 +1280,7 @@ void BenchWindow::RebuildPlots() {
   plot_data.ideal = built ? &*ideal_view_ : nullptr;
   plot_data.spread = yield_ && yield_->spread ? &*yield_->spread : nullptr;
   if (nominal_->CircuitSummary()) plot_data.usable = nominal_->CircuitSummary()->bands.usable;
+  plot_data.limits = nominal_->request.limits;
   if (plot_data.response->s.empty()) return;
   response_plot_->SetPlot(ResponsePlot(plot_data, view_));
   // The Smith chart over the file's whole sweep.

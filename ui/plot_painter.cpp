@@ -71,6 +71,9 @@ QColor ShadeColour(const QPalette& palette) {
   return shade;
 }
 
+// Where a curve misses its limit: red, half seen through, on any palette.
+QColor MissedColour() { return QColor(214, 39, 40, 153); }
+
 void DrawLegendEntry(QPainter& p, double x, double y, const PlotLegendEntry& entry,
                      const QPalette& palette) {
   const QColor colour = ColourOf(entry.colour, palette);
@@ -96,6 +99,17 @@ void DrawLegendEntry(QPainter& p, double x, double y, const PlotLegendEntry& ent
       p.setPen(QPen(palette.color(QPalette::Mid), 1));
       p.drawRect(QRectF(x, y - 6, 24, 12));
       break;
+    case PlotLegendEntry::Style::kLimit: {
+      QPen line(palette.color(QPalette::Text), 1);
+      line.setDashPattern({2, 3});
+      p.setPen(line);
+      p.drawLine(QPointF(x, y), QPointF(x + 24, y));
+      QPen missed(MissedColour(), 4);
+      missed.setCapStyle(Qt::FlatCap);
+      p.setPen(missed);
+      p.drawLine(QPointF(x + 8, y), QPointF(x + 16, y));
+      break;
+    }
   }
   p.setPen(palette.color(QPalette::Text));
   p.drawText(QPointF(x + 30, y + 4), FromStd(entry.text));
@@ -221,6 +235,22 @@ void DrawPanel(QPainter& p, const PlotPanel& panel, const PlotRect& rect, bool f
   p.setRenderHint(QPainter::Antialiasing, true);
   for (const PlotCurve& curve : panel.curves) {
     DrawCurve(p, curve, panel.x, curve.right_axis ? *panel.y_right : panel.y, rect, palette);
+  }
+  for (const PlotLimit& limit : panel.limits) {
+    const PlotAxis& axis = limit.right_axis ? *panel.y_right : panel.y;
+    if (limit.y < axis.low || limit.y > axis.high) continue;  // off the scale
+    const double y = MapY(axis, rect, limit.y);
+    QPen line(ColourOf(limit.colour, palette), 1);
+    line.setDashPattern({2, 3});
+    line.setCosmetic(true);
+    p.setPen(line);
+    p.drawLine(QPointF(rect.left, y), QPointF(rect.right, y));
+    QPen missed(MissedColour(), 4);
+    missed.setCapStyle(Qt::FlatCap);
+    p.setPen(missed);
+    for (const auto& [low, high] : limit.failing) {
+      p.drawLine(QPointF(MapX(panel.x, rect, low), y), QPointF(MapX(panel.x, rect, high), y));
+    }
   }
   p.restore();
   p.setPen(QPen(text, 1));

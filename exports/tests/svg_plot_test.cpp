@@ -4,6 +4,7 @@
 
 #include "engine/topologies.h"
 #include "exports/exports.h"
+#include "exports/plot.h"
 
 namespace rfsplitter {
 namespace {
@@ -46,6 +47,31 @@ TEST(SvgPlot, IsWellFormedWithAxesLegendAndMarker) {
         "Phase error (deg)", "Imbalance (dB)", "90 Deg Wide-Band at 12.1 MHz, Z0 50 ohms"}) {
     EXPECT_TRUE(chart.texts.contains(QString::fromUtf8(text))) << text;
   }
+}
+
+// The limits cross the panels, and where the curve misses one (|S11| far
+// from f0) the line is marked; near f0, where every limit holds, it is not.
+TEST(SvgPlot, MarksWhereTheCurveMissesItsLimits) {
+  const Netlist d = IdealNetlist(ComputeDesign(Topology::kNarrowSplitter, {915, 50}));
+  std::string error;
+  const SweepResponse r = AnalyzeSweep(d, error);
+  ResponsePlotData data;
+  data.netlist = &d;
+  data.response = &r;
+  data.limits = Limits{};
+  const Plot plot = ResponsePlot(data, WholeSweepView(d.frequency_hz));
+  const std::vector<PlotLimit>& magnitude = plot.panels[0].limits;
+  ASSERT_EQ(magnitude.size(), 2u);
+  EXPECT_EQ(magnitude[0].y, -15);
+  ASSERT_EQ(magnitude[0].failing.size(), 2u);  // below and above the match band
+  EXPECT_LT(magnitude[0].failing[0].second, 800);
+  EXPECT_GT(magnitude[0].failing[1].first, 1000);
+  // The balance limits: phase and imbalance either side of zero, never missed.
+  ASSERT_EQ(plot.panels[1].limits.size(), 4u);
+  for (const PlotLimit& l : plot.panels[1].limits) EXPECT_TRUE(l.failing.empty());
+  const std::string svg = SvgText(plot);
+  EXPECT_EQ(Read(svg, error).texts.count("limit; missed in red"), 1);
+  EXPECT_NE(svg.find("class=\"missed\""), std::string::npos);
 }
 
 TEST(SvgPlot, TicksFollowTheSweep) {
