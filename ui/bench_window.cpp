@@ -480,6 +480,16 @@ void BenchWindow::BuildControls() {
   connect(open_measured, &QAction::triggered, measured_, &MeasuredPanel::Choose);
   addAction(open_measured);
   controls->addWidget(measured_);
+  // The plots' own menu: the plot as a picture for a report, and the
+  // measurement to set beside it.
+  for (PlotWidget* plot : {response_plot_, smith_plot_}) {
+    auto* copy = new QAction(tr("Copy the plot as an image"), plot);
+    connect(copy, &QAction::triggered, plot,
+            [plot] { QApplication::clipboard()->setImage(plot->grab().toImage()); });
+    plot->addAction(copy);
+    plot->addAction(open_measured);
+    plot->setContextMenuPolicy(Qt::ActionsContextMenu);
+  }
 
   auto* export_box = new QGroupBox(tr("Export"));
   auto* export_layout = new QVBoxLayout(export_box);

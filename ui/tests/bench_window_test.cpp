@@ -4,6 +4,7 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -701,6 +702,13 @@ class BenchWindowTest : public QObject {
       return false;
     };
     QVERIFY(legend_has("measured (dotted)"));
+    // The plot's own menu opens a measurement and copies the plot.
+    QStringList menu;
+    for (QAction* a : bench_->ResponsePlotWidget()->actions()) menu << a->text();
+    QVERIFY2(menu.contains(QStringLiteral("Open a measured board...")), qPrintable(menu.join('|')));
+    bench_->ResponsePlotWidget()->actions().front()->trigger();
+    QCOMPARE(QApplication::clipboard()->image().size(),
+             bench_->ResponsePlotWidget()->grab().toImage().size());
 
     for (QCheckBox* box : bench_->findChildren<QCheckBox*>()) {
       if (box->text().contains(QStringLiteral("Diagnose"))) box->click();
