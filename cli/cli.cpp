@@ -89,6 +89,7 @@ int Run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
   FileSet files;
   std::vector<std::filesystem::path> targets;
   for (const PlannedOutput& o : outputs) targets.push_back(o.path);
+  if (plan.session_file) targets.push_back(plan.session_file->first);
   files.Lock(targets);
   for (const PlannedOutput& o : outputs) {
     if (!files.Stage(o.path, OutputText(o.kind, result))) {
@@ -96,6 +97,11 @@ int Run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
           CouldNotWriteLine(files.FailedPath(), files.FailureReason() + "; nothing was written"));
       return kExitFileFailure;
     }
+  }
+  if (plan.session_file && !files.Stage(plan.session_file->first, plan.session_file->second)) {
+    Say(err,
+        CouldNotWriteLine(files.FailedPath(), files.FailureReason() + "; nothing was written"));
+    return kExitFileFailure;
   }
   const bool committed = files.Commit();
   for (const std::filesystem::path& path : files.Replaced()) Say(err, WroteLine(path));

@@ -370,7 +370,6 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
                  "narrow-splitter: 3 dB narrow-band in-phase splitter\n"
                  "narrow-quad: narrow-band 90-degree hybrid\n"
                  "wide-quad: wide-band two-section 90-degree hybrid")
-      ->required()
       ->option_text("NAME");
   app.add_option("--frequency", options.frequency,
                  "design frequency in MHz, 0.001 to 50000 (default 12.1)")
@@ -532,6 +531,17 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
   app.add_flag("--diagnose", options.diagnose,
                "fit the built board to the measurement and name the part\n"
                "that is off, and the repair in the parts' series");
+  app.add_option("--session", options.session,
+                 "run a saved session (.rfsplitter): its design, parts,\n"
+                 "models, fit, steps, limits and tolerances; the options\n"
+                 "given here win")
+      ->option_text("FILE");
+  app.add_option("--save-session", options.save_session,
+                 "write this run's session, for the bench or a later run")
+      ->option_text("FILE.rfsplitter");
+  app.add_option("--set", options.set,
+                 "set a part by hand after the fit (repeat for each part)")
+      ->option_text("PART=VALUE");
   app.add_option("--bom", options.bom, "write the parts list as CSV")->option_text("FILE.csv");
   app.add_option("--json", options.json, "write the whole run as JSON, for scripts")
       ->option_text("FILE.json");
@@ -565,6 +575,22 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
     return std::nullopt;
   } catch (const CLI::ParseError& e) {
     message = EscapeControls(e.what()) + " (--help lists every option)";
+    return std::nullopt;
+  }
+  if (!options.session.empty()) {
+    std::string reason;
+    const std::optional<std::string> text = ReadSmallFile(options.session, reason);
+    if (!text) {
+      message = "--session " + QuotedShort(options.session.string()) + ": " + reason;
+      return std::nullopt;
+    }
+    const auto given = [&](std::string_view name) {
+      return app.count("--" + std::string(name)) > 0;
+    };
+    if (!MergeSession(*text, options.session, given, options, message)) return std::nullopt;
+  }
+  if (options.topology.empty()) {
+    message = "--topology is required (--help lists every option)";
     return std::nullopt;
   }
   // An option given an empty value ("--plot ''") names nothing to use.
@@ -683,6 +709,14 @@ std::optional<RunPlan> PlanRun(const CliOptions& options, std::string& message) 
   plan.request.summaries = options.analyze;
   if (!ReadStress(options, plan.request, message)) return std::nullopt;
   if (!ReadMeasured(options, *topology, plan, message)) return std::nullopt;
+  if (!ReadSteps(options, *topology, plan, message)) return std::nullopt;
+  for (const std::string& note : options.session_notes) plan.notes.push_back(note);
+  if (!options.session.empty()) plan.inputs.push_back({"--session file", options.session});
+  if (!options.save_session.empty()) {
+    std::optional<std::string> text = SessionOfOptions(options, message);
+    if (!text) return std::nullopt;
+    plan.session_file.emplace(options.directory / options.save_session, std::move(*text));
+  }
   return plan;
 }
 

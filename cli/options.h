@@ -12,6 +12,7 @@
 
 #include "engine/inputs.h"
 #include "study/outputs.h"
+#include "study/session.h"
 #include "study/study.h"
 
 namespace rfsplitter {
@@ -46,6 +47,9 @@ struct CliOptions {
   std::vector<std::string> measured_pairs;
   std::string port_delay;
   bool diagnose = false;
+  std::filesystem::path session, save_session;
+  std::vector<std::string> set;            // PART=VALUE, the session's first
+  std::vector<std::string> session_notes;  // what the session's files say
 };
 
 // Reads `args` (without the program's name). Returns the options, or
@@ -62,6 +66,8 @@ struct RunPlan {
   std::vector<InputRepair> repairs;  // the typed inputs the run replaced
   std::vector<std::string> notes;
   bool analyze = false;
+  // --save-session: where, and the session's text.
+  std::optional<std::pair<std::filesystem::path, std::string>> session_file;
 };
 
 // --stress, --power and --vswr into the request; false with `message` set
@@ -73,6 +79,20 @@ bool ReadStress(const CliOptions& options, StudyRequest& request, std::string& m
 // that cannot be read.
 bool ReadMeasured(const CliOptions& options, Topology topology, RunPlan& plan,
                   std::string& message);
+
+// A session's options where the command line did not give them (`given`
+// says which it did); its steps before the command line's; notes for the
+// parts files that have changed since. False, with `message` set, for a
+// file that is no session.
+bool MergeSession(const std::string& text, const std::filesystem::path& file,
+                  const std::function<bool(std::string_view)>& given, CliOptions& options,
+                  std::string& message);
+// The session of these options: parts files relative to the session's folder
+// when they lie in it, else by their whole paths, with their fingerprints.
+std::optional<std::string> SessionOfOptions(const CliOptions& options, std::string& message);
+// --set PART=VALUE into the request's hand-set parts; a value the part's
+// series does not offer is used with a note.
+bool ReadSteps(const CliOptions& options, Topology topology, RunPlan& plan, std::string& message);
 
 // Checks the options and reads the parts files. A usage error sets
 // `message` and gives nothing.
