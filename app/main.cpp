@@ -8,9 +8,12 @@
 #include <QPushButton>
 #include <QTimer>
 #include <cstdio>
+#include <string_view>
+#include <vector>
 
 #include "engine/product.h"
 #include "engine/version.h"
+#include "ui/bench_window.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -58,6 +61,10 @@ int main(int argc, char** argv) {
   QCommandLineOption bench(QStringLiteral("bench"),
                            QStringLiteral("Open the design bench beside the main window."));
   parser.addOption(bench);
+  QCommandLineOption session(QStringLiteral("session"),
+                             QStringLiteral("Open the design bench with a saved session."),
+                             QStringLiteral("FILE"));
+  parser.addOption(session);
   // A dark palette whatever the desktop's, to look at the program as users
   // of a dark theme see it.
   QCommandLineOption dark_palette(QStringLiteral("dark-palette"));
@@ -69,14 +76,30 @@ int main(int argc, char** argv) {
 
   // --help and --version answer without a display: a plain application
   // object serves them before the window system is reached.
+  QString session_file;
   {
     QCoreApplication probe(argc, argv);
     parser.parse(QCoreApplication::arguments());
     if (parser.isSet(QStringLiteral("help"))) parser.showHelp();
     if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+    session_file = parser.value(session);
   }
+  // The window system takes "-session NAME" for its own session manager:
+  // ours is read here and kept from it.
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--session" || arg == "-session") {
+      ++i;
+      continue;
+    }
+    if (arg.starts_with("--session=")) continue;
+    args.push_back(argv[i]);
+  }
+  int app_argc = int(args.size());
+  args.push_back(nullptr);
 
-  QApplication app(argc, argv);
+  QApplication app(app_argc, args.data());
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/rfsplitter-256.png")));
   // Lets the desktop match the window to its menu entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("com.talvaine.rfsplitter"));
@@ -101,7 +124,8 @@ int main(int argc, char** argv) {
 
   rfsplitter::MainWindow window;
   window.show();
-  if (parser.isSet(bench)) window.OpenBench();
+  if (parser.isSet(bench) || !session_file.isEmpty()) window.OpenBench();
+  if (!session_file.isEmpty()) window.Bench()->OpenSession(session_file);
   if (parser.isSet(smoke_test)) QTimer::singleShot(0, &app, &QApplication::quit);
   if (parser.isSet(generate_and_quit)) {
     QTimer::singleShot(0, &window, [&window] { GenerateAndQuit(window); });

@@ -22,6 +22,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
@@ -161,6 +162,29 @@ void BenchWindow::BuildControls() {
   reset_ = new QPushButton(tr("Reset &view"));
   reset_->setToolTip(tr("Back to the view chosen last (also a double click on the plot)"));
   for (QPushButton* b : {around_, whole_, reset_}) tools->addWidget(b);
+  // Sessions: the bench's settings, the design and the steps in a file.
+  auto* open_session = new QToolButton;
+  open_session->setText(tr("Open session..."));
+  open_session->setToolTip(tr("Open a saved session (Ctrl+O); the arrow lists the recent ones"));
+  open_session->setPopupMode(QToolButton::MenuButtonPopup);
+  auto* recent = new QMenu(open_session);
+  connect(recent, &QMenu::aboutToShow, this, [this, recent] { FillRecentMenu(recent); });
+  open_session->setMenu(recent);
+  connect(open_session, &QToolButton::clicked, this, &BenchWindow::ChooseSessionToOpen);
+  auto* save_session = new QToolButton;
+  save_session->setText(tr("Save session..."));
+  save_session->setToolTip(
+      tr("Save the design, the parts, their models, the fit, the steps, the limits and the "
+         "tolerances as a .rfsplitter file (Ctrl+S), which rfsplitter-cli --session runs"));
+  connect(save_session, &QToolButton::clicked, this, &BenchWindow::ChooseSessionToSave);
+  auto* open_shortcut = new QAction(this);
+  open_shortcut->setShortcut(QKeySequence::Open);
+  connect(open_shortcut, &QAction::triggered, this, &BenchWindow::ChooseSessionToOpen);
+  auto* save_shortcut = new QAction(this);
+  save_shortcut->setShortcut(QKeySequence::Save);
+  connect(save_shortcut, &QAction::triggered, this, &BenchWindow::ChooseSessionToSave);
+  addAction(open_shortcut);
+  addAction(save_shortcut);
   // The yield stays in sight above the plot; its details are in the column.
   yield_label_ = new QLabel;
   yield_label_->setObjectName(QStringLiteral("yieldLabel"));
@@ -217,6 +241,13 @@ void BenchWindow::BuildControls() {
   // The controls, in a column that scrolls.
   auto* column = new QWidget;
   auto* controls = new QVBoxLayout(column);
+
+  auto* session_row = new QHBoxLayout;
+  session_row->addWidget(new QLabel(tr("Session:")));
+  session_row->addWidget(open_session);
+  session_row->addWidget(save_session);
+  session_row->addStretch(1);
+  controls->addLayout(session_row);
 
   auto* parts_box = new QGroupBox(tr("Parts"));
   auto* parts_layout = new QVBoxLayout(parts_box);
@@ -723,6 +754,9 @@ void BenchWindow::FollowInputs(Topology topology, const QString& frequency,
   const DesignInputs before = inputs_;
   const Topology topology_before = topology_;
   topology_ = topology;
+  // As typed, with a point, for a session.
+  frequency_text_ = QString(frequency).replace(QLatin1Char(decimal_separator), QLatin1Char('.'));
+  impedance_text_ = QString(impedance).replace(QLatin1Char(decimal_separator), QLatin1Char('.'));
   QStringList notes;
   // A text the main window would repair leaves the last good value.
   const auto follow = [&](const QString& text, bool is_frequency, float& value) {
@@ -982,6 +1016,7 @@ std::optional<MonteCarloSettings> BenchWindow::YieldSettings(QStringList& proble
 }
 
 void BenchWindow::Recompute() {
+  if (applying_session_) return;  // once, when the whole session is in
   if (!isVisible()) {
     recompute_when_shown_ = true;
     return;
@@ -1029,6 +1064,7 @@ void BenchWindow::Recompute() {
   problems_note_ = problems.join(QStringLiteral("\n"));
   QStringList notes;
   if (!input_note_.isEmpty()) notes << input_note_;
+  if (!session_note_.isEmpty()) notes << session_note_;
   if (!problems_note_.isEmpty()) notes << problems_note_;
   note_->setText(notes.join(QStringLiteral("\n")));
   note_->setVisible(!notes.isEmpty());

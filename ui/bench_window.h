@@ -23,12 +23,14 @@
 
 #include "exports/plot.h"
 #include "study/outputs.h"
+#include "study/session.h"
 #include "study/study.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
@@ -72,6 +74,14 @@ class BenchWindow : public QWidget {
   void UseMeasurement(const QString& path);
   MeasuredPanel* Measured() const { return measured_; }
 
+  // Sessions (.rfsplitter): the bench's settings, the design and the steps.
+  // Opening one sets the main window's design (SessionDesign) and the
+  // bench's settings; false, with the reason in the note, for a file that
+  // is no session of this program.
+  bool OpenSession(const QString& path);
+  bool SaveSession(const QString& path);
+  Session CurrentSession(const QString& session_path) const;
+
   // The outputs the Export button would write, in `folder` (tests compare
   // them with the command line's).
   std::vector<PlannedOutput> PlannedExports(const QString& folder) const;
@@ -80,6 +90,8 @@ class BenchWindow : public QWidget {
   void NominalShown();
   void YieldShown();
   void ExportFinished(bool ok);
+  // A session asks for this design in the main window.
+  void SessionDesign(Topology topology, const QString& frequency, const QString& impedance);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -137,11 +149,19 @@ class BenchWindow : public QWidget {
   // they can.
   std::optional<QString> RefusedExport(const std::vector<PlannedOutput>& all) const;
   void WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome outcome);
+  void ApplySession(const Session& session, const QString& folder, QStringList& notes);
+  void ChooseSessionToOpen();
+  void ChooseSessionToSave();
+  void RememberSession(const QString& path);
+  void FillRecentMenu(QMenu* menu);
 
   // Inputs as followed.
   Topology topology_ = Topology::kNarrowSplitter;
   DesignInputs inputs_;
   QString input_note_;
+  QString session_note_;
+  QString frequency_text_ = QStringLiteral("12.1"), impedance_text_ = QStringLiteral("50");
+  bool applying_session_ = false;
   QString problems_note_;
 
   // The parts files read, per kind (a kind's series keeps its name).

@@ -166,6 +166,20 @@ void MainWindow::Generate() {
 void MainWindow::OpenBench() {
   if (!bench_) {
     bench_ = std::make_unique<BenchWindow>();
+    connect(bench_.get(), &BenchWindow::SessionDesign, this,
+            [this](Topology topology, const QString& frequency, const QString& impedance) {
+              QRadioButton* const options[] = {ui_->opt1, ui_->opt3, ui_->opt4};
+              options[static_cast<int>(topology)]->setChecked(true);
+              // The session's texts have a point; the boxes, the user's separator.
+              const auto typed = [this](const QString& text) {
+                std::string t = text.toStdString();
+                std::replace(t.begin(), t.end(), '.', DecimalSeparator());
+                return t;
+              };
+              SetFrequencyText(typed(frequency));
+              SetImpedanceText(typed(impedance));
+              FollowInBench();
+            });
     FollowInBench();
     // The first time, beside this window rather than over it: on its right
     // where the screen has room, else on its left, else at the screen's edge.

@@ -668,6 +668,65 @@ class BenchWindowTest : public QObject {
              qPrintable(text));
   }
 
+  // A session the bench saves runs on the command line to the bytes the
+  // bench exports; opened in a fresh bench it brings back the design, the
+  // settings and the step.
+  void aSavedSessionRunsOnTheCommandLineAndOpensAgain() {
+    QTest::mouseClick(InMain<QRadioButton>("opt3"), Qt::LeftButton);
+    Type("txtFrequency", "433.92");
+    Choose(QStringLiteral("Inductors from"), 2);   // E12
+    Choose(QStringLiteral("Capacitors from"), 3);  // E24
+    Field(QStringLiteral("Inductor Q"))->setText(QStringLiteral("40"));
+    Choose(QStringLiteral("Part model"), 1);  // 0402
+    Field(QStringLiteral("Inductor tolerance:"))->setText(QStringLiteral("5%"));
+    Boards()->setValue(400);
+    QTest::mouseClick(bench_->findChild<QToolButton*>(QStringLiteral("stepL1Up")),
+                      Qt::LeftButton);
+    const double stepped = bench_->Nominal()->parts[0].chosen;
+    QTemporaryDir dir;
+    const QString session = dir.filePath(QStringLiteral("quad.rfsplitter"));
+    QVERIFY(bench_->SaveSession(session));
+    Field(QStringLiteral("Export folder"))->setText(dir.path());
+    for (QCheckBox* c : bench_->findChildren<QCheckBox*>()) {
+      if (c->text() == QStringLiteral("Plot (PNG)")) c->setChecked(false);
+    }
+    QSignalSpy finished(bench_, &BenchWindow::ExportFinished);
+    for (QPushButton* b : bench_->findChildren<QPushButton*>()) {
+      if (b->text() == QStringLiteral("E&xport")) QTest::mouseClick(b, Qt::LeftButton);
+    }
+    QVERIFY(finished.wait(20000));
+    QTemporaryDir cli_dir;
+    std::ostringstream out, err;
+    const std::string stem = "NarrowQuad433.92";
+    QCOMPARE(RunCli({"--session", session.toStdString(), "--directory",
+                     cli_dir.path().toStdString(), "--touchstone", "--json", stem + ".json",
+                     "--bom", stem + ".csv"},
+                    out, err),
+             kExitOk);
+    for (const char* suffix : {".s4p", ".json", ".csv"}) {
+      QFile a(QDir(dir.path()).filePath(QString::fromStdString(stem) + suffix));
+      QFile b(QDir(cli_dir.path()).filePath(QString::fromStdString(stem) + suffix));
+      QVERIFY2(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly), suffix);
+      QVERIFY2(a.readAll() == b.readAll(), suffix);
+    }
+
+    cleanup();
+    QSettings().clear();
+    Open();
+    QVERIFY(bench_->OpenSession(session));
+    QCOMPARE(bench_->Nominal()->design.topology, Topology::kNarrowQuad);
+    QCOMPARE(bench_->Nominal()->design.inputs.frequency_mhz, 433.92f);
+    QCOMPARE(bench_->Nominal()->parts[0].chosen, stepped);
+    QCOMPARE(Field(QStringLiteral("Inductor Q"))->text(), QStringLiteral("40"));
+    QCOMPARE(Boards()->value(), 400);
+    QFile damaged(session);
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write("{\"rfsplitter_session\": 9}");
+    damaged.close();
+    QVERIFY(!bench_->OpenSession(session));
+    QVERIFY2(bench_->Note().contains(QStringLiteral("newer version")), qPrintable(bench_->Note()));
+  }
+
   // A board measured with L1 12 % high, dropped on the bench: the third
   // column, the dotted curves, and diagnosed, L1 named first. A file of
   // another port count is said, and the design stays.
