@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QSpinBox>
+#include <QTimer>
 #include <QToolButton>
 
 #include "engine/number_text.h"
@@ -36,7 +37,7 @@ QString FromStd(const std::string& text) { return QString::fromStdString(text); 
 
 }  // namespace
 
-Session BenchWindow::CurrentSession(const QString& session_path) const {
+Session BenchWindow::CurrentSession(const QString& session_path, bool fingerprints) const {
   Session s;
   const auto set = [&](const char* name, const QString& typed) {
     const std::string text = Unlocalized(typed);
@@ -56,8 +57,9 @@ Session BenchWindow::CurrentSession(const QString& session_path) const {
                                                      : relative)
               .toStdString();
       std::string reason;
-      if (const auto text = ReadSmallFile(file_paths_[k].toStdString(), reason))
-        s.files[name] = Fingerprint(*text);
+      const auto text =
+          fingerprints ? ReadSmallFile(file_paths_[k].toStdString(), reason) : std::nullopt;
+      if (text) s.files[name] = Fingerprint(*text);
       s.options[kSeriesOptions[k]] = name;
     } else if (index > 0 && index < kFileItem) {
       s.options[kSeriesOptions[k]] = series_[k]->itemText(index).toStdString();
@@ -211,6 +213,43 @@ void BenchWindow::ApplySession(const Session& s, const QString& folder, QStringL
        })) {
     notes << FromStd(change);
   }
+}
+
+void BenchWindow::SettleHistory() {
+  history_delay_->stop();
+  if (restoring_) return;
+  Session now = CurrentSession({}, false);
+  if (!history_.empty() && history_[history_at_] == now) return;
+  history_.resize(history_.empty() ? 0 : history_at_ + 1);  // a new change drops the redos
+  history_.push_back(std::move(now));
+  constexpr size_t kSteps = 200;
+  if (history_.size() > kSteps) history_.erase(history_.begin());
+  history_at_ = history_.size() - 1;
+}
+
+void BenchWindow::Undo() {
+  if (history_delay_->isActive()) SettleHistory();
+  if (history_at_ == 0 || history_.empty()) return;
+  Restore(history_[--history_at_]);
+}
+
+void BenchWindow::Redo() {
+  if (history_delay_->isActive()) SettleHistory();
+  if (history_at_ + 1 >= history_.size()) return;
+  Restore(history_[++history_at_]);
+}
+
+void BenchWindow::Restore(const Session& s) {
+  restoring_ = true;
+  QStringList notes;
+  applying_session_ = true;
+  ApplySession(s, QDir::currentPath(), notes);
+  applying_session_ = false;
+  const std::optional<Topology> topology = TopologyNamed(s.options.at("topology"));
+  emit SessionDesign(topology.value_or(topology_), FromStd(s.options.at("frequency")),
+                     FromStd(s.options.at("impedance")));
+  Recompute();
+  restoring_ = false;
 }
 
 void BenchWindow::ChooseSessionToOpen() {

@@ -483,6 +483,18 @@ void BenchWindow::BuildControls() {
   connect(yield_band_, &QLineEdit::textChanged, this, &BenchWindow::Recompute);
   connect(distribution_, &QComboBox::activated, this, &BenchWindow::Recompute);
   yield_layout->addLayout(yield_form);
+  history_delay_ = new QTimer(this);
+  history_delay_->setSingleShot(true);
+  history_delay_->setInterval(700);
+  connect(history_delay_, &QTimer::timeout, this, &BenchWindow::SettleHistory);
+  auto* undo = new QAction(this);
+  undo->setShortcut(QKeySequence::Undo);
+  connect(undo, &QAction::triggered, this, &BenchWindow::Undo);
+  auto* redo = new QAction(this);
+  redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence::Redo});
+  connect(redo, &QAction::triggered, this, &BenchWindow::Redo);
+  addAction(undo);
+  addAction(redo);
   progress_delay_ = new QTimer(this);
   progress_delay_->setSingleShot(true);
   progress_delay_->setInterval(150);
@@ -1085,6 +1097,7 @@ void BenchWindow::Recompute() {
     percentiles_->setRowCount(0);
     ShowAdvice();
   }
+  if (!restoring_) history_delay_->start();
   emit NominalShown();
 }
 

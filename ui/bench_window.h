@@ -80,7 +80,16 @@ class BenchWindow : public QWidget {
   // is no session of this program.
   bool OpenSession(const QString& path);
   bool SaveSession(const QString& path);
-  Session CurrentSession(const QString& session_path) const;
+  // With `fingerprints`, the parts files' (a session to save); an undo
+  // step goes without.
+  Session CurrentSession(const QString& session_path, bool fingerprints = true) const;
+
+  // Undo and redo (Ctrl+Z, Ctrl+Shift+Z) of every change of the design,
+  // the parts, the steps and the settings; a burst of typing is one step.
+  void Undo();
+  void Redo();
+  // Takes the step being typed into the history now.
+  void SettleHistory();
 
   // The outputs the Export button would write, in `folder` (tests compare
   // them with the command line's).
@@ -154,6 +163,7 @@ class BenchWindow : public QWidget {
   void ChooseSessionToSave();
   void RememberSession(const QString& path);
   void FillRecentMenu(QMenu* menu);
+  void Restore(const Session& session);
 
   // Inputs as followed.
   Topology topology_ = Topology::kNarrowSplitter;
@@ -162,6 +172,10 @@ class BenchWindow : public QWidget {
   QString session_note_;
   QString frequency_text_ = QStringLiteral("12.1"), impedance_text_ = QStringLiteral("50");
   bool applying_session_ = false;
+  std::vector<Session> history_;  // the states to undo to, oldest first
+  size_t history_at_ = 0;         // the state shown
+  bool restoring_ = false;
+  QTimer* history_delay_ = nullptr;
   QString problems_note_;
 
   // The parts files read, per kind (a kind's series keeps its name).

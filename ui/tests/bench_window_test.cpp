@@ -727,6 +727,47 @@ class BenchWindowTest : public QObject {
     QVERIFY2(bench_->Note().contains(QStringLiteral("newer version")), qPrintable(bench_->Note()));
   }
 
+  // Ctrl+Z takes back a setting, a step and the design, one at a time;
+  // Ctrl+Shift+Z does them again; a new change drops what was undone.
+  void undoAndRedoEveryChange() {
+    bench_->SettleHistory();
+    Field(QStringLiteral("Inductor Q"))->setText(QStringLiteral("40"));
+    bench_->SettleHistory();
+    Type("txtFrequency", "433.92");
+    bench_->SettleHistory();
+    Choose(QStringLiteral("Inductors from"), 2);  // E12
+    bench_->SettleHistory();
+    QTest::mouseClick(bench_->findChild<QToolButton*>(QStringLiteral("stepL1Up")),
+                      Qt::LeftButton);
+    const double stepped = bench_->Nominal()->parts[0].chosen;
+    bench_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(bench_));
+    const auto key = [&](Qt::KeyboardModifiers modifiers) {
+      QTest::keyClick(bench_, Qt::Key_Z, modifiers);
+    };
+    key(Qt::ControlModifier);  // the step
+    QVERIFY(bench_->Nominal()->parts[0].chosen != stepped);
+    key(Qt::ControlModifier);  // the series
+    QCOMPARE(bench_->Nominal()->parts[0].series, std::string("ideal"));
+    key(Qt::ControlModifier);  // the frequency, in the main window too
+    QCOMPARE(bench_->Nominal()->design.inputs.frequency_mhz, 12.1f);
+    QCOMPARE(InMain<QLineEdit>("txtFrequency")->text(), QStringLiteral("12.1"));
+    QCOMPARE(Field(QStringLiteral("Inductor Q"))->text(), QStringLiteral("40"));
+    key(Qt::ControlModifier);
+    QCOMPARE(Field(QStringLiteral("Inductor Q"))->text(), QString());
+    key(Qt::ControlModifier | Qt::ShiftModifier);
+    key(Qt::ControlModifier | Qt::ShiftModifier);
+    key(Qt::ControlModifier | Qt::ShiftModifier);
+    key(Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(bench_->Nominal()->design.inputs.frequency_mhz, 433.92f);
+    QCOMPARE(bench_->Nominal()->parts[0].chosen, stepped);
+    key(Qt::ControlModifier);
+    Field(QStringLiteral("Capacitor Q"))->setText(QStringLiteral("200"));
+    key(Qt::ControlModifier | Qt::ShiftModifier);  // nothing left to redo
+    QCOMPARE(Field(QStringLiteral("Capacitor Q"))->text(), QStringLiteral("200"));
+    QVERIFY(bench_->Nominal()->parts[0].chosen != stepped);
+  }
+
   // A board measured with L1 12 % high, dropped on the bench: the third
   // column, the dotted curves, and diagnosed, L1 named first. A file of
   // another port count is said, and the design stays.
