@@ -2,6 +2,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 
+#include "engine/form.h"
 #include "engine/number_text.h"
 #include "engine/quoted.h"
 #include "engine/si_value.h"
@@ -244,7 +245,14 @@ Json DiagnosisJson(const Diagnosis& d) {
 }  // namespace
 
 std::string JsonText(const StudyResult& r) {
+  const Form form = FormOf(r.design.topology);
   Json run = {{"topology", std::string(TopologyOption(r.design.topology))},
+              {"form",
+               {{"family", FamilyName(form.family)},
+                {"ways", form.ways},
+                {"split_db", form.split_db},
+                {"sections", form.sections},
+                {"arms", ArmName(form.arms)}}},
               {"frequency_mhz", r.design.inputs.frequency_mhz},
               {"impedance_ohms", r.design.inputs.impedance_ohms},
               {"pad_capacitance_f", r.request.models.pad_capacitance_f},

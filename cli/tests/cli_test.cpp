@@ -265,6 +265,8 @@ TEST_F(CliTest, JsonCarriesEveryKey) {
   std::ifstream file(json);
   const nlohmann::json run = nlohmann::json::parse(file);
   EXPECT_EQ(run["topology"], "narrow-quad");
+  EXPECT_EQ(run["form"], nlohmann::json::parse(R"({"family": "quad", "ways": 2, "split_db": 0.0,
+                                                   "sections": 1, "arms": "low-pass"})"));
   EXPECT_FLOAT_EQ(run["frequency_mhz"].get<float>(), 12.1f);
   EXPECT_EQ(run["impedance_ohms"], 50);
   EXPECT_EQ(run["built"]["fit"], "retune");
