@@ -111,6 +111,7 @@ BenchWindow::BenchWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("benchWindow"));
   setAcceptDrops(true);
   BuildControls();
+  KeepPlaceholdersReadable();
   SetTabOrder();
   LoadSettings();
   view_ = AroundDesignFrequency(1e6 * double(inputs_.frequency_mhz));
@@ -743,6 +744,28 @@ void BenchWindow::closeEvent(QCloseEvent* event) {
   // changes meanwhile is computed once when the bench shows again.
   if (current_) current_->stop.request_stop();
   event->accept();
+}
+
+void BenchWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::PaletteChange) KeepPlaceholdersReadable();
+}
+
+void BenchWindow::KeepPlaceholdersReadable() {
+  const QPalette& p = palette();
+  const auto lightness = [](const QColor& c) { return c.toHsl().lightnessF(); };
+  const QColor base = p.color(QPalette::Base), text = p.color(QPalette::Text);
+  QColor placeholder = p.color(QPalette::PlaceholderText);
+  // The placeholder as seen: its colour over the base by its alpha.
+  const double seen = lightness(placeholder) * placeholder.alphaF() +
+                      lightness(base) * (1 - placeholder.alphaF());
+  const double wanted = 0.45 * std::abs(lightness(text) - lightness(base));
+  if (std::abs(seen - lightness(base)) >= wanted) return;
+  placeholder = text;
+  placeholder.setAlphaF(0.6);
+  QPalette readable = p;
+  readable.setColor(QPalette::PlaceholderText, placeholder);
+  setPalette(readable);  // the next PaletteChange finds it readable
 }
 
 void BenchWindow::showEvent(QShowEvent* event) {

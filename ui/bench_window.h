@@ -105,6 +105,7 @@ class BenchWindow : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -122,6 +123,10 @@ class BenchWindow : public QWidget {
   void SaveSettings() const;
   // The part model's own figures as the fields' placeholders.
   void ShowModelDefaults();
+  // Placeholders (the part model's own figures) readable on any palette: a
+  // palette whose placeholder colour hardly stands off its base gets the
+  // text colour, half seen through.
+  void KeepPlaceholdersReadable();
 
   // The request of the bench's controls (without the Monte Carlo), and the
   // Monte Carlo settings; a control whose text does not read is marked and

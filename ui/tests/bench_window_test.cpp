@@ -768,6 +768,25 @@ class BenchWindowTest : public QObject {
     QVERIFY(bench_->Nominal()->parts[0].chosen != stepped);
   }
 
+  // On a dark palette that keeps a light theme's placeholder colour, the
+  // part model's figures shown as placeholders stay readable.
+  void placeholdersStayReadableOnADarkPalette() {
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Base, QColor(30, 30, 32));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::PlaceholderText, QColor(40, 40, 44));
+    QApplication::setPalette(dark);
+    QCoreApplication::processEvents();
+    const QColor seen = Field(QStringLiteral("Inductor Q"))->palette().color(
+        QPalette::PlaceholderText);
+    QApplication::setPalette(light);
+    QCoreApplication::processEvents();
+    const double over_base = seen.toHsl().lightnessF() * seen.alphaF() +
+                             QColor(30, 30, 32).toHsl().lightnessF() * (1 - seen.alphaF());
+    QVERIFY2(over_base > 0.4, qPrintable(seen.name(QColor::HexArgb)));
+  }
+
   // A board measured with L1 12 % high, dropped on the bench: the third
   // column, the dotted curves, and diagnosed, L1 named first. A file of
   // another port count is said, and the design stays.
