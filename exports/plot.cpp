@@ -232,24 +232,22 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
   if (data.limits && data.response) {
     const Limits& l = *data.limits;
     const SweepResponse& r = *data.response;
-    magnitude.limits.push_back({l.match_db, false, PlotColour::kS11,
-                                FailingStretches(r, [&](const SMatrix& s) {
-                                  return MagnitudeDb(s(1, 1)) > l.match_db;
-                                })});
-    magnitude.limits.push_back({l.isolation_db, false, PlotColour::kS32,
-                                FailingStretches(r, [&](const SMatrix& s) {
-                                  return FiguresOf(s).isolation_db > l.isolation_db;
-                                })});
-    const auto phase_fails = FailingStretches(r, [&](const SMatrix& s) {
-      return std::abs(SignedPhaseError(s, hybrid)) > l.phase_deg;
-    });
+    magnitude.limits.push_back(
+        {l.match_db, false, PlotColour::kS11,
+         FailingStretches(r, [&](const SMatrix& s) { return MagnitudeDb(s(1, 1)) > l.match_db; })});
+    magnitude.limits.push_back(
+        {l.isolation_db, false, PlotColour::kS32, FailingStretches(r, [&](const SMatrix& s) {
+           return FiguresOf(s).isolation_db > l.isolation_db;
+         })});
+    const auto phase_fails = FailingStretches(
+        r, [&](const SMatrix& s) { return std::abs(SignedPhaseError(s, hybrid)) > l.phase_deg; });
     const auto imbalance_fails = FailingStretches(r, [&](const SMatrix& s) {
       return std::abs(MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1))) > l.imbalance_db;
     });
     for (const double sign : {1.0, -1.0}) {
       balance.limits.push_back({sign * l.phase_deg, false, PlotColour::kPhase, phase_fails});
-      balance.limits.push_back({sign * l.imbalance_db, true, PlotColour::kImbalance,
-                                imbalance_fails});
+      balance.limits.push_back(
+          {sign * l.imbalance_db, true, PlotColour::kImbalance, imbalance_fails});
     }
   }
 
@@ -299,8 +297,8 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
     plot.legend.push_back({PlotColour::kNeutral, PlotLegendEntry::Style::kShade, "usable band"});
   }
   if (data.limits && data.response) {
-    plot.legend.push_back({PlotColour::kNeutral, PlotLegendEntry::Style::kLimit,
-                           "limit; missed in red"});
+    plot.legend.push_back(
+        {PlotColour::kNeutral, PlotLegendEntry::Style::kLimit, "limit; missed in red"});
   }
   plot.panels.push_back(std::move(magnitude));
   plot.panels.push_back(std::move(balance));

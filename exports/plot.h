@@ -78,7 +78,7 @@ struct PlotPanel {
   std::vector<std::pair<double, double>> shades;  // x ranges shaded: the usable band
   std::vector<PlotFill> fills;                    // drawn first
   std::vector<PlotCurve> curves;
-  std::vector<PlotLimit> limits;  // drawn over the curves
+  std::vector<PlotLimit> limits;                        // drawn over the curves
   std::vector<std::pair<double, std::string>> markers;  // vertical lines at x, labelled
   struct Dot {
     double x = 0, y = 0;
@@ -94,6 +94,7 @@ struct Plot {
   std::string x_title;  // under the last panel
   std::vector<PlotPanel> panels;
   std::vector<PlotLegendEntry> legend;  // the column right of the panels
+  bool reads_frequency = true;          // its x axis is a frequency: read it out
 };
 
 // Where the response plot looks: a frequency range on a log or linear axis.

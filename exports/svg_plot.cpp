@@ -250,8 +250,9 @@ void DrawPanel(Svg& svg, const PlotPanel& panel, const PlotRect& rect, const std
       const double x1 = std::clamp(MapX(panel.x, rect, low), rect.left, rect.right);
       const double x2 = std::clamp(MapX(panel.x, rect, high), rect.left, rect.right);
       if (x2 > x1) {
-        svg.Line(x1, y, x2, y, "class=\"missed\" stroke=\"#d62728\" stroke-width=\"4\" "
-                               "stroke-opacity=\"0.6\"");
+        svg.Line(x1, y, x2, y,
+                 "class=\"missed\" stroke=\"#d62728\" stroke-width=\"4\" "
+                 "stroke-opacity=\"0.6\"");
       }
     }
   }

@@ -801,6 +801,31 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
     }
     result.percentiles[size_t(i)] = {kMetricNames[m], p};
   });
+  // The histograms, from the same figures.
+  constexpr int kBins = 40;
+  result.histograms.resize(figures.size());
+  ForEachShared(int(figures.size()), threads, control, [&](int i) {
+    const int m = figures[size_t(i)];
+    const uint32_t* keys = metrics.get() + size_t(m) * size_t(n);
+    MonteCarloResult::Histogram& h = result.histograms[size_t(i)];
+    h.low = INFINITY, h.high = -INFINITY;
+    for (size_t b = 0; b < size_t(n); ++b) {
+      const double v = MetricValue(m, keys[b], hybrid);
+      if (std::isfinite(v)) h.low = std::min(h.low, v), h.high = std::max(h.high, v);
+    }
+    if (!(h.low <= h.high)) {
+      h = {};
+      return;
+    }
+    if (h.high == h.low) h.high = h.low + 1e-9;
+    h.counts.assign(kBins, 0);
+    const double width = (h.high - h.low) / kBins;
+    for (size_t b = 0; b < size_t(n); ++b) {
+      const double v = MetricValue(m, keys[b], hybrid);
+      if (std::isfinite(v))
+        ++h.counts[size_t(std::clamp(int((v - h.low) / width), 0, kBins - 1))];
+    }
+  });
 
   // Each part alone: the others sit at their nominal values. The solo runs
   // and the tighter-grade run share out at most as many boards as the main

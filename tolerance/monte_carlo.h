@@ -106,6 +106,13 @@ struct MonteCarloResult {
   // s11_db, s32_db, s41_db (hybrids), imbalance_db, phase_error_deg,
   // insertion_loss_db at the design frequency, in that order.
   std::vector<std::pair<std::string, Percentiles>> percentiles;
+  // How the boards spread in each of those figures: equal bins from the
+  // least to the largest value found; the boards without an answer left out.
+  struct Histogram {
+    double low = 0, high = 0;
+    std::vector<int> counts;
+  };
+  std::vector<Histogram> histograms;  // in the order of `percentiles`
   struct PartYield {
     std::string part;
     double yield_percent_alone = 0;

@@ -52,6 +52,7 @@
 #include "parts/presets.h"
 #include "study/report.h"
 #include "ui/localized.h"
+#include "study/boards_plot.h"
 #include "ui/measured_panel.h"
 #include "ui/plot_painter.h"
 #include "ui/plot_widget.h"
@@ -218,6 +219,30 @@ void BenchWindow::BuildControls() {
   smith_plot_->setAccessibleName(tr("Smith chart of the port reflections"));
   plots_->addTab(response_plot_, tr("&Response"));
   plots_->addTab(smith_plot_, tr("Smit&h chart"));
+  // The boards: how they spread in a figure at f0, and each part's cost.
+  auto* boards = new QWidget;
+  auto* boards_layout = new QVBoxLayout(boards);
+  auto* figure_row = new QHBoxLayout;
+  figure_ = new QComboBox;
+  figure_->setAccessibleName(tr("Figure of the boards"));
+  auto* figure_label = new QLabel(tr("Figure:"));
+  figure_label->setBuddy(figure_);
+  figure_row->addWidget(figure_label);
+  figure_row->addWidget(figure_);
+  figure_row->addStretch(1);
+  boards_layout->addLayout(figure_row);
+  histogram_plot_ = new PlotWidget;
+  histogram_plot_->setObjectName(QStringLiteral("histogramPlot"));
+  histogram_plot_->setAccessibleName(tr("Histogram of the boards"));
+  sensitivity_plot_ = new PlotWidget;
+  sensitivity_plot_->setObjectName(QStringLiteral("sensitivityPlot"));
+  sensitivity_plot_->setAccessibleName(tr("The yield with one part straying"));
+  // Two plots share the tab: each may be half as tall as the others.
+  for (PlotWidget* w : {histogram_plot_, sensitivity_plot_}) w->setMinimumSize(320, 130);
+  boards_layout->addWidget(histogram_plot_, 3);
+  boards_layout->addWidget(sensitivity_plot_, 2);
+  plots_->addTab(boards, tr("Boards"));
+  connect(figure_, &QComboBox::currentIndexChanged, this, &BenchWindow::ShowBoards);
   left_layout->addWidget(plots_, 1);
   splitter->addWidget(left);
   connect(around_, &QPushButton::clicked, this, [this] {
@@ -744,6 +769,23 @@ void BenchWindow::closeEvent(QCloseEvent* event) {
   // changes meanwhile is computed once when the bench shows again.
   if (current_) current_->stop.request_stop();
   event->accept();
+}
+
+void BenchWindow::ShowBoards() {
+  if (!yield_ || yield_->histograms.empty()) return;
+  // The figures' names, kept when only the numbers change.
+  if (figure_->count() != int(yield_->percentiles.size())) {
+    const QSignalBlocker quiet(figure_);
+    const int chosen = std::max(figure_->currentIndex(), 0);
+    figure_->clear();
+    for (const auto& [key, p] : yield_->percentiles) figure_->addItem(FromStd(FigureTitle(key)));
+    figure_->setCurrentIndex(std::min(chosen, figure_->count() - 1));
+  }
+  const Limits limits = nominal_ ? nominal_->request.limits : Limits{};
+  histogram_plot_->SetPlot(
+      HistogramPlot(*yield_, size_t(std::max(figure_->currentIndex(), 0)), limits,
+                    DesignTitle(topology_, inputs_)));
+  sensitivity_plot_->SetPlot(SensitivityPlot(*yield_, "The yield with one part straying"));
 }
 
 void BenchWindow::changeEvent(QEvent* event) {
@@ -1496,6 +1538,7 @@ void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome) {
                               .arg(locale.toString(g->target_percent), grades));
   }
   yield_label_->setText(text);
+  ShowBoards();
   percentiles_->setRowCount(int(r.percentiles.size()));
   const std::map<std::string, QString> labels = {{"s11_db", tr("|S11| (dB)")},
                                                  {"s32_db", tr("|S32| (dB)")},

@@ -141,6 +141,8 @@ class BenchWindow : public QWidget {
   void ShowParts();
   void ShowBands();
   void ShowAdvice();
+  // The Boards tab: the histogram of the chosen figure and the parts' costs.
+  void ShowBoards();
   void RebuildPlots();
   void SetView(PlotView view);
   void StartYield(const StudyRequest& request);
@@ -217,6 +219,9 @@ class BenchWindow : public QWidget {
   QTabWidget* plots_ = nullptr;
   PlotWidget* response_plot_ = nullptr;
   PlotWidget* smith_plot_ = nullptr;
+  QComboBox* figure_ = nullptr;
+  PlotWidget* histogram_plot_ = nullptr;
+  PlotWidget* sensitivity_plot_ = nullptr;
   QPushButton* around_ = nullptr;
   QPushButton* whole_ = nullptr;
   QPushButton* reset_ = nullptr;

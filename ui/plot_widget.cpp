@@ -78,6 +78,7 @@ std::optional<size_t> PlotWidget::FrequencyPanelAt(QPointF position) const {
 }
 
 QStringList PlotWidget::ReadOut(QPointF position) const {
+  if (!plot_.reads_frequency) return {};
   const std::optional<size_t> at = FrequencyPanelAt(position);
   if (!at) return {};
   const PlotLayout layout = Layout();

@@ -787,6 +787,28 @@ class BenchWindowTest : public QObject {
     QVERIFY2(over_base > 0.4, qPrintable(seen.name(QColor::HexArgb)));
   }
 
+  // The Boards tab: every board counted once in the chosen figure's
+  // histogram, its limit drawn, and a bar for each part's cost.
+  void theBoardsTabShowsTheSpreadAndEachPartsCost() {
+    Boards()->setValue(3000);
+    QSignalSpy shown(bench_, &BenchWindow::YieldShown);
+    QVERIFY(shown.wait(20000));
+    auto* histogram = bench_->findChild<PlotWidget*>(QStringLiteral("histogramPlot"));
+    const PlotPanel& panel = histogram->plot().panels.at(0);
+    int boards = 0;
+    const PlotFill& bars = panel.fills.at(0);
+    for (size_t i = 0; i < bars.high.size(); i += 2) boards += int(bars.high[i]);
+    QCOMPARE(boards, 3000);
+    QCOMPARE(panel.markers.at(0).first, -15.0);  // the match limit
+    QCOMPARE(histogram->plot().x_title, std::string("|S11| input match at f0 (dB)"));
+    Choose(QStringLiteral("Figure of the boards"), 3);  // the phase error, both limits
+    QCOMPARE(histogram->plot().panels.at(0).markers.size(), size_t(2));
+    const Plot& costs =
+        bench_->findChild<PlotWidget*>(QStringLiteral("sensitivityPlot"))->plot();
+    QCOMPARE(costs.panels.at(0).fills.size(), bench_->Yield()->sensitivity.size());
+    QVERIFY(histogram->ReadOut(QPointF(300, 200)).isEmpty());
+  }
+
   // A board measured with L1 12 % high, dropped on the bench: the third
   // column, the dotted curves, and diagnosed, L1 named first. A file of
   // another port count is said, and the design stays.
