@@ -135,6 +135,17 @@ TEST(MonteCarlo, AgreesWithDirectSampling) {
                     std::string(TextsOf(t).file_stem) + (modelled ? " modelled" : ""));
     EXPECT_GT(r.yield_percent, 0);
     EXPECT_LT(r.yield_percent, 100);
+    // Each figure's histogram holds every board, between its extremes,
+    // which bound the percentiles.
+    ASSERT_EQ(r.histograms.size(), r.percentiles.size());
+    for (size_t f = 0; f < r.histograms.size(); ++f) {
+      const MonteCarloResult::Histogram& h = r.histograms[f];
+      int boards = 0;
+      for (const int c : h.counts) boards += c;
+      EXPECT_EQ(boards, 4000) << r.percentiles[f].first;
+      EXPECT_LE(h.low, r.percentiles[f].second.p5) << r.percentiles[f].first;
+      EXPECT_GE(h.high, r.percentiles[f].second.p95) << r.percentiles[f].first;
+    }
   }
 }
 
