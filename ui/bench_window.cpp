@@ -244,6 +244,21 @@ void BenchWindow::BuildControls() {
   plots_->addTab(boards, tr("Boards"));
   connect(figure_, &QComboBox::currentIndexChanged, this, &BenchWindow::ShowBoards);
   left_layout->addWidget(plots_, 1);
+  // The markers placed on the response plot, each curve's value at each and
+  // the change from M1 to the last.
+  markers_table_ = new QTableWidget;
+  markers_table_->setObjectName(QStringLiteral("markersTable"));
+  markers_table_->setAccessibleName(tr("Markers"));
+  markers_table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  markers_table_->setTabKeyNavigation(false);
+  markers_table_->setMinimumHeight(60);
+  markers_table_->setMaximumHeight(150);
+  markers_table_->setToolTip(
+      tr("Click the response plot to place a marker (up to four), drag one to move it, Delete "
+         "removes the one chosen last"));
+  markers_table_->hide();
+  left_layout->addWidget(markers_table_);
+  connect(response_plot_, &PlotWidget::MarkersChanged, this, &BenchWindow::ShowMarkers);
   splitter->addWidget(left);
   connect(around_, &QPushButton::clicked, this, [this] {
     whole_sweep_ = false;
@@ -769,6 +784,45 @@ void BenchWindow::closeEvent(QCloseEvent* event) {
   // changes meanwhile is computed once when the bench shows again.
   if (current_) current_->stop.request_stop();
   event->accept();
+}
+
+void BenchWindow::ShowMarkers() {
+  const std::vector<double>& markers = response_plot_->Markers();
+  markers_table_->setVisible(!markers.empty());
+  if (markers.empty()) return;
+  const bool delta = markers.size() > 1;
+  const QLocale locale;
+  std::vector<std::vector<PlotWidget::CurveValue>> values;
+  for (const double mhz : markers) values.push_back(response_plot_->ValuesAt(mhz));
+  const int rows = 1 + int(values.front().size());
+  const int columns = int(markers.size()) + (delta ? 1 : 0);
+  markers_table_->setRowCount(rows);
+  markers_table_->setColumnCount(columns);
+  QStringList headings, names{tr("Frequency (MHz)")};
+  for (size_t m = 0; m < markers.size(); ++m) headings << QStringLiteral("M%1").arg(m + 1);
+  if (delta) headings << QStringLiteral("M%1 \u2212 M1").arg(markers.size());
+  for (const PlotWidget::CurveValue& v : values.front())
+    names << (v.unit.isEmpty() ? v.name : QStringLiteral("%1 (%2)").arg(v.name, v.unit));
+  markers_table_->setHorizontalHeaderLabels(headings);
+  markers_table_->setVerticalHeaderLabels(names);
+  const auto cell = [&](int row, int column, std::optional<double> v, int digits) {
+    QTableWidgetItem* item = markers_table_->item(row, column);
+    if (!item) markers_table_->setItem(row, column, item = new QTableWidgetItem);
+    item->setText(v ? locale.toString(*v, 'f', digits) : QStringLiteral("\u2013"));
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  };
+  for (size_t m = 0; m < markers.size(); ++m) {
+    cell(0, int(m), markers[m], 3);
+    for (size_t r = 0; r < values[m].size(); ++r) cell(int(r) + 1, int(m), values[m][r].value, 2);
+  }
+  if (delta) {
+    const size_t last = markers.size() - 1;
+    cell(0, columns - 1, markers[last] - markers[0], 3);
+    for (size_t r = 0; r < values[0].size(); ++r) {
+      const auto a = values[0][r].value, b = values[last][r].value;
+      cell(int(r) + 1, columns - 1, a && b ? std::optional(*b - *a) : std::nullopt, 2);
+    }
+  }
 }
 
 void BenchWindow::ShowBoards() {
@@ -1407,6 +1461,7 @@ void BenchWindow::RebuildPlots() {
   plot_data.limits = nominal_->request.limits;
   if (plot_data.response->s.empty()) return;
   response_plot_->SetPlot(ResponsePlot(plot_data, view_));
+  ShowMarkers();
   // The Smith chart over the file's whole sweep.
   std::optional<SweepResponse> ideal_file, built_file;
   ideal_file = AnalyzeSweep(nominal_->ideal, error);

@@ -143,6 +143,8 @@ class BenchWindow : public QWidget {
   void ShowAdvice();
   // The Boards tab: the histogram of the chosen figure and the parts' costs.
   void ShowBoards();
+  // The markers' table: each curve at each marker, and from M1 to the last.
+  void ShowMarkers();
   void RebuildPlots();
   void SetView(PlotView view);
   void StartYield(const StudyRequest& request);
@@ -222,6 +224,7 @@ class BenchWindow : public QWidget {
   QComboBox* figure_ = nullptr;
   PlotWidget* histogram_plot_ = nullptr;
   PlotWidget* sensitivity_plot_ = nullptr;
+  QTableWidget* markers_table_ = nullptr;
   QPushButton* around_ = nullptr;
   QPushButton* whole_ = nullptr;
   QPushButton* reset_ = nullptr;

@@ -139,6 +139,20 @@ void PlotWidget::paintEvent(QPaintEvent*) {
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(QRectF(1, 1, width() - 2, height() - 2));
   }
+  // The markers: a line through every frequency panel, named at the top.
+  const PlotLayout marker_layout = Layout();
+  for (size_t m = 0; m < markers_.size(); ++m) {
+    QColor colour = palette().color(QPalette::Highlight);
+    painter.setPen(QPen(colour, m == chosen_marker_ ? 2 : 1));
+    for (size_t i = 0; i < marker_layout.panels.size(); ++i) {
+      if (plot_.panels[i].smith) continue;
+      const PlotRect& r = marker_layout.panels[i];
+      const double x = MapX(plot_.panels[i].x, r, markers_[m]);
+      if (x < r.left || x > r.right) continue;
+      painter.drawLine(QPointF(x, r.top), QPointF(x, r.bottom));
+      if (i == 0) painter.drawText(QPointF(x + 3, r.top + 12), QStringLiteral("M%1").arg(m + 1));
+    }
+  }
   if (!hover_) return;
   const QStringList lines = ReadOut(*hover_);
   if (lines.isEmpty()) return;
@@ -226,23 +240,75 @@ void PlotWidget::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_0:
       emit ResetRequested();
       break;
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace:
+      if (markers_.empty()) return QWidget::keyPressEvent(event);
+      markers_.erase(markers_.begin() + long(std::min(chosen_marker_, markers_.size() - 1)));
+      chosen_marker_ = markers_.empty() ? 0 : markers_.size() - 1;
+      update();
+      emit MarkersChanged();
+      break;
     default:
       return QWidget::keyPressEvent(event);
   }
   event->accept();
 }
 
+void PlotWidget::SetMarkers(std::vector<double> mhz) {
+  if (mhz.size() > kMostMarkers) mhz.resize(kMostMarkers);
+  markers_ = std::move(mhz);
+  chosen_marker_ = markers_.empty() ? 0 : markers_.size() - 1;
+  update();
+  emit MarkersChanged();
+}
+
+std::vector<PlotWidget::CurveValue> PlotWidget::ValuesAt(double mhz) const {
+  std::vector<CurveValue> values;
+  for (const PlotPanel& p : plot_.panels) {
+    if (p.smith) continue;
+    for (const PlotCurve& curve : p.curves) {
+      const QString unit = UnitOf(curve.right_axis && p.y_right ? p.y_right->title : p.y.title);
+      values.push_back(
+          {NameWithoutUnit(curve.name, unit), unit, ValueAt(curve.x, curve.y, mhz)});
+    }
+  }
+  return values;
+}
+
+std::optional<size_t> PlotWidget::MarkerNear(double x) const {
+  const PlotLayout layout = Layout();
+  for (size_t i = 0; i < plot_.panels.size() && !layout.panels.empty(); ++i) {
+    if (plot_.panels[i].smith) continue;
+    for (size_t m = 0; m < markers_.size(); ++m) {
+      if (std::abs(MapX(plot_.panels[i].x, layout.panels[i], markers_[m]) - x) <= 5) return m;
+    }
+    break;
+  }
+  return std::nullopt;
+}
+
 void PlotWidget::mousePressEvent(QMouseEvent* event) {
   const std::optional<size_t> at = FrequencyPanelAt(event->position());
   if (event->button() != Qt::LeftButton || !at) return QWidget::mousePressEvent(event);
+  moved_ = false;
+  dragged_marker_ = plot_.reads_frequency ? MarkerNear(event->position().x()) : std::nullopt;
+  if (dragged_marker_) chosen_marker_ = *dragged_marker_;
   drag_from_ = event->position();
   drag_axis_ = plot_.panels[*at].x;
-  setCursor(Qt::ClosedHandCursor);
+  setCursor(dragged_marker_ ? Qt::SizeHorCursor : Qt::ClosedHandCursor);
 }
 
 void PlotWidget::mouseMoveEvent(QMouseEvent* event) {
   hover_ = event->position();
-  if (drag_from_) {
+  if (drag_from_ && std::abs(event->position().x() - drag_from_->x()) > 3) moved_ = true;
+  if (drag_from_ && dragged_marker_) {
+    const PlotLayout layout = Layout();
+    if (!layout.panels.empty() && moved_) {
+      markers_[*dragged_marker_] =
+          UnmapX(drag_axis_, layout.panels.front(), event->position().x());
+      emit MarkersChanged();
+    }
+  } else if (drag_from_ && moved_) {
     const PlotLayout layout = Layout();
     if (!layout.panels.empty()) {
       const PlotRect& rect = layout.panels.front();
@@ -260,6 +326,23 @@ void PlotWidget::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void PlotWidget::mouseReleaseEvent(QMouseEvent* event) {
+  // A click, not a drag, on a frequency plot places a marker there.
+  if (drag_from_ && !moved_ && !dragged_marker_ && plot_.reads_frequency &&
+      event->button() == Qt::LeftButton) {
+    const PlotLayout layout = Layout();
+    if (!layout.panels.empty()) {
+      const double mhz = UnmapX(drag_axis_, layout.panels.front(), event->position().x());
+      if (markers_.size() < kMostMarkers) {
+        markers_.push_back(mhz);
+        chosen_marker_ = markers_.size() - 1;
+      } else {
+        markers_[chosen_marker_] = mhz;
+      }
+      update();
+      emit MarkersChanged();
+    }
+  }
+  dragged_marker_.reset();
   drag_from_.reset();
   unsetCursor();
   QWidget::mouseReleaseEvent(event);

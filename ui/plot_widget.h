@@ -27,11 +27,25 @@ class PlotWidget : public QWidget {
 
   QSize sizeHint() const override { return {760, 640}; }
 
+  // Markers (a frequency plot only): a click places one (up to four; a
+  // fifth takes the place of the one chosen last), a drag moves it, Delete
+  // removes the one chosen last. Their frequencies in MHz, M1 first.
+  const std::vector<double>& Markers() const { return markers_; }
+  void SetMarkers(std::vector<double> mhz);
+  static constexpr size_t kMostMarkers = 4;
+  // Each curve's value at `mhz`, its name and unit: what a marker reads.
+  struct CurveValue {
+    QString name, unit;
+    std::optional<double> value;
+  };
+  std::vector<CurveValue> ValuesAt(double mhz) const;
+
  signals:
   // The user zoomed or panned the frequency axis to this range (MHz).
   void ViewRequested(double low_mhz, double high_mhz);
   // A double click: back to the view the bench started with.
   void ResetRequested();
+  void MarkersChanged();
 
  protected:
   bool event(QEvent* event) override;
@@ -53,7 +67,14 @@ class PlotWidget : public QWidget {
   // Asks for the axis `x` zoomed by `factor` about `centre` (MHz).
   void Zoom(const PlotAxis& x, double centre, double factor);
 
+  // The marker within a few pixels of `x`, if any.
+  std::optional<size_t> MarkerNear(double x) const;
+
   Plot plot_;
+  std::vector<double> markers_;
+  size_t chosen_marker_ = 0;
+  std::optional<size_t> dragged_marker_;
+  bool moved_ = false;  // since the press: a drag, not a click
   std::optional<QPointF> hover_;
   std::optional<QPointF> drag_from_;
   PlotAxis drag_axis_;

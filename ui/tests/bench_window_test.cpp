@@ -809,6 +809,42 @@ class BenchWindowTest : public QObject {
     QVERIFY(histogram->ReadOut(QPointF(300, 200)).isEmpty());
   }
 
+  // Clicks place markers, a drag moves one, Delete removes it; the table
+  // reads every curve at each and from M1 to the last.
+  void markersReadTheCurvesAndTheirDifference() {
+    PlotWidget* plot = bench_->ResponsePlotWidget();
+    const PlotRect r = LayoutPlot(plot->plot(), plot->width(), plot->height()).panels.front();
+    const auto at = [&](double fraction) {
+      return QPoint(int(r.left + fraction * (r.right - r.left)), int((r.top + r.bottom) / 2));
+    };
+    QTest::mouseClick(plot, Qt::LeftButton, {}, at(0.25));
+    QTest::mouseClick(plot, Qt::LeftButton, {}, at(0.5));
+    QCOMPARE(plot->Markers().size(), size_t(2));
+    auto* table = bench_->findChild<QTableWidget*>(QStringLiteral("markersTable"));
+    QVERIFY(table->isVisible());
+    QCOMPARE(table->columnCount(), 3);  // M1, M2, M2 - M1
+    const double f0 = 12.1;
+    QVERIFY(std::abs(plot->Markers()[1] - f0) < 0.2);
+    // |S11| at M2 is deep, at M1 shallow: the difference is negative.
+    int s11 = -1;
+    for (int row = 0; row < table->rowCount(); ++row) {
+      if (table->verticalHeaderItem(row)->text().startsWith(QStringLiteral("|S11|"))) s11 = row;
+    }
+    QVERIFY(s11 > 0);
+    QVERIFY(QLocale().toDouble(table->item(s11, 2)->text()) < -5);
+    // A drag moves M1; Delete removes the one chosen last.
+    QTest::mousePress(plot, Qt::LeftButton, {}, at(0.25));
+    QTest::mouseMove(plot, at(0.3));
+    QTest::mouseMove(plot, at(0.35));
+    QTest::mouseRelease(plot, Qt::LeftButton, {}, at(0.35));
+    QCOMPARE(plot->Markers().size(), size_t(2));
+    QVERIFY(plot->Markers()[0] > 10.5);
+    plot->setFocus();
+    QTest::keyClick(plot, Qt::Key_Delete);
+    QCOMPARE(plot->Markers().size(), size_t(1));
+    QCOMPARE(table->columnCount(), 1);
+  }
+
   // A board measured with L1 12 % high, dropped on the bench: the third
   // column, the dotted curves, and diagnosed, L1 named first. A file of
   // another port count is said, and the design stays.
