@@ -121,6 +121,8 @@ struct ResponsePlotData {
   // The goals drawn across the panels, the solid curves' failing stretches
   // marked; none without.
   std::optional<Limits> limits{};
+  // Markers (MHz): dots on the Smith chart's solid curves, named on S11.
+  std::vector<double> markers_mhz{};
 };
 
 // |S21|, |S31|, every isolation path and |S11| in dB over the view, f0

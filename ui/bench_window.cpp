@@ -258,7 +258,10 @@ void BenchWindow::BuildControls() {
          "removes the one chosen last"));
   markers_table_->hide();
   left_layout->addWidget(markers_table_);
-  connect(response_plot_, &PlotWidget::MarkersChanged, this, &BenchWindow::ShowMarkers);
+  connect(response_plot_, &PlotWidget::MarkersChanged, this, [this] {
+    ShowMarkers();
+    RebuildPlots();  // the Smith chart's markers
+  });
   splitter->addWidget(left);
   connect(around_, &QPushButton::clicked, this, [this] {
     whole_sweep_ = false;
@@ -794,7 +797,8 @@ void BenchWindow::ShowMarkers() {
   const QLocale locale;
   std::vector<std::vector<PlotWidget::CurveValue>> values;
   for (const double mhz : markers) values.push_back(response_plot_->ValuesAt(mhz));
-  const int rows = 1 + int(values.front().size());
+  // And the input's reflection at each, as the Smith chart reads it.
+  const int rows = 1 + int(values.front().size()) + 2;
   const int columns = int(markers.size()) + (delta ? 1 : 0);
   markers_table_->setRowCount(rows);
   markers_table_->setColumnCount(columns);
@@ -803,6 +807,7 @@ void BenchWindow::ShowMarkers() {
   if (delta) headings << QStringLiteral("M%1 \u2212 M1").arg(markers.size());
   for (const PlotWidget::CurveValue& v : values.front())
     names << (v.unit.isEmpty() ? v.name : QStringLiteral("%1 (%2)").arg(v.name, v.unit));
+  names << tr("S11 Gamma (magnitude, deg)") << tr("S11 Z (ohms)");
   markers_table_->setHorizontalHeaderLabels(headings);
   markers_table_->setVerticalHeaderLabels(names);
   const auto cell = [&](int row, int column, std::optional<double> v, int digits) {
@@ -814,6 +819,34 @@ void BenchWindow::ShowMarkers() {
   for (size_t m = 0; m < markers.size(); ++m) {
     cell(0, int(m), markers[m], 3);
     for (size_t r = 0; r < values[m].size(); ++r) cell(int(r) + 1, int(m), values[m][r].value, 2);
+  }
+  const auto text_cell = [&](int row, int column, const QString& text) {
+    QTableWidgetItem* item = markers_table_->item(row, column);
+    if (!item) markers_table_->setItem(row, column, item = new QTableWidgetItem);
+    item->setText(text);
+    item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  };
+  const Netlist* circuit = nominal_ ? &nominal_->Circuit() : nullptr;
+  for (size_t m = 0; m < markers.size(); ++m) {
+    const SResult s = circuit ? AnalyzeNetlist(*circuit, markers[m] * 1e6) : SResult{};
+    QString gamma = QStringLiteral("\u2013"), z = gamma;
+    if (s.s) {
+      // Z = Z0 (1 + G) / (1 - G), seen into port 1 with the others matched.
+      const Complex g = (*s.s)(1, 1);
+      const Complex zin = circuit->z0 * (1.0 + g) / (1.0 - g);
+      gamma = QStringLiteral("%1 \u2220 %2").arg(locale.toString(std::abs(g), 'f', 3),
+                                                  locale.toString(PhaseDegrees(g), 'f', 1));
+      z = QStringLiteral("%1 %2 j%3")
+              .arg(locale.toString(zin.real(), 'f', 2), zin.imag() < 0 ? QStringLiteral("\u2212")
+                                                                       : QStringLiteral("+"),
+                   locale.toString(std::abs(zin.imag()), 'f', 2));
+    }
+    text_cell(rows - 2, int(m), gamma);
+    text_cell(rows - 1, int(m), z);
+  }
+  if (delta) {
+    text_cell(rows - 2, columns - 1, QStringLiteral("\u2013"));
+    text_cell(rows - 1, columns - 1, QStringLiteral("\u2013"));
   }
   if (delta) {
     const size_t last = markers.size() - 1;
@@ -1471,6 +1504,7 @@ void BenchWindow::RebuildPlots() {
   smith.response = built ? &*built_file : &*ideal_file;
   smith.ideal = built ? &*ideal_file : nullptr;
   smith.measured = plot_data.measured;
+  smith.markers_mhz = response_plot_->Markers();
   if (!smith.response->s.empty()) smith_plot_->SetPlot(SmithPlot(smith));
 }
 

@@ -832,6 +832,17 @@ class BenchWindowTest : public QObject {
     }
     QVERIFY(s11 > 0);
     QVERIFY(QLocale().toDouble(table->item(s11, 2)->text()) < -5);
+    // The input's impedance at M2, near f0, is near 50 ohms; the markers
+    // stand on the Smith chart too.
+    const QString z = table->item(table->rowCount() - 1, 1)->text();
+    QVERIFY2(z.startsWith(QStringLiteral("4")) || z.startsWith(QStringLiteral("5")), qPrintable(z));
+    QStringList dots;
+    for (const PlotPanel::Dot& d :
+         bench_->findChild<PlotWidget*>(QStringLiteral("smithPlot"))->plot().panels[0].dots) {
+      dots << QString::fromStdString(d.label);
+    }
+    QVERIFY2(dots.contains(QStringLiteral("M1")) && dots.contains(QStringLiteral("M2")),
+             qPrintable(dots.join(',')));
     // A drag moves M1; Delete removes the one chosen last.
     QTest::mousePress(plot, Qt::LeftButton, {}, at(0.25));
     QTest::mouseMove(plot, at(0.3));
