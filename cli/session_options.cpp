@@ -80,12 +80,15 @@ bool MergeSession(const std::string& text, const fs::path& file,
   // A parts file named relatively lies beside the session.
   const fs::path folder = file.parent_path();
   std::map<std::string, std::string> resolved;
-  for (const auto& [name, value] : session->options) {
-    if (given(name)) continue;
-    std::string v = value;
-    if (NamesFile(name, v) && fs::path(v).is_relative()) v = (folder / v).string();
-    if (NamesFile(name, value)) resolved[value] = v;
-    options.*OptionFields().at(name) = v;
+  for (const auto& [name, field] : OptionFields()) {
+    const auto at = session->options.find(std::string(name));
+    if (at == session->options.end() || given(name)) continue;
+    std::string v = at->second;
+    if (NamesFile(name, v)) {
+      v = SessionFilePath(v, folder).string();
+      resolved[at->second] = v;
+    }
+    options.*field = v;
   }
   for (const auto& [name, field] : FlagFields()) {
     if (!given(name) && session->flags.count(std::string(name))) options.*field = true;
@@ -107,11 +110,7 @@ bool MergeSession(const std::string& text, const fs::path& file,
 
 std::optional<std::string> SessionOfOptions(const CliOptions& options, std::string& message) {
   Session session;
-  // A parts file in the session's folder (or below it) is named relative to
-  // it, so that the two can move together; any other by its whole path.
-  std::error_code no_folder;
-  const fs::path folder =
-      fs::absolute(options.directory / options.save_session, no_folder).parent_path();
+  const fs::path folder = (options.directory / options.save_session).parent_path();
   for (const auto& [name, field] : OptionFields()) {
     std::string value = options.*field;
     if (value.empty()) continue;
@@ -123,13 +122,7 @@ std::optional<std::string> SessionOfOptions(const CliOptions& options, std::stri
                   reason;
         return std::nullopt;
       }
-      std::error_code error;
-      const fs::path absolute = fs::absolute(value, error).lexically_normal();
-      if (!error) {
-        const fs::path relative = absolute.lexically_relative(folder);
-        const bool inside = !no_folder && !relative.empty() && *relative.begin() != "..";
-        value = inside ? relative.string() : absolute.string();
-      }
+      value = SessionFileName(value, folder);
       session.files[value] = Fingerprint(*text);
     }
     session.options[std::string(name)] = value;

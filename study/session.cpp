@@ -112,6 +112,25 @@ std::optional<Session> ReadSession(std::string_view text, std::string& error) {
   return s;
 }
 
+std::string SessionFileName(const std::filesystem::path& file,
+                            const std::filesystem::path& session_folder) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(file, error).lexically_normal();
+  if (error) return file.string();
+  const std::filesystem::path folder =
+      std::filesystem::absolute(session_folder.empty() ? "." : session_folder, error)
+          .lexically_normal();
+  const std::filesystem::path relative = absolute.lexically_relative(folder);
+  const bool inside = !error && !relative.empty() && *relative.begin() != "..";
+  return inside ? relative.string() : absolute.string();
+}
+
+std::filesystem::path SessionFilePath(const std::string& name,
+                                      const std::filesystem::path& session_folder) {
+  const std::filesystem::path path(name);
+  return path.is_relative() ? session_folder / path : path;
+}
+
 std::string Fingerprint(std::string_view text) {
   // FNV-1a, 64 bits: enough to see a file has changed; no secret to keep.
   std::uint64_t hash = 0xcbf29ce484222325ULL;

@@ -7,6 +7,7 @@
 #define RFSPLITTER_STUDY_SESSION_H_
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -40,6 +41,16 @@ std::string SessionJson(const Session& session);
 // Nothing, with `error` set, for a text that is no session, a damaged one
 // or one of a newer version.
 std::optional<Session> ReadSession(std::string_view text, std::string& error);
+
+// How a session names a parts file: relative to the session's folder when
+// it lies in it or below, so that the two can move together; else by its
+// whole path.
+std::string SessionFileName(const std::filesystem::path& file,
+                            const std::filesystem::path& session_folder);
+// The file a session's name stands for: a relative name lies in the
+// session's folder.
+std::filesystem::path SessionFilePath(const std::string& name,
+                                      const std::filesystem::path& session_folder);
 
 // What a file's text is known by: its length and a 64-bit FNV-1a hash.
 std::string Fingerprint(std::string_view text);

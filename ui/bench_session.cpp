@@ -25,7 +25,6 @@
 namespace rfsplitter {
 namespace {
 
-constexpr int kFileItem = 7;  // the series boxes' "Parts file..." entry
 constexpr int kRecentSessions = 6;
 const char* const kSeriesOptions[] = {"inductors", "capacitors", "resistors"};
 const char* const kToleranceOptions[] = {"tolerance-inductor", "tolerance-capacitor",
@@ -46,16 +45,11 @@ Session BenchWindow::CurrentSession(const QString& session_path, bool fingerprin
   s.options["topology"] = std::string(TopologyOption(topology_));
   s.options["frequency"] = frequency_text_.toStdString();
   s.options["impedance"] = impedance_text_.toStdString();
-  const QDir folder = QFileInfo(session_path).absoluteDir();
+  const std::filesystem::path folder = QFileInfo(session_path).absolutePath().toStdString();
   for (int k = 0; k < 3; ++k) {
     const int index = series_[k]->currentIndex();
     if (index == kFileItem && !file_paths_[k].isEmpty()) {
-      // A parts file beside the session (or below it) by a relative name.
-      const QString relative = folder.relativeFilePath(file_paths_[k]);
-      const std::string name =
-          (relative.startsWith(QStringLiteral("..")) ? QFileInfo(file_paths_[k]).absoluteFilePath()
-                                                     : relative)
-              .toStdString();
+      const std::string name = SessionFileName(file_paths_[k].toStdString(), folder);
       std::string reason;
       const auto text =
           fingerprints ? ReadSmallFile(file_paths_[k].toStdString(), reason) : std::nullopt;
@@ -148,8 +142,7 @@ void BenchWindow::ApplySession(const Session& s, const QString& folder, QStringL
     if (index < 0 && !text.isEmpty()) notes << tr("\"%1\" is not offered here").arg(text);
   };
   const auto path_of = [&](const std::string& name) {
-    const QString p = FromStd(name);
-    return QFileInfo(p).isRelative() ? QDir(folder).filePath(p) : p;
+    return FromStd(SessionFilePath(name, folder.toStdString()).string());
   };
   for (int k = 0; k < 3; ++k) {
     std::string source;

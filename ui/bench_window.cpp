@@ -79,7 +79,6 @@ QString Typed(const QString& text) {
 constexpr ElementKind kKinds[] = {ElementKind::kInductor, ElementKind::kCapacitor,
                                   ElementKind::kResistor};
 constexpr const char* kSeriesNames[] = {"E6", "E12", "E24", "E48", "E96", "E192"};
-constexpr int kFileItem = 7;  // after "Ideal" and the six series
 constexpr int kViewPoints = 401;
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }

@@ -174,6 +174,9 @@ class BenchWindow : public QWidget {
   void FillRecentMenu(QMenu* menu);
   void Restore(const Session& session);
 
+  // The series boxes' "Parts file..." entry, after "Ideal" and the six series.
+  static constexpr int kFileItem = 7;
+
   // Inputs as followed.
   Topology topology_ = Topology::kNarrowSplitter;
   DesignInputs inputs_;
