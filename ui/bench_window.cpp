@@ -1242,6 +1242,9 @@ void BenchWindow::Recompute() {
   } else {
     if (current_) current_->stop.request_stop();
     current_.reset();
+    // The stopped run's progress goes with it.
+    progress_delay_->stop();
+    progress_->hide();
     yield_.reset();
     yield_label_->setText(boards_->value() == 0 ? tr("No boards: the yield is off.")
                                                 : tr("No yield: see the note above."));

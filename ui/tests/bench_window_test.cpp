@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -854,6 +855,16 @@ class BenchWindowTest : public QObject {
     QTest::keyClick(plot, Qt::Key_Delete);
     QCOMPARE(plot->Markers().size(), size_t(1));
     QCOMPARE(table->columnCount(), 1);
+  }
+
+  // Turning the boards off while a yield runs takes its progress bar away.
+  void aYieldTurnedOffTakesItsProgressAlong() {
+    Boards()->setValue(200000);
+    QTest::qWait(400);  // past the progress bar's delay
+    Boards()->setValue(0);
+    QTest::qWait(400);
+    auto* progress = bench_->findChild<QProgressBar*>();
+    QVERIFY(progress && !progress->isVisible());
   }
 
   // A board measured with L1 12 % high, dropped on the bench: the third
