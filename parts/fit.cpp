@@ -54,20 +54,37 @@ const KindModel& ModelFor(ElementKind kind, double value, const PartsChoice& cho
   return own ? *own : models.Of(kind);
 }
 
-Netlist BuildNetlist(const Netlist& ideal, const std::vector<QuantityChoice>& values,
-                     const PartsChoice& choice, const PartModels& models) {
-  Netlist built = ideal;
-  for (NetlistElement& e : built.elements) {
+std::vector<int> ValueOfElements(const Netlist& ideal, const std::vector<QuantityChoice>& values) {
+  std::vector<int> of(ideal.elements.size(), -1);
+  for (size_t n = 0; n < ideal.elements.size(); ++n) {
+    const NetlistElement& e = ideal.elements[n];
     // A choice for the element itself, else its quantity's.
-    const QuantityChoice* pick = nullptr;
-    for (const QuantityChoice& q : values) {
-      if (q.element.empty() ? pick == nullptr && q.quantity == e.quantity : q.element == e.name) {
-        pick = &q;
+    for (size_t i = 0; i < values.size(); ++i) {
+      const QuantityChoice& q = values[i];
+      if (q.element.empty() ? of[n] < 0 && q.quantity == e.quantity : q.element == e.name) {
+        of[n] = int(i);
       }
     }
-    if (pick == nullptr) continue;
-    e.value = pick->chosen;
-    if (pick->second > 0) e.second = SecondPart{pick->second, 0, {}};
+  }
+  return of;
+}
+
+Netlist BuildNetlist(const Netlist& ideal, const std::vector<QuantityChoice>& values,
+                     const PartsChoice& choice, const PartModels& models) {
+  return BuildNetlist(ideal, values, ValueOfElements(ideal, values), choice, models);
+}
+
+Netlist BuildNetlist(const Netlist& ideal, const std::vector<QuantityChoice>& values,
+                     const std::vector<int>& value_of_element, const PartsChoice& choice,
+                     const PartModels& models) {
+  Netlist built = ideal;
+  for (size_t n = 0; n < built.elements.size(); ++n) {
+    // A stopped search's winner has no values: the ideal's stay.
+    if (value_of_element[n] < 0 || size_t(value_of_element[n]) >= values.size()) continue;
+    const QuantityChoice& pick = values[size_t(value_of_element[n])];
+    NetlistElement& e = built.elements[n];
+    e.value = pick.chosen;
+    if (pick.second > 0) e.second = SecondPart{pick.second, 0, {}};
   }
   ApplyModels(built, models);
   for (NetlistElement& e : built.elements) {

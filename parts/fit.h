@@ -127,6 +127,12 @@ struct BuiltCircuit {
 // a pad capacitance, the pads.
 Netlist BuildNetlist(const Netlist& ideal, const std::vector<QuantityChoice>& values,
                      const PartsChoice& choice, const PartModels& models);
+// Which of `values` each element of `ideal` takes (-1: none), for a search
+// that builds many circuits of one slot order; and the build that uses it.
+std::vector<int> ValueOfElements(const Netlist& ideal, const std::vector<QuantityChoice>& values);
+Netlist BuildNetlist(const Netlist& ideal, const std::vector<QuantityChoice>& values,
+                     const std::vector<int>& value_of_element, const PartsChoice& choice,
+                     const PartModels& models);
 
 // The largest, over f0 x 0.95, f0 and f0 x 1.05, of the Frobenius norm of
 // S_built(f) - S_ideal(f); infinite when either cannot be analysed.

@@ -81,7 +81,7 @@ BuiltCircuit SearchFit::Run() {
   }
 
   BuiltCircuit built;
-  built.netlist = BuildNetlist(ideal_, winner.values, choice_, models_);
+  built.netlist = BuildNetlist(ideal_, winner.values, value_of_element_, choice_, models_);
   built.netlist.description = "the circuit built from the chosen parts";
   built.cost = CostReference(ideal_).Cost(built.netlist);
   built.quantities = winner.values;
@@ -157,11 +157,14 @@ std::vector<int> SearchFit::NodesOf(const QuantityChoice& q) const {
 }
 
 void SearchFit::FindCoupling() {
+  slot_nodes_.clear();
+  value_of_element_ = ValueOfElements(ideal_, slots_);
+  for (const QuantityChoice& slot : slots_) slot_nodes_.push_back(NodesOf(slot));
   coupled_.assign(slots_.size(), std::vector<bool>(slots_.size()));
   for (size_t i = 0; i < slots_.size(); ++i) {
-    const std::vector<int> a = NodesOf(slots_[i]);
+    const std::vector<int>& a = slot_nodes_[i];
     for (size_t j = 0; j < slots_.size(); ++j) {
-      const std::vector<int> b = NodesOf(slots_[j]);
+      const std::vector<int>& b = slot_nodes_[j];
       coupled_[i][j] =
           slots_[i].quantity == slots_[j].quantity || std::any_of(a.begin(), a.end(), [&](int n) {
             return std::find(b.begin(), b.end(), n) != b.end();
@@ -171,7 +174,7 @@ void SearchFit::FindCoupling() {
 }
 
 bool SearchFit::Evaluate(Candidate& c, const Candidate* rival, Line* line) const {
-  const Netlist built = BuildNetlist(ideal_, c.values, choice_, models_);
+  const Netlist built = BuildNetlist(ideal_, c.values, value_of_element_, choice_, models_);
   const double margin = WorstMargin(built, goal_.limits, goal_.band_percent);
   if (!by_yield_) {
     if (line) ++line->spent;

@@ -122,8 +122,8 @@ class SearchFit {
   }
 
   double Margin(const Candidate& c) const {
-    return WorstMargin(BuildNetlist(ideal_, c.values, choice_, models_), goal_.limits,
-                       goal_.band_percent);
+    return WorstMargin(BuildNetlist(ideal_, c.values, value_of_element_, choice_, models_),
+                       goal_.limits, goal_.band_percent);
   }
 
   // Scores `c`; with `rival`, a yield stops counting once `c` has fallen
@@ -208,6 +208,10 @@ class SearchFit {
   std::vector<QuantityChoice> nearest_, retune_, best_;  // the fits by cost, per quantity
   std::vector<std::vector<Option>> options_;
   std::vector<std::vector<bool>> coupled_;
+  // Each slot's nodes, found once: the searches ask for them in their
+  // innermost loops.
+  std::vector<std::vector<int>> slot_nodes_;
+  std::vector<int> value_of_element_;          // the slot each element of ideal_ takes
   std::vector<std::vector<Option>> annealed_;  // the annealing's finds, an option a slot
 
   std::vector<std::vector<double>> pair_centres_;  // from PairAround

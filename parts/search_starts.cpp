@@ -39,10 +39,10 @@ std::vector<SearchFit::Candidate> SearchFit::ScreenedStarts(const Candidate& bas
       if (slots_[i].kind != ElementKind::kCapacitor) continue;
       // The shunt that makes the arms meeting here quarter waves with
       // their inductors: 1 / (w0^2 L) for each.
-      const int node = NodesOf(slots_[i]).front();
+      const int node = slot_nodes_[i].front();
       double shunt = 0;
       for (size_t j = 0; j < slots_.size(); ++j) {
-        const std::vector<int> nodes = NodesOf(slots_[j]);
+        const std::vector<int>& nodes = slot_nodes_[j];
         if (slots_[j].kind == ElementKind::kInductor &&
             std::find(nodes.begin(), nodes.end(), node) != nodes.end()) {
           shunt += 1 / (w0 * w0 * c.values[j].chosen);
@@ -130,7 +130,7 @@ void SearchFit::Anneal() {
   }
   std::vector<QuantityChoice> values = slots_;
   for (size_t i = 0; i < slots_.size(); ++i) values[i].chosen = reach[i][0].value;
-  const Netlist built = BuildNetlist(ideal_, values, choice_, models_);
+  const Netlist built = BuildNetlist(ideal_, values, value_of_element_, choice_, models_);
   for (const NetlistElement& e : built.elements) {
     if (!e.pad && e.model.Dynamic(e.kind)) return;
   }
