@@ -539,8 +539,7 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
   app.add_option("--save-session", options.save_session,
                  "write this run's session, for the bench or a later run")
       ->option_text("FILE.rfsplitter");
-  app.add_option("--set", options.set,
-                 "set a part by hand after the fit (repeat for each part)")
+  app.add_option("--set", options.set, "set a part by hand after the fit (repeat for each part)")
       ->option_text("PART=VALUE");
   app.add_option("--bom", options.bom, "write the parts list as CSV")->option_text("FILE.csv");
   app.add_option("--json", options.json, "write the whole run as JSON, for scripts")

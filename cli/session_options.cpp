@@ -61,8 +61,8 @@ const std::map<std::string_view, bool CliOptions::*>& FlagFields() {
 
 // A parts source that names a file rather than a series.
 bool NamesFile(std::string_view option, const std::string& value) {
-  const bool sourced = option == "parts" || option == "inductors" || option == "capacitors" ||
-                       option == "resistors";
+  const bool sourced =
+      option == "parts" || option == "inductors" || option == "capacitors" || option == "resistors";
   return sourced && !value.empty() && !PartSeries::Standard(value);
 }
 
@@ -118,8 +118,8 @@ std::optional<std::string> SessionOfOptions(const CliOptions& options, std::stri
       std::string reason;
       const std::optional<std::string> text = ReadSmallFile(value, reason);
       if (!text) {
-        message = "--save-session: --" + std::string(name) + " " + QuotedShort(value) + ": " +
-                  reason;
+        message =
+            "--save-session: --" + std::string(name) + " " + QuotedShort(value) + ": " + reason;
         return std::nullopt;
       }
       value = SessionFileName(value, folder);
@@ -137,8 +137,7 @@ std::optional<std::string> SessionOfOptions(const CliOptions& options, std::stri
   return SessionJson(session);
 }
 
-bool ReadSteps(const CliOptions& options, Topology topology, RunPlan& plan,
-               std::string& message) {
+bool ReadSteps(const CliOptions& options, Topology topology, RunPlan& plan, std::string& message) {
   const Circuit& circuit = CircuitOf(topology);
   for (const std::string& step : options.set) {
     const size_t equals = step.find('=');
@@ -160,7 +159,9 @@ bool ReadSteps(const CliOptions& options, Topology topology, RunPlan& plan,
     if (!value || (value->unit != unit && value->unit != Unit::kNone) || !(value->value > 0) ||
         !std::isfinite(value->value)) {
       message = "--set " + QuotedShort(step) + ": " +
-                (value ? QuotedShort(text) + " is not a positive " + std::string(KindName(element->kind)) + " value" : why);
+                (value ? QuotedShort(text) + " is not a positive " +
+                             std::string(KindName(element->kind)) + " value"
+                       : why);
       return false;
     }
     if (const PartSeries* series = plan.request.parts.SeriesFor(element->kind)) {

@@ -341,8 +341,8 @@ Plot SmithPlot(const ResponsePlotData& data) {
   if (data.ideal) add(*data.ideal, true);
   if (data.response) add(*data.response, false);
   // The markers on the solid curves, linear between the sweep's points.
-  const std::vector<double>& f = data.response ? data.response->frequencies_hz
-                                               : std::vector<double>{};
+  const std::vector<double>& f =
+      data.response ? data.response->frequencies_hz : std::vector<double>{};
   for (size_t m = 0; m < data.markers_mhz.size() && f.size() > 1; ++m) {
     const double hz = data.markers_mhz[m] * 1e6;
     if (hz < f.front() || hz > f.back()) continue;
@@ -351,10 +351,11 @@ Plot SmithPlot(const ResponsePlotData& data) {
     const size_t low = high == 0 ? 0 : high - 1;
     const double t = high == low ? 0 : (hz - f[low]) / (f[high] - f[low]);
     for (int port = 1; port <= netlist.ports; ++port) {
-      const Complex g = data.response->s[low](port, port) +
-                        t * (data.response->s[high](port, port) - data.response->s[low](port, port));
-      smith.dots.push_back({g.real(), g.imag(), colours[port - 1],
-                            port == 1 ? "M" + std::to_string(m + 1) : ""});
+      const Complex g =
+          data.response->s[low](port, port) +
+          t * (data.response->s[high](port, port) - data.response->s[low](port, port));
+      smith.dots.push_back(
+          {g.real(), g.imag(), colours[port - 1], port == 1 ? "M" + std::to_string(m + 1) : ""});
     }
   }
   if (data.measured) {

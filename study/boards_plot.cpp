@@ -67,8 +67,8 @@ Plot HistogramPlot(const MonteCarloResult& r, size_t figure, const Limits& limit
   panel.fills.push_back(std::move(bars));
   for (const double l : lines) panel.markers.emplace_back(l, "limit " + GeneralText(l, 6));
   plot.panels.push_back(std::move(panel));
-  plot.legend.push_back({PlotColour::kS11, PlotLegendEntry::Style::kFill,
-                         std::to_string(r.samples) + " boards"});
+  plot.legend.push_back(
+      {PlotColour::kS11, PlotLegendEntry::Style::kFill, std::to_string(r.samples) + " boards"});
   return plot;
 }
 
@@ -94,7 +94,11 @@ Plot SensitivityPlot(const MonteCarloResult& r, const std::string& title) {
   }
   panel.y = {0, 105, false, "Yield (%)", Ticks(0, 100)};
   // The whole yield, for the bars to be read against.
-  PlotCurve all{"all parts straying", PlotColour::kNeutral, true, false, {-0.6, n - 0.4},
+  PlotCurve all{"all parts straying",
+                PlotColour::kNeutral,
+                true,
+                false,
+                {-0.6, n - 0.4},
                 {r.yield_percent, r.yield_percent}};
   panel.curves.push_back(std::move(all));
   panel.legend.push_back({PlotColour::kNeutral, PlotLegendEntry::Style::kDashed,

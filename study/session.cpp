@@ -11,15 +11,38 @@ using Json = nlohmann::ordered_json;
 
 }  // namespace
 
-const std::vector<std::string_view> kSessionOptions = {
-    "topology",           "frequency",          "impedance",         "parts",
-    "inductors",          "capacitors",         "resistors",         "fit",
-    "target-yield",       "q-inductor",         "q-capacitor",       "q-profile",
-    "srf-inductor",       "esl-capacitor",      "esr-capacitor",     "cp-resistor",
-    "pad-capacitance",    "part-model",         "tolerance-inductor", "tolerance-capacitor",
-    "tolerance-resistor", "tolerance-parasitics", "monte-carlo",      "seed",
-    "distribution",       "limit-match",        "limit-isolation",   "limit-imbalance",
-    "limit-phase",        "yield-band",         "power",             "vswr"};
+const std::vector<std::string_view> kSessionOptions = {"topology",
+                                                       "frequency",
+                                                       "impedance",
+                                                       "parts",
+                                                       "inductors",
+                                                       "capacitors",
+                                                       "resistors",
+                                                       "fit",
+                                                       "target-yield",
+                                                       "q-inductor",
+                                                       "q-capacitor",
+                                                       "q-profile",
+                                                       "srf-inductor",
+                                                       "esl-capacitor",
+                                                       "esr-capacitor",
+                                                       "cp-resistor",
+                                                       "pad-capacitance",
+                                                       "part-model",
+                                                       "tolerance-inductor",
+                                                       "tolerance-capacitor",
+                                                       "tolerance-resistor",
+                                                       "tolerance-parasitics",
+                                                       "monte-carlo",
+                                                       "seed",
+                                                       "distribution",
+                                                       "limit-match",
+                                                       "limit-isolation",
+                                                       "limit-imbalance",
+                                                       "limit-phase",
+                                                       "yield-band",
+                                                       "power",
+                                                       "vswr"};
 const std::vector<std::string_view> kSessionFlags = {"pairs", "tie-equal-values", "uncompensated",
                                                      "stress"};
 
@@ -73,22 +96,22 @@ std::optional<Session> ReadSession(std::string_view text, std::string& error) {
     }
     return true;
   };
-  const bool ok =
-      strings("options",
-              [&](const std::string& name, const std::string& value) {
-                for (const std::string_view known : kSessionOptions) {
-                  if (known == name) return s.options.emplace(name, value), true;
-                }
-                error = "a damaged session: \"" + name + "\" is no option a session holds";
-                return false;
-              }) &&
-      strings("steps",
-              [&](const std::string& part, const std::string& value) {
-                return s.steps.emplace_back(part, value), true;
-              }) &&
-      strings("files", [&](const std::string& path, const std::string& fingerprint) {
-        return s.files.emplace(path, fingerprint), true;
-      });
+  const bool ok = strings("options",
+                          [&](const std::string& name, const std::string& value) {
+                            for (const std::string_view known : kSessionOptions) {
+                              if (known == name) return s.options.emplace(name, value), true;
+                            }
+                            error =
+                                "a damaged session: \"" + name + "\" is no option a session holds";
+                            return false;
+                          }) &&
+                  strings("steps",
+                          [&](const std::string& part, const std::string& value) {
+                            return s.steps.emplace_back(part, value), true;
+                          }) &&
+                  strings("files", [&](const std::string& path, const std::string& fingerprint) {
+                    return s.files.emplace(path, fingerprint), true;
+                  });
   if (!ok) {
     if (error.empty()) error = "a damaged session: options, steps and files hold texts";
     return std::nullopt;

@@ -822,8 +822,7 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
     const double width = (h.high - h.low) / kBins;
     for (size_t b = 0; b < size_t(n); ++b) {
       const double v = MetricValue(m, keys[b], hybrid);
-      if (std::isfinite(v))
-        ++h.counts[size_t(std::clamp(int((v - h.low) / width), 0, kBins - 1))];
+      if (std::isfinite(v)) ++h.counts[size_t(std::clamp(int((v - h.low) / width), 0, kBins - 1))];
     }
   });
 

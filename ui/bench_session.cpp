@@ -1,6 +1,8 @@
 // The bench's sessions: its settings, the main window's design and the
 // parts stepped by hand saved as a .rfsplitter file, opened again, and
 // remembered among the recent ones.
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -8,8 +10,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
@@ -106,8 +106,8 @@ bool BenchWindow::OpenSession(const QString& path) {
   std::string error;
   const std::optional<Session> session = text ? ReadSession(*text, error) : std::nullopt;
   if (!session) {
-    session_note_ = tr("The session %1 was not opened: %2")
-                        .arg(path, FromStd(text ? error : reason));
+    session_note_ =
+        tr("The session %1 was not opened: %2").arg(path, FromStd(text ? error : reason));
     note_->setText(session_note_);
     note_->setVisible(true);
     return false;
@@ -157,7 +157,7 @@ void BenchWindow::ApplySession(const Session& s, const QString& folder, QStringL
     }
     // What the command line takes when a session does not say.
     tolerances_[k]->setText(option(kToleranceOptions[k]).isEmpty() ? QStringLiteral("0")
-                                                                    : option(kToleranceOptions[k]));
+                                                                   : option(kToleranceOptions[k]));
   }
   const std::optional<FitMethod> fit = FitNamed(Unlocalized(option("fit")));
   fit_->setCurrentIndex(static_cast<int>(fit.value_or(FitMethod::kBest)));
@@ -184,8 +184,7 @@ void BenchWindow::ApplySession(const Session& s, const QString& folder, QStringL
   boards_->setValue(option("monte-carlo").toInt());
   seed_->setText(option("seed").isEmpty() ? QStringLiteral("1") : option("seed"));
   combo(distribution_, option("distribution"), 0);
-  yield_band_->setText(option("yield-band").isEmpty() ? QStringLiteral("0")
-                                                      : option("yield-band"));
+  yield_band_->setText(option("yield-band").isEmpty() ? QStringLiteral("0") : option("yield-band"));
   for (const char* unused : {"vswr", "cp-resistor"}) {
     if (s.options.count(unused))
       notes << tr("The session's --%1 is not a setting of the bench; left out").arg(unused);
@@ -246,8 +245,8 @@ void BenchWindow::Restore(const Session& s) {
 }
 
 void BenchWindow::ChooseSessionToOpen() {
-  const QString path = QFileDialog::getOpenFileName(
-      this, tr("Open a session"), QString(), tr("Sessions (*.rfsplitter);;All files (*)"));
+  const QString path = QFileDialog::getOpenFileName(this, tr("Open a session"), QString(),
+                                                    tr("Sessions (*.rfsplitter);;All files (*)"));
   if (!path.isEmpty()) OpenSession(path);
 }
 

@@ -50,9 +50,9 @@
 #include "files/atomic_file.h"
 #include "files/read_file.h"
 #include "parts/presets.h"
+#include "study/boards_plot.h"
 #include "study/report.h"
 #include "ui/localized.h"
-#include "study/boards_plot.h"
 #include "ui/measured_panel.h"
 #include "ui/plot_painter.h"
 #include "ui/plot_widget.h"
@@ -833,11 +833,12 @@ void BenchWindow::ShowMarkers() {
       // Z = Z0 (1 + G) / (1 - G), seen into port 1 with the others matched.
       const Complex g = (*s.s)(1, 1);
       const Complex zin = circuit->z0 * (1.0 + g) / (1.0 - g);
-      gamma = QStringLiteral("%1 \u2220 %2").arg(locale.toString(std::abs(g), 'f', 3),
-                                                  locale.toString(PhaseDegrees(g), 'f', 1));
+      gamma =
+          QStringLiteral("%1 \u2220 %2")
+              .arg(locale.toString(std::abs(g), 'f', 3), locale.toString(PhaseDegrees(g), 'f', 1));
       z = QStringLiteral("%1 %2 j%3")
-              .arg(locale.toString(zin.real(), 'f', 2), zin.imag() < 0 ? QStringLiteral("\u2212")
-                                                                       : QStringLiteral("+"),
+              .arg(locale.toString(zin.real(), 'f', 2),
+                   zin.imag() < 0 ? QStringLiteral("\u2212") : QStringLiteral("+"),
                    locale.toString(std::abs(zin.imag()), 'f', 2));
     }
     text_cell(rows - 2, int(m), gamma);
@@ -868,9 +869,8 @@ void BenchWindow::ShowBoards() {
     figure_->setCurrentIndex(std::min(chosen, figure_->count() - 1));
   }
   const Limits limits = nominal_ ? nominal_->request.limits : Limits{};
-  histogram_plot_->SetPlot(
-      HistogramPlot(*yield_, size_t(std::max(figure_->currentIndex(), 0)), limits,
-                    DesignTitle(topology_, inputs_)));
+  histogram_plot_->SetPlot(HistogramPlot(*yield_, size_t(std::max(figure_->currentIndex(), 0)),
+                                         limits, DesignTitle(topology_, inputs_)));
   sensitivity_plot_->SetPlot(SensitivityPlot(*yield_, "The yield with one part straying"));
 }
 
@@ -885,8 +885,8 @@ void BenchWindow::KeepPlaceholdersReadable() {
   const QColor base = p.color(QPalette::Base), text = p.color(QPalette::Text);
   QColor placeholder = p.color(QPalette::PlaceholderText);
   // The placeholder as seen: its colour over the base by its alpha.
-  const double seen = lightness(placeholder) * placeholder.alphaF() +
-                      lightness(base) * (1 - placeholder.alphaF());
+  const double seen =
+      lightness(placeholder) * placeholder.alphaF() + lightness(base) * (1 - placeholder.alphaF());
   const double wanted = 0.45 * std::abs(lightness(text) - lightness(base));
   if (std::abs(seen - lightness(base)) >= wanted) return;
   placeholder = text;

@@ -268,8 +268,7 @@ std::vector<PlotWidget::CurveValue> PlotWidget::ValuesAt(double mhz) const {
     if (p.smith) continue;
     for (const PlotCurve& curve : p.curves) {
       const QString unit = UnitOf(curve.right_axis && p.y_right ? p.y_right->title : p.y.title);
-      values.push_back(
-          {NameWithoutUnit(curve.name, unit), unit, ValueAt(curve.x, curve.y, mhz)});
+      values.push_back({NameWithoutUnit(curve.name, unit), unit, ValueAt(curve.x, curve.y, mhz)});
     }
   }
   return values;
@@ -304,8 +303,7 @@ void PlotWidget::mouseMoveEvent(QMouseEvent* event) {
   if (drag_from_ && dragged_marker_) {
     const PlotLayout layout = Layout();
     if (!layout.panels.empty() && moved_) {
-      markers_[*dragged_marker_] =
-          UnmapX(drag_axis_, layout.panels.front(), event->position().x());
+      markers_[*dragged_marker_] = UnmapX(drag_axis_, layout.panels.front(), event->position().x());
       emit MarkersChanged();
     }
   } else if (drag_from_ && moved_) {

@@ -1,3 +1,5 @@
+#include "study/session.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -6,7 +8,6 @@
 
 #include "cli/cli.h"
 #include "engine/tests/scratch_directory.h"
-#include "study/session.h"
 
 namespace rfsplitter {
 namespace {
@@ -35,10 +36,28 @@ class SessionTest : public testing::Test {
 // given beside the session win, and its parts file is found beside it.
 TEST_F(SessionTest, RunsAgainAsSavedAndTheCommandLineWins) {
   std::ofstream(dir_ / "coils.txt") << "5.6n\n6.8n\n8.2n\n10n\n";
-  ASSERT_EQ(Run({"--topology", "narrow-quad", "--frequency", "915", "--inductors",
-                 (dir_ / "coils.txt").string(), "--capacitors", "E24", "--q-inductor", "40",
-                 "--tolerance-inductor", "5%", "--monte-carlo", "300", "--fit", "margin",
-                 "--pairs", "--set", "C2=5.1p", "--save-session", "s.rfsplitter", "--json",
+  ASSERT_EQ(Run({"--topology",
+                 "narrow-quad",
+                 "--frequency",
+                 "915",
+                 "--inductors",
+                 (dir_ / "coils.txt").string(),
+                 "--capacitors",
+                 "E24",
+                 "--q-inductor",
+                 "40",
+                 "--tolerance-inductor",
+                 "5%",
+                 "--monte-carlo",
+                 "300",
+                 "--fit",
+                 "margin",
+                 "--pairs",
+                 "--set",
+                 "C2=5.1p",
+                 "--save-session",
+                 "s.rfsplitter",
+                 "--json",
                  "a.json"}),
             kExitOk)
       << err_.str();
@@ -52,8 +71,8 @@ TEST_F(SessionTest, RunsAgainAsSavedAndTheCommandLineWins) {
   ASSERT_EQ(Run({"--session", (dir_ / "s.rfsplitter").string(), "--json", "b.json"}), kExitOk)
       << err_.str();
   EXPECT_EQ(Text("a.json"), Text("b.json"));
-  ASSERT_EQ(Run({"--session", (dir_ / "s.rfsplitter").string(), "--frequency", "433.92",
-                 "--set", "C2=6.2p", "--json", "c.json"}),
+  ASSERT_EQ(Run({"--session", (dir_ / "s.rfsplitter").string(), "--frequency", "433.92", "--set",
+                 "C2=6.2p", "--json", "c.json"}),
             kExitOk);
   EXPECT_NE(Text("c.json").find("\"frequency_mhz\": 433.92"), std::string::npos);
   EXPECT_NE(Text("c.json").find("\"value\": 6.2e-12"), std::string::npos);
@@ -61,8 +80,7 @@ TEST_F(SessionTest, RunsAgainAsSavedAndTheCommandLineWins) {
   // The parts file changed since: said, and the run goes on.
   std::ofstream(dir_ / "coils.txt", std::ios::app) << "12n\n";
   ASSERT_EQ(Run({"--session", (dir_ / "s.rfsplitter").string()}), kExitOk);
-  EXPECT_NE(err_.str().find("coils.txt has changed since the session was saved"),
-            std::string::npos)
+  EXPECT_NE(err_.str().find("coils.txt has changed since the session was saved"), std::string::npos)
       << err_.str();
 }
 
@@ -95,8 +113,8 @@ TEST_F(SessionTest, RefusesWhatIsNoSessionOfThisProgramAndBadSteps) {
     EXPECT_NE(err_.str().find(s.error), std::string::npos) << err_.str();
   }
   // A value its series does not offer is used, with a note.
-  EXPECT_EQ(Run({"--topology", "narrow-splitter", "--inductors", "E12", "--set", "L1=11n",
-                 "--json", "s.json"}),
+  EXPECT_EQ(Run({"--topology", "narrow-splitter", "--inductors", "E12", "--set", "L1=11n", "--json",
+                 "s.json"}),
             kExitOk);
   EXPECT_NE(err_.str().find("L1 = 11 nH is not a value E12 offers; it is used as given"),
             std::string::npos)

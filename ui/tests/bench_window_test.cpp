@@ -681,8 +681,7 @@ class BenchWindowTest : public QObject {
     Choose(QStringLiteral("Part model"), 1);  // 0402
     Field(QStringLiteral("Inductor tolerance:"))->setText(QStringLiteral("5%"));
     Boards()->setValue(400);
-    QTest::mouseClick(bench_->findChild<QToolButton*>(QStringLiteral("stepL1Up")),
-                      Qt::LeftButton);
+    QTest::mouseClick(bench_->findChild<QToolButton*>(QStringLiteral("stepL1Up")), Qt::LeftButton);
     const double stepped = bench_->Nominal()->parts[0].chosen;
     QTemporaryDir dir;
     const QString session = dir.filePath(QStringLiteral("quad.rfsplitter"));
@@ -699,11 +698,11 @@ class BenchWindowTest : public QObject {
     QTemporaryDir cli_dir;
     std::ostringstream out, err;
     const std::string stem = "NarrowQuad433.92";
-    QCOMPARE(RunCli({"--session", session.toStdString(), "--directory",
-                     cli_dir.path().toStdString(), "--touchstone", "--json", stem + ".json",
-                     "--bom", stem + ".csv"},
-                    out, err),
-             kExitOk);
+    QCOMPARE(
+        RunCli({"--session", session.toStdString(), "--directory", cli_dir.path().toStdString(),
+                "--touchstone", "--json", stem + ".json", "--bom", stem + ".csv"},
+               out, err),
+        kExitOk);
     for (const char* suffix : {".s4p", ".json", ".csv"}) {
       QFile a(QDir(dir.path()).filePath(QString::fromStdString(stem) + suffix));
       QFile b(QDir(cli_dir.path()).filePath(QString::fromStdString(stem) + suffix));
@@ -738,8 +737,7 @@ class BenchWindowTest : public QObject {
     bench_->SettleHistory();
     Choose(QStringLiteral("Inductors from"), 2);  // E12
     bench_->SettleHistory();
-    QTest::mouseClick(bench_->findChild<QToolButton*>(QStringLiteral("stepL1Up")),
-                      Qt::LeftButton);
+    QTest::mouseClick(bench_->findChild<QToolButton*>(QStringLiteral("stepL1Up")), Qt::LeftButton);
     const double stepped = bench_->Nominal()->parts[0].chosen;
     bench_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(bench_));
@@ -779,8 +777,8 @@ class BenchWindowTest : public QObject {
     dark.setColor(QPalette::PlaceholderText, QColor(40, 40, 44));
     QApplication::setPalette(dark);
     QCoreApplication::processEvents();
-    const QColor seen = Field(QStringLiteral("Inductor Q"))->palette().color(
-        QPalette::PlaceholderText);
+    const QColor seen =
+        Field(QStringLiteral("Inductor Q"))->palette().color(QPalette::PlaceholderText);
     QApplication::setPalette(light);
     QCoreApplication::processEvents();
     const double over_base = seen.toHsl().lightnessF() * seen.alphaF() +
@@ -804,8 +802,7 @@ class BenchWindowTest : public QObject {
     QCOMPARE(histogram->plot().x_title, std::string("|S11| input match at f0 (dB)"));
     Choose(QStringLiteral("Figure of the boards"), 3);  // the phase error, both limits
     QCOMPARE(histogram->plot().panels.at(0).markers.size(), size_t(2));
-    const Plot& costs =
-        bench_->findChild<PlotWidget*>(QStringLiteral("sensitivityPlot"))->plot();
+    const Plot& costs = bench_->findChild<PlotWidget*>(QStringLiteral("sensitivityPlot"))->plot();
     QCOMPARE(costs.panels.at(0).fills.size(), bench_->Yield()->sensitivity.size());
     QVERIFY(histogram->ReadOut(QPointF(300, 200)).isEmpty());
   }
