@@ -19,6 +19,9 @@ struct RunControl {
   // The computation's threads yield to others (a window's thread that must
   // answer every keystroke) where the system lets them.
   bool background = false;
+  // The share of their usual work the searching fits do: a window's quick
+  // first answer takes a tenth, then the whole search follows.
+  double effort = 1;
 
   bool StopRequested() const { return stop.stop_requested(); }
   void Report(std::string_view stage, double fraction) const {

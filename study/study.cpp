@@ -213,7 +213,10 @@ StressReport StressOf(const Netlist& circuit, std::vector<StressScenario> scenar
   for (const NetlistElement& e : circuit.elements) {
     if (e.pad) continue;
     const RatedElement rated = RatingOf(e, request.parts, request.models);
-    PartStressRow row{{}, "", rated.rating, rated.source, -1, true};
+    PartStressRow row;
+    row.rating = rated.rating;
+    row.rating_source = rated.source;
+    row.usage = -1;
     for (const StressScenario& s : report.scenarios) {
       const PartStress& p = s.parts[index];
       const double usage = RatingUsage(p.v_peak, p.i_rms, p.p_diss_w, rated.rating);
@@ -248,6 +251,7 @@ StudyOutcome RunStudyUnguarded(const StudyRequest& request, const RunControl* co
     FitGoal goal;
     goal.limits = request.limits;
     goal.control = control;
+    if (control) goal.effort = control->effort;
     if (request.monte_carlo) {
       goal.band_percent = request.monte_carlo->band_percent;
       if (request.parts.method == FitMethod::kYield) {

@@ -80,6 +80,9 @@ constexpr ElementKind kKinds[] = {ElementKind::kInductor, ElementKind::kCapacito
                                   ElementKind::kResistor};
 constexpr const char* kSeriesNames[] = {"E6", "E12", "E24", "E48", "E96", "E192"};
 constexpr int kViewPoints = 401;
+// The share of a searched fit's work its first answer takes: within half a
+// second for the wide hybrid's yield fit.
+constexpr double kQuickEffort = 0.1;
 
 QString FromStd(const std::string& text) { return QString::fromStdString(text); }
 
@@ -1273,7 +1276,9 @@ void BenchWindow::ShowParts() {
         QString(),
         p.effective > 0 ? Localized(ValueWithUnit(p.effective, p.kind)) : tr("resonant"),
         FromStd(p.series) + (part_values_.contains(p.name) ? tr(" (stepped)") : QString()),
-        Localized((p.error_percent >= 0 ? "+" : "") + FixedText(p.error_percent, 2) + " %"),
+        Localized(std::string(p.error_percent >= 0 ? "+" : "")
+                      .append(FixedText(p.error_percent, 2))
+                      .append(" %")),
         p.loss_ohms > 0 ? Localized(ValueWithUnit(p.loss_ohms, ElementKind::kResistor)) : QString(),
         RatingCell(p.name)};
     for (int c = 0; c < 9; ++c) {
@@ -1533,9 +1538,14 @@ void BenchWindow::StartYield(const StudyRequest& nominal_request) {
   } else if (!yield_) {
     yield_label_->setText(tr("Counting the yield..."));
   }
-  workers_.push_back({job, std::jthread([this, job, request] {
+  // A searched fit answers twice: a tenth of the search at once, then the
+  // whole search, whose parts and yield are the command line's.
+  const bool quick_first = searching_;
+  workers_.push_back({job, std::jthread([this, job, request, quick_first] {
+                        double from = 0, share = 1;  // the phase's part of the bar
                         RunControl control{job->stop.get_token(),
-                                           [this, job](std::string_view, double fraction) {
+                                           [&, this, job](std::string_view, double part) {
+                                             const double fraction = from + share * part;
                                              // At most a hundred updates a run reach the window.
                                              if (fraction - job->fraction < 0.01 && fraction < 1)
                                                return;
@@ -1552,26 +1562,43 @@ void BenchWindow::StartYield(const StudyRequest& nominal_request) {
                         // typing never waits for them.
                         control.background = true;
                         control.EnterThread();
-                        StudyOutcome outcome = RunStudy(request, &control);
-                        QMetaObject::invokeMethod(
-                            this,
-                            [this, job, outcome = std::move(outcome)]() mutable {
-                              ShowYield(job, std::move(outcome));
-                            },
-                            Qt::QueuedConnection);
+                        const auto hand_over = [this, job](StudyOutcome outcome, bool last) {
+                          QMetaObject::invokeMethod(
+                              this,
+                              [this, job, outcome = std::move(outcome), last]() mutable {
+                                ShowYield(job, std::move(outcome), last);
+                              },
+                              Qt::QueuedConnection);
+                        };
+                        if (quick_first) {
+                          control.effort = kQuickEffort;
+                          share = 0.1;
+                          StudyOutcome first = RunStudy(request, &control);
+                          if (first.status != StudyOutcome::Status::kDone) {
+                            hand_over(std::move(first), true);
+                            job->finished = true;
+                            return;
+                          }
+                          hand_over(std::move(first), false);
+                          control.effort = 1;
+                          from = 0.1, share = 0.9;
+                        }
+                        hand_over(RunStudy(request, &control), true);
                         job->finished = true;
                       })});
 }
 
-void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome) {
-  --running_;
+void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome, bool last) {
+  if (last) --running_;
   JoinFinished(workers_);
   if (job != current_) return;  // an older run, overtaken by a change
-  progress_delay_->stop();
-  progress_->hide();
+  if (last) {
+    progress_delay_->stop();
+    progress_->hide();
+  }
   if (outcome.status == StudyOutcome::Status::kDone && searching_) {
     // The searched circuit in place of the preview.
-    searching_ = false;
+    searching_ = !last;
     nominal_ = *outcome.result;
     ShowParts();
     ShowBands();
@@ -1628,6 +1655,7 @@ void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome) {
                         : tr("No grades give %1 %; the best, %2")
                               .arg(locale.toString(g->target_percent), grades));
   }
+  if (!last) text += QStringLiteral("\n") + tr("A first search's parts: the whole search goes on.");
   yield_label_->setText(text);
   ShowBoards();
   percentiles_->setRowCount(int(r.percentiles.size()));
@@ -1653,7 +1681,11 @@ void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome) {
                                percentiles_->horizontalHeader()->height() + 4);
   ShowAdvice();
   RebuildPlots();
-  emit YieldShown();
+  if (last) {
+    emit YieldShown();
+  } else {
+    emit FirstYieldShown();
+  }
 }
 
 bool BenchWindow::eventFilter(QObject* watched, QEvent* event) {

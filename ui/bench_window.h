@@ -98,6 +98,9 @@ class BenchWindow : public QWidget {
  signals:
   void NominalShown();
   void YieldShown();
+  // A searched fit's first answer: its parts and their yield, the search
+  // going on.
+  void FirstYieldShown();
   void ExportFinished(bool ok);
   // A session asks for this design in the main window.
   void SessionDesign(Topology topology, const QString& frequency, const QString& impedance);
@@ -148,7 +151,8 @@ class BenchWindow : public QWidget {
   void RebuildPlots();
   void SetView(PlotView view);
   void StartYield(const StudyRequest& request);
-  void ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome);
+  // `last`: the run's final answer; else a searched fit's first.
+  void ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome, bool last);
   // Joins the workers that have finished.
   static void JoinFinished(std::list<Worker>& workers);
   void Step(int row, int direction);

@@ -277,9 +277,20 @@ class BenchWindowTest : public QObject {
     Choose(QStringLiteral("Inductors from"), 2);   // E12
     Choose(QStringLiteral("Capacitors from"), 3);  // E24
     QSignalSpy shown(bench_, &BenchWindow::YieldShown);
+    QSignalSpy first(bench_, &BenchWindow::FirstYieldShown);
     Choose(QStringLiteral("Fit"), static_cast<int>(FitMethod::kMargin));
     QCOMPARE(bench_->Nominal()->request.parts.method, FitMethod::kBest);
+    // A first search's answer, said to be one, then the whole search's.
+    QVERIFY(first.wait(20000));
+    QVERIFY(shown.isEmpty());
+    QCOMPARE(bench_->Nominal()->request.parts.method, FitMethod::kMargin);
+    QVERIFY(bench_->findChild<QLabel*>(QStringLiteral("yieldLabel"))
+                ->text()
+                .contains(QStringLiteral("whole search goes on")));
     QVERIFY(shown.wait(20000));
+    QVERIFY(!bench_->findChild<QLabel*>(QStringLiteral("yieldLabel"))
+                 ->text()
+                 .contains(QStringLiteral("whole search goes on")));
     const StudyResult& shown_result = *bench_->Nominal();
     QCOMPARE(shown_result.request.parts.method, FitMethod::kMargin);
     StudyRequest request = shown_result.request;
