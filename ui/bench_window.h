@@ -25,22 +25,18 @@
 #include "study/outputs.h"
 #include "study/session.h"
 #include "study/study.h"
+#include "ui/bench_export_panel.h"
 
-class QCheckBox;
-class QComboBox;
 class QLabel;
-class QLineEdit;
 class QMenu;
-class QProgressBar;
-class QPushButton;
-class QSpinBox;
-class QTableWidget;
-class QTabWidget;
 class QTimer;
-class QToolButton;
 
 namespace rfsplitter {
 
+class BenchBandsPanel;
+class BenchPartsPanel;
+class BenchPlotsPanel;
+class BenchYieldPanel;
 class MeasuredPanel;
 class PlotWidget;
 
@@ -64,7 +60,7 @@ class BenchWindow : public QWidget {
   int YieldRunsCancelled() const { return cancelled_; }
   QString Note() const;
   QString Status() const;
-  PlotWidget* ResponsePlotWidget() const { return response_plot_; }
+  PlotWidget* ResponsePlotWidget() const;
 
   // Takes the parts of `kind` (0 inductors, 1 capacitors, 2 resistors) from
   // the parts file at `path`, as choosing it in the file dialog does.
@@ -121,65 +117,40 @@ class BenchWindow : public QWidget {
   };
 
   void BuildControls();
-  void SetTabOrder();
   void LoadSettings();
   void SaveSettings() const;
-  // The part model's own figures as the fields' placeholders.
-  void ShowModelDefaults();
   // Placeholders (the part model's own figures) readable on any palette: a
   // palette whose placeholder colour hardly stands off its base gets the
   // text colour, half seen through.
   void KeepPlaceholdersReadable();
 
-  // The request of the bench's controls (without the Monte Carlo), and the
-  // Monte Carlo settings; a control whose text does not read is marked and
-  // left out, with a note.
+  // The request of the bench's panels (without the Monte Carlo); a field
+  // whose text does not read is marked and left out, with a note.
   StudyRequest Request(QStringList& problems) const;
-  std::optional<MonteCarloSettings> YieldSettings(QStringList& problems) const;
-  void ReadPartsSource(int kind);
+  ExportContext CurrentExport() const;
 
   // Everything that follows a change: the nominal study, the tables, the
   // plots; then a new yield.
   void Recompute();
-  void ShowParts();
-  void ShowBands();
-  void ShowAdvice();
-  // The Boards tab: the histogram of the chosen figure and the parts' costs.
-  void ShowBoards();
-  // The markers' table: each curve at each marker, and from M1 to the last.
-  void ShowMarkers();
-  void RebuildPlots();
-  void SetView(PlotView view);
+  void ShowNominal();
   void StartYield(const StudyRequest& request);
   // `last`: the run's final answer; else a searched fit's first.
   void ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome, bool last);
+  QString YieldText(const StudyResult& result, QString& tip) const;
   // Joins the workers that have finished.
   static void JoinFinished(std::list<Worker>& workers);
+  // Asks every yield run to stop.
+  void StopYield();
   void Step(int row, int direction);
-  void CopyParts() const;
   // Keeps the parts stepped by hand that the series now chosen offer; says
   // which it drops.
   void KeepOfferedSteps();
-  // The share of its derated rating a part takes at the stress power.
-  QString RatingCell(const std::string& part) const;
-  void ChooseFolder();
-  void Export();
-  // `outputs` and, when chosen, the plot as a picture.
-  std::vector<PlannedOutput> WithPicture(std::vector<PlannedOutput> outputs) const;
-  // Why these exports cannot be written (two on one file, one on a parts
-  // file the design reads, a place that cannot be worked out); nothing when
-  // they can.
-  std::optional<QString> RefusedExport(const std::vector<PlannedOutput>& all) const;
-  void WriteExports(std::vector<PlannedOutput> outputs, StudyOutcome outcome);
   void ApplySession(const Session& session, const QString& folder, QStringList& notes);
   void ChooseSessionToOpen();
   void ChooseSessionToSave();
   void RememberSession(const QString& path);
   void FillRecentMenu(QMenu* menu);
   void Restore(const Session& session);
-
-  // The series boxes' "Parts file..." entry, after "Ideal" and the six series.
-  static constexpr int kFileItem = 7;
 
   // Inputs as followed.
   Topology topology_ = Topology::kNarrowSplitter;
@@ -192,28 +163,15 @@ class BenchWindow : public QWidget {
   size_t history_at_ = 0;         // the state shown
   bool restoring_ = false;
   QTimer* history_delay_ = nullptr;
-  QString problems_note_;
 
-  // The parts files read, per kind (a kind's series keeps its name).
-  std::optional<PartSeries> file_series_[3];
-  QString file_paths_[3];
   std::map<std::string, double> part_values_;  // set with the steppers
-  struct Stepper {
-    std::string name;  // the part of the row
-    QToolButton* down = nullptr;
-    QToolButton* up = nullptr;
-  };
-  std::vector<Stepper> steppers_;  // one a row of the parts table
-  int rows_shown_ = -1;            // the parts table's columns fit these rows
-
   std::optional<StudyResult> nominal_;
-  std::optional<SweepResponse> ideal_view_, built_view_;
   std::optional<MonteCarloResult> yield_;
-  PlotView view_;
-  bool whole_sweep_ = false;
   // The parts shown are best's, until the worker's margin or yield search
   // is done.
   bool searching_ = false;
+  bool stepping_ = false;              // the change being computed is a step
+  bool recompute_when_shown_ = false;  // a change came while the bench was hidden
 
   // The yield's worker threads: the newest one counts; older ones were asked
   // to stop and are joined once they have.
@@ -225,58 +183,14 @@ class BenchWindow : public QWidget {
 
   QLabel* title_ = nullptr;
   QLabel* note_ = nullptr;
-  QTabWidget* plots_ = nullptr;
-  PlotWidget* response_plot_ = nullptr;
-  PlotWidget* smith_plot_ = nullptr;
-  QComboBox* figure_ = nullptr;
-  PlotWidget* histogram_plot_ = nullptr;
-  PlotWidget* sensitivity_plot_ = nullptr;
-  QTableWidget* markers_table_ = nullptr;
-  QPushButton* around_ = nullptr;
-  QPushButton* whole_ = nullptr;
-  QPushButton* reset_ = nullptr;
-  QComboBox* series_[3] = {};
-  QToolButton* file_buttons_[3] = {};
-  QComboBox* fit_ = nullptr;
-  QCheckBox* pairs_ = nullptr;
-  QCheckBox* tie_ = nullptr;
-  QLineEdit* target_yield_ = nullptr;
-  QLineEdit* q_inductor_ = nullptr;
-  QLineEdit* q_capacitor_ = nullptr;
-  QComboBox* preset_ = nullptr;     // none, 0402, 0603 and both mounted
-  QComboBox* q_profile_ = nullptr;  // linear, sqrt, constant
-  QLineEdit* srf_ = nullptr;
-  QLineEdit* esl_ = nullptr;
-  QLineEdit* esr_ = nullptr;
-  QLineEdit* pads_ = nullptr;
-  QLineEdit* stress_power_ = nullptr;
-  MeasuredPanel* measured_ = nullptr;
-  SweepResponse measured_view_;  // the measurement as the plots take it
-  QScrollArea* column_scroll_ = nullptr;
-  bool recompute_when_shown_ = false;
-  bool stepping_ =
-      false;  // the change being computed is a step  // a change came while the bench was hidden
-  QCheckBox* compensate_ = nullptr;
-  QTableWidget* parts_ = nullptr;
-  QPushButton* copy_ = nullptr;
-  QTableWidget* bands_ = nullptr;
-  QLineEdit* limits_[4] = {};
-  QSpinBox* boards_ = nullptr;
-  QLineEdit* seed_ = nullptr;
-  QComboBox* distribution_ = nullptr;
-  QLineEdit* tolerances_[3] = {};
-  QLineEdit* parasitics_ = nullptr;
-  QLineEdit* yield_band_ = nullptr;
-  QLabel* yield_label_ = nullptr;
-  QProgressBar* progress_ = nullptr;
-  QTableWidget* percentiles_ = nullptr;
-  QLabel* advice_ = nullptr;
-  QLineEdit* folder_ = nullptr;
-  QPushButton* choose_folder_ = nullptr;
-  QCheckBox* exports_[7] = {};
-  QPushButton* export_ = nullptr;
   QLabel* status_ = nullptr;
-  std::list<Worker> export_workers_;
+  QScrollArea* column_scroll_ = nullptr;
+  BenchPlotsPanel* plots_ = nullptr;
+  BenchPartsPanel* parts_ = nullptr;
+  BenchBandsPanel* bands_ = nullptr;
+  BenchYieldPanel* yield_panel_ = nullptr;
+  MeasuredPanel* measured_ = nullptr;
+  BenchExportPanel* export_ = nullptr;
 };
 
 }  // namespace rfsplitter

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
+#include <QStyle>
 #include <algorithm>
 
 #include "engine/inputs.h"
@@ -193,8 +194,13 @@ void MainWindow::OpenBench() {
       int x = mine.right() + 1;
       if (x + width > room.right() + 1) x = mine.left() - width;
       if (x < room.left()) x = room.right() + 1 - width;
+      // Its title bar is not there before it first shows: counted here, so
+      // that the bottom edge stays on the screen.
       const int height =
-          std::max(bench_->frameGeometry().height(), bench_->minimumSizeHint().height());
+          std::max(bench_->frameGeometry().height(), bench_->minimumSizeHint().height()) +
+          (bench_->frameGeometry().height() == bench_->height()
+               ? style()->pixelMetric(QStyle::PM_TitleBarHeight) + 8
+               : 0);
       const int y = std::min(mine.top(), room.bottom() + 1 - height);
       bench_->move(std::max(x, room.left()), std::max(y, room.top()));
     }

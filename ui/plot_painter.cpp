@@ -1,6 +1,8 @@
 #include "ui/plot_painter.h"
 
+#include <QBuffer>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
@@ -334,6 +336,27 @@ void PaintPlot(QPainter& painter, const Plot& plot, double width, double height,
     painter.drawText(QRectF(last.left, layout.x_title_y - 14, last.right - last.left, 18),
                      Qt::AlignHCenter | Qt::AlignBottom, FromStd(plot.x_title));
   }
+}
+
+QByteArray PlotPng(const Plot& plot, double width) {
+  const double height = NaturalPlotHeight(plot);
+  QImage image(int(2 * width), int(2 * height), QImage::Format_RGB32);
+  image.setDevicePixelRatio(2);
+  QPalette light;
+  light.setColor(QPalette::Base, Qt::white);
+  light.setColor(QPalette::Text, Qt::black);
+  light.setColor(QPalette::Mid, QColor(0xd0, 0xd0, 0xd0));
+  light.setColor(QPalette::Dark, QColor(0x55, 0x55, 0x55));
+  {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    PaintPlot(painter, plot, width, height, light);
+  }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return bytes;
 }
 
 }  // namespace rfsplitter

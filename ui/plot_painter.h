@@ -3,6 +3,7 @@
 #ifndef RFSPLITTER_UI_PLOT_PAINTER_H_
 #define RFSPLITTER_UI_PLOT_PAINTER_H_
 
+#include <QByteArray>
 #include <QColor>
 #include <QPalette>
 
@@ -19,6 +20,10 @@ QColor ColourOf(PlotColour colour, const QPalette& palette);
 // Draws `plot` into a `width` x `height` area at the painter's origin.
 void PaintPlot(QPainter& painter, const Plot& plot, double width, double height,
                const QPalette& palette);
+
+// `plot` as a PNG file's bytes: `width` wide, as tall as it wants, at twice
+// the pixels, on white as the SVG.
+QByteArray PlotPng(const Plot& plot, double width = 820);
 
 }  // namespace rfsplitter
 

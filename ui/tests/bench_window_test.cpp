@@ -35,6 +35,7 @@
 
 #include "cli/cli.h"
 #include "exports/exports.h"
+#include "ui/bench_plots_panel.h"
 #include "ui/main_window.h"
 #include "ui/plot_widget.h"
 
@@ -659,6 +660,26 @@ class BenchWindowTest : public QObject {
     QVERIFY(range().first > low2);
     QTest::keyClick(plot, Qt::Key_Home);
     QCOMPARE(range(), std::pair(low, high));
+  }
+
+  // A plot saved from its menu is the view on screen, zoomed as it is.
+  void aSavedPlotIsTheViewOnScreen() {
+    PlotWidget* plot = bench_->ResponsePlotWidget();
+    auto* panel = bench_->findChild<BenchPlotsPanel*>();
+    QTest::keyClick(plot, Qt::Key_Plus);
+    QTemporaryDir dir;
+    const QString svg = dir.filePath(QStringLiteral("view.svg"));
+    const QString png = dir.filePath(QStringLiteral("view.png"));
+    QVERIFY(panel->SavePlot(plot, svg, false));
+    QVERIFY(panel->SavePlot(plot, png, true));
+    QFile file(svg);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().toStdString(), SvgText(plot->plot()));
+    QCOMPARE(QImage(png).width(), 2 * 820);
+    // A folder that is not there: said, nothing claimed.
+    QVERIFY(!panel->SavePlot(plot, dir.filePath(QStringLiteral("none/view.svg")), false));
+    QVERIFY(bench_->Status().contains(QStringLiteral("not saved")));
+    QTest::keyClick(plot, Qt::Key_Home);
   }
 
   // Built from parts with boards, the read-out gives the built circuit, the
