@@ -142,9 +142,20 @@ struct PlotLayout {
   double title_y = 0;    // baseline of the title
   double x_title_y = 0;  // baseline of the x axis' title
   double legend_x = 0;   // left edge of the legend column
+  // A narrow plot (a small window, a large scale) has its legend beneath
+  // the x axis' title, in as many columns as fit: its first baseline.
+  double legend_y = 0;  // 0: beside the first panel
+  int legend_columns = 1;
+  double legend_column_width = 0;
 };
 inline constexpr double kPlotFontPx = 12;
 PlotLayout LayoutPlot(const Plot& plot, double width, double height);
+// Where the legend's entry `index` of `count` starts: the left end of its
+// sample and its baseline.
+struct PlotPoint {
+  double x = 0, y = 0;
+};
+PlotPoint LegendPosition(const PlotLayout& layout, size_t index, size_t count);
 // The height the SVG export gives a plot `width` wide.
 double NaturalPlotHeight(const Plot& plot);
 

@@ -283,10 +283,9 @@ std::string SvgText(const Plot& plot) {
     DrawPanel(svg, plot.panels[i], layout.panels[i], "panel" + std::to_string(i),
               i + 1 == plot.panels.size());
   }
-  double legend_y = layout.panels.empty() ? 60 : layout.panels.front().top + 10;
-  for (const PlotLegendEntry& entry : plot.legend) {
-    DrawLegendEntry(svg, layout.legend_x, legend_y, entry);
-    legend_y += 22;
+  for (size_t i = 0; i < plot.legend.size(); ++i) {
+    const PlotPoint at = LegendPosition(layout, i, plot.legend.size());
+    DrawLegendEntry(svg, at.x, at.y, plot.legend[i]);
   }
   if (!plot.x_title.empty() && !layout.panels.empty()) {
     const PlotRect& last = layout.panels.back();

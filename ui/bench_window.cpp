@@ -159,8 +159,12 @@ void BenchWindow::BuildControls() {
   scroll->setWidget(column);
   scroll->setWidgetResizable(true);
   // Narrower than its contents on a small screen, with a scroll bar, so
-  // that the plots keep room.
-  scroll->setMinimumWidth(440);
+  // that the plots keep room: at most 40 % of the screen (a 1920 x 1080
+  // screen at 200 % is 960 pixels wide to the window).
+  const int screen_width = QApplication::primaryScreen()
+                               ? QApplication::primaryScreen()->availableGeometry().width()
+                               : 1400;
+  scroll->setMinimumWidth(std::min(440, screen_width * 2 / 5));
   splitter->addWidget(scroll);
   splitter->setStretchFactor(0, 3);
   splitter->setStretchFactor(1, 2);
@@ -186,8 +190,8 @@ void BenchWindow::BuildControls() {
              .expandedTo(minimumSizeHint()));
   // The column as wide as its contents where the window has room (at most
   // 45 % of it); the plots take the rest.
-  const int column_width =
-      std::min(column->minimumSizeHint().width() + 30, std::max(440, width() * 45 / 100));
+  const int column_width = std::min(column->minimumSizeHint().width() + 30,
+                                    std::max(scroll->minimumWidth(), width() * 45 / 100));
   splitter->setSizes({std::max(320, width() - column_width), column_width});
 }
 

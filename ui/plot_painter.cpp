@@ -185,12 +185,20 @@ void DrawPanel(QPainter& p, const PlotPanel& panel, const PlotRect& rect, bool f
                  FromStd(tick.label));
     }
   }
+  // A short panel (a small window, a large scale) labels every second or
+  // third line, never two labels on one another.
+  const double spacing = panel.y.ticks.size() > 1
+                             ? std::abs(MapY(panel.y, rect, panel.y.ticks[0].value) -
+                                        MapY(panel.y, rect, panel.y.ticks[1].value))
+                             : 100;
+  const size_t every = spacing >= 15 ? 1 : size_t(std::ceil(15 / std::max(spacing, 1.0)));
   for (size_t i = 0; i < panel.y.ticks.size(); ++i) {
     const PlotTick& tick = panel.y.ticks[i];
     const double y = MapY(panel.y, rect, tick.value);
     p.setPen(grid);
     p.drawLine(QPointF(rect.left, y), QPointF(rect.right, y));
     p.setPen(text);
+    if (i % every != 0) continue;
     if (!tick.label.empty()) {
       p.drawText(QRectF(rect.left - 68, y - 8, 60, 16), Qt::AlignRight | Qt::AlignVCenter,
                  FromStd(tick.label));
@@ -204,13 +212,18 @@ void DrawPanel(QPainter& p, const PlotPanel& panel, const PlotRect& rect, bool f
   p.save();
   p.translate(20, (rect.top + rect.bottom) / 2);
   p.rotate(-90);
-  p.drawText(QRectF(-150, -10, 300, 16), Qt::AlignCenter, FromStd(panel.y.title));
+  // No longer than its panel is tall: short panels' titles never overlap.
+  const double tall = std::max(rect.bottom - rect.top + 20, 40.0);
+  const QFontMetricsF metrics(p.font());
+  p.drawText(QRectF(-150, -10, 300, 16), Qt::AlignCenter,
+             metrics.elidedText(FromStd(panel.y.title), Qt::ElideRight, tall));
   p.restore();
   if (panel.y_right) {
     p.save();
     p.translate(rect.right + 48, (rect.top + rect.bottom) / 2);
     p.rotate(90);
-    p.drawText(QRectF(-150, -8, 300, 16), Qt::AlignCenter, FromStd(panel.y_right->title));
+    p.drawText(QRectF(-150, -8, 300, 16), Qt::AlignCenter,
+               metrics.elidedText(FromStd(panel.y_right->title), Qt::ElideRight, tall));
     p.restore();
   }
   p.save();
@@ -258,11 +271,16 @@ void DrawPanel(QPainter& p, const PlotPanel& panel, const PlotRect& rect, bool f
   p.setPen(QPen(text, 1));
   p.setBrush(Qt::NoBrush);
   p.drawRect(frame);
+  // Within its panel: a narrow one cuts the words rather than lay them over
+  // the axis beside.
+  p.save();
+  p.setClipRect(frame);
   double legend_y = rect.top + 14;
   for (const PlotLegendEntry& entry : panel.legend) {
     DrawLegendEntry(p, rect.left + 10, legend_y, entry, palette);
     legend_y += 18;
   }
+  p.restore();
 }
 
 }  // namespace
@@ -324,11 +342,10 @@ void PaintPlot(QPainter& painter, const Plot& plot, double width, double height,
   for (size_t i = 0; i < plot.panels.size(); ++i) {
     DrawPanel(painter, plot.panels[i], layout.panels[i], i + 1 == plot.panels.size(), palette);
   }
-  double legend_y = layout.panels.empty() ? 60 : layout.panels.front().top + 10;
   painter.setRenderHint(QPainter::Antialiasing, true);
-  for (const PlotLegendEntry& entry : plot.legend) {
-    DrawLegendEntry(painter, layout.legend_x, legend_y, entry, palette);
-    legend_y += 22;
+  for (size_t i = 0; i < plot.legend.size(); ++i) {
+    const PlotPoint at = LegendPosition(layout, i, plot.legend.size());
+    DrawLegendEntry(painter, at.x, at.y, plot.legend[i], palette);
   }
   if (!plot.x_title.empty() && !layout.panels.empty()) {
     const PlotRect& last = layout.panels.back();

@@ -843,8 +843,10 @@ class BenchWindowTest : public QObject {
   // reads every curve at each and from M1 to the last.
   void markersReadTheCurvesAndTheirDifference() {
     PlotWidget* plot = bench_->ResponsePlotWidget();
-    const PlotRect r = LayoutPlot(plot->plot(), plot->width(), plot->height()).panels.front();
+    // The table beneath shows with the first marker: the plot's panels
+    // are found again for each click.
     const auto at = [&](double fraction) {
+      const PlotRect r = LayoutPlot(plot->plot(), plot->width(), plot->height()).panels.front();
       return QPoint(int(r.left + fraction * (r.right - r.left)), int((r.top + r.bottom) / 2));
     };
     QTest::mouseClick(plot, Qt::LeftButton, {}, at(0.25));
