@@ -74,6 +74,36 @@ TEST(SvgPlot, MarksWhereTheCurveMissesItsLimits) {
   EXPECT_NE(svg.find("class=\"missed\""), std::string::npos);
 }
 
+// A plot in a small window: its legend goes beneath where the panels keep
+// their height, else beside them clear of the phase panel's right axis;
+// never over a panel.
+TEST(PlotLayout, KeepsTheLegendOffThePanelsWhateverTheSize) {
+  const Netlist d = IdealNetlist(ComputeDesign(Topology::kNarrowSplitter, {915, 50}));
+  std::string error;
+  const SweepResponse r = AnalyzeSweep(d, error);
+  ResponsePlotData data;
+  data.netlist = &d;
+  data.response = &r;
+  data.limits = Limits{};
+  const Plot plot = ResponsePlot(data, WholeSweepView(d.frequency_hz));
+  for (const auto& [width, height] : {std::pair(820.0, 700.0), std::pair(420.0, 700.0),
+                                      std::pair(420.0, 300.0), std::pair(300.0, 240.0)}) {
+    const PlotLayout layout = LayoutPlot(plot, width, height);
+    for (size_t i = 0; i < plot.legend.size(); ++i) {
+      const PlotPoint at = LegendPosition(layout, i, plot.legend.size());
+      // Right of every panel at its height, past a right axis' labels.
+      for (size_t k = 0; k < plot.panels.size(); ++k) {
+        const PlotRect& p = layout.panels[k];
+        if (at.y < p.top - 8 || at.y > p.bottom + 8) continue;
+        EXPECT_GT(at.x, p.right + (plot.panels[k].y_right ? 45 : 5))
+            << width << " x " << height << ", entry " << i;
+      }
+      EXPECT_LT(at.y, height) << width << " x " << height << ", entry " << i;
+    }
+    EXPECT_EQ(layout.legend_y > 0, width == 420 && height == 700) << width << " x " << height;
+  }
+}
+
 TEST(SvgPlot, TicksFollowTheSweep) {
   std::string error;
   const Netlist low = IdealNetlist(ComputeDesign(Topology::kNarrowSplitter, {0.001f, 50}));
