@@ -85,6 +85,12 @@ std::string FixedText(double value, int decimals) {
   return text;
 }
 
+std::string SignedFixedText(double value, int decimals) {
+  std::string text = value >= 0 ? "+" : "";
+  AppendFixed(text, value, decimals);
+  return text;
+}
+
 std::string GeneralText(double value, int significant) {
   char buffer[kBufferSize];
   return std::string(ToChars(buffer, value, std::chars_format::general, significant));

@@ -26,6 +26,8 @@ inline std::string NumberText(float value, char decimal_separator = '.') {
 
 // `decimals` digits after the point, as "%.*f" would write it in the C locale.
 std::string FixedText(double value, int decimals);
+// The same with its sign always written ("+2.50", "-0.75"): a change.
+std::string SignedFixedText(double value, int decimals);
 // `significant` digits in the shorter of plain and exponent form, as "%.*g"
 // would write it in the C locale ("12.1", "1e-05").
 std::string GeneralText(double value, int significant);

@@ -15,7 +15,7 @@ std::string DelaysText(const std::vector<double>& delays) {
   return text + " ps";
 }
 
-std::string SignedPercent(double v) { return (v >= 0 ? "+" : "") + FixedText(v, 1) + " %"; }
+std::string SignedPercent(double v) { return SignedFixedText(v, 1) + " %"; }
 
 }  // namespace
 
@@ -43,7 +43,7 @@ std::string MeasuredText(const StudyResult& r) {
           " dB):\n";
   const auto row = [&](std::vector<std::pair<std::string, size_t>> cells) {
     std::string line = " ";
-    for (auto& [cell, width] : cells) line += " " + RightAligned(cell, width);
+    for (auto& [cell, width] : cells) line.append(" ").append(RightAligned(cell, width));
     text += line + "\n";
   };
   row({{"Part", 5},

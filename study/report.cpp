@@ -173,7 +173,7 @@ std::string PartsTableText(const StudyResult& r) {
       cells.push_back({p.effective > 0 ? ValueWithUnit(p.effective, p.kind) : "resonant", 14});
     }
     cells.push_back({EscapeControls(p.series), 10});
-    cells.push_back({(p.error_percent >= 0 ? "+" : "") + FixedText(p.error_percent, 2) + " %", 10});
+    cells.push_back({SignedFixedText(p.error_percent, 2) + " %", 10});
     cells.push_back({p.loss_ohms > 0 ? ValueWithUnit(p.loss_ohms, ElementKind::kResistor) : "", 0});
     row(cells);
   }

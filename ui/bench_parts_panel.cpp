@@ -227,9 +227,7 @@ void BenchPartsPanel::Show(const StudyResult& nominal,
         QString(),
         p.effective > 0 ? Localized(ValueWithUnit(p.effective, p.kind)) : tr("resonant"),
         FromStd(p.series) + (stepped.contains(p.name) ? tr(" (stepped)") : QString()),
-        Localized(std::string(p.error_percent >= 0 ? "+" : "")
-                      .append(FixedText(p.error_percent, 2))
-                      .append(" %")),
+        Localized(SignedFixedText(p.error_percent, 2) + " %"),
         p.loss_ohms > 0 ? Localized(ValueWithUnit(p.loss_ohms, ElementKind::kResistor)) : QString(),
         RatingCell(nominal, p.name)};
     for (int c = 0; c < 9; ++c) {

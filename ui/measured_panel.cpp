@@ -189,12 +189,10 @@ void MeasuredPanel::Show(const StudyResult* result) {
   suspects_->setRowCount(int(d.suspects.size()));
   for (int r = 0; r < int(d.suspects.size()); ++r) {
     const Suspect& s = d.suspects[size_t(r)];
-    const QString cells[] = {
-        QString::fromStdString(s.part),
-        Localized((s.change_percent >= 0 ? "+" : "") + FixedText(s.change_percent, 1)) +
-            QStringLiteral(" %"),
-        Localized(FixedText(s.uncertainty_percent, 2)) + QStringLiteral(" %"),
-        Localized(FixedText(std::min(s.evidence, 1e6), 1))};
+    const QString cells[] = {QString::fromStdString(s.part),
+                             Localized(SignedFixedText(s.change_percent, 1)) + QStringLiteral(" %"),
+                             Localized(FixedText(s.uncertainty_percent, 2)) + QStringLiteral(" %"),
+                             Localized(FixedText(std::min(s.evidence, 1e6), 1))};
     for (int c = 0; c < 4; ++c) {
       QTableWidgetItem* item = suspects_->item(r, c);
       if (!item) suspects_->setItem(r, c, item = new QTableWidgetItem);
