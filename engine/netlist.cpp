@@ -15,6 +15,7 @@ Netlist IdealNetlist(const Design& design) {
   const Circuit& circuit = CircuitOf(design.topology);
   Netlist netlist;
   netlist.topology = design.topology;
+  netlist.form = FormOf(design.topology);
   netlist.inputs = design.inputs;
   netlist.frequency_hz = design.frequency_hz;
   netlist.z0 = design.inputs.impedance_ohms;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/design.h"
+#include "engine/form.h"
 #include "engine/part_model.h"
 #include "engine/topologies.h"
 
@@ -48,6 +49,7 @@ std::string PairPartName(std::string_view element, int part);
 
 struct Netlist {
   Topology topology = Topology::kNarrowSplitter;
+  Form form;  // the family and its parameters; the topology's for the three
   DesignInputs inputs;
   double frequency_hz = 0;  // the design frequency
   double z0 = 50;           // every port is referred to it

@@ -1,0 +1,110 @@
+// Every form's circuit at f0 against what its textbook design promises:
+// the split asked, every port matched, the isolations, no loss, the
+// phases; and the values of the simplest against their closed forms.
+#include "engine/form_netlist.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "analysis/s_parameters.h"
+
+namespace rfsplitter {
+namespace {
+
+double Db(Complex s) { return 20 * std::log10(std::abs(s)); }
+double Degrees(Complex a, Complex b) {
+  return std::remainder(std::arg(a / b) * 180 / std::numbers::pi, 360);
+}
+
+SMatrix AtF0(const Form& form, DesignInputs inputs = {915, 50}) {
+  EXPECT_EQ(WhyNoForm(form), std::nullopt);
+  const Netlist n = FormNetlist(form, inputs);
+  const SResult r = AnalyzeNetlist(n, n.frequency_hz);
+  EXPECT_TRUE(r.s) << r.error;
+  return r.s.value_or(SMatrix(n.ports));
+}
+
+// From every port, or (a splitter, whose resistors take what the outputs
+// send back unequally) from the input alone.
+void ExpectMatchedAndLossless(const SMatrix& s, bool every_port = true) {
+  for (int p = 1; p <= s.ports(); ++p) {
+    EXPECT_LT(Db(s(p, p)), -40) << "port " << p;
+    if (p > 1 && !every_port) continue;
+    double power = 0;
+    for (int q = 1; q <= s.ports(); ++q) power += std::norm(s(q, p));
+    EXPECT_NEAR(power, 1, 1e-9) << "from port " << p;
+  }
+}
+
+TEST(FormNetlist, SplittersSplitAsAskedInPhaseAndIsolated) {
+  for (const ArmForm arms : {ArmForm::kLowPass, ArmForm::kHighPass}) {
+    for (const double split : {0.0, 3.0, -6.0, 10.0}) {
+      const SMatrix s = AtF0({FormFamily::kSplitter, 2, split, 1, arms});
+      ExpectMatchedAndLossless(s, false);
+      EXPECT_NEAR(Db(s(2, 1)) - Db(s(3, 1)), split, 0.01) << split;
+      EXPECT_LT(Db(s(3, 2)), -40) << split;
+      EXPECT_NEAR(Degrees(s(3, 1), s(2, 1)), 0, 0.1) << split;
+    }
+    const SMatrix three = AtF0({FormFamily::kSplitter, 3, 0, 1, arms});
+    ExpectMatchedAndLossless(three, false);
+    for (int out = 2; out <= 4; ++out) {
+      EXPECT_NEAR(Db(three(out, 1)), 10 * std::log10(1.0 / 3), 0.01);
+      EXPECT_NEAR(Degrees(three(out, 1), three(2, 1)), 0, 0.1);
+      for (int other = out + 1; other <= 4; ++other) EXPECT_LT(Db(three(other, out)), -40);
+    }
+  }
+}
+
+TEST(FormNetlist, BranchLinesCoupleAsAskedNinetyDegreesApart) {
+  for (const ArmForm arms : {ArmForm::kLowPass, ArmForm::kHighPass}) {
+    for (const double split : {0.0, 3.0, -4.77}) {
+      const SMatrix s = AtF0({FormFamily::kQuad, 2, split, 1, arms});
+      ExpectMatchedAndLossless(s);
+      EXPECT_NEAR(Db(s(2, 1)) - Db(s(3, 1)), split, 0.01);
+      EXPECT_LT(Db(s(4, 1)), -40);
+      EXPECT_LT(Db(s(3, 2)), -40);
+      // The coupled port lags the through one (leads, with high-pass arms).
+      EXPECT_NEAR(Degrees(s(3, 1), s(2, 1)), arms == ArmForm::kLowPass ? -90 : 90, 0.1);
+    }
+  }
+}
+
+TEST(FormNetlist, TheRingSumsFromPortOneAndDiffersFromPortFour) {
+  for (const ArmForm arms : {ArmForm::kLowPass, ArmForm::kHighPass}) {
+    const SMatrix s = AtF0({FormFamily::kRing, 2, 0, 1, arms});
+    ExpectMatchedAndLossless(s);
+    EXPECT_NEAR(Db(s(2, 1)), -3.0103, 0.01);
+    EXPECT_NEAR(Db(s(3, 1)), -3.0103, 0.01);
+    EXPECT_NEAR(Degrees(s(3, 1), s(2, 1)), 0, 0.1);
+    EXPECT_NEAR(std::abs(Degrees(s(3, 4), s(2, 4))), 180, 0.1);
+    EXPECT_LT(Db(s(4, 1)), -40);
+    EXPECT_LT(Db(s(3, 2)), -40);
+  }
+}
+
+// The equal two-way splitter of low-pass arms is the textbook one:
+// L = Z0 sqrt(2) / w0, C = 1 / (Z0 sqrt(2) w0) at each output and twice it
+// at the input, R = 2 Z0.
+TEST(FormNetlist, TheEqualSplitterHasTheClosedFormValues) {
+  const Netlist n = FormNetlist({}, {100, 50});
+  const double w0 = 2 * std::numbers::pi * 100e6, z = 50 * std::numbers::sqrt2;
+  const auto value = [&](std::string_view name) { return n.Find(name)->value; };
+  EXPECT_DOUBLE_EQ(value("L1"), z / w0);
+  EXPECT_DOUBLE_EQ(value("L2"), z / w0);
+  EXPECT_NEAR(value("C1"), 2 / (z * w0), 1e-24);  // node 1
+  EXPECT_NEAR(value("C2"), 1 / (z * w0), 1e-24);  // node 2
+  EXPECT_DOUBLE_EQ(value("R1"), 100);
+  EXPECT_EQ(n.ports, 3);
+}
+
+TEST(FormNetlist, RefusesWhatItDoesNotBuild) {
+  EXPECT_TRUE(WhyNoForm({FormFamily::kSplitter, 3, 3, 1, ArmForm::kLowPass}));
+  EXPECT_TRUE(WhyNoForm({FormFamily::kSplitter, 2, 10.5, 1, ArmForm::kLowPass}));
+  EXPECT_TRUE(WhyNoForm({FormFamily::kRing, 2, 3, 1, ArmForm::kLowPass}));
+  EXPECT_TRUE(WhyNoForm({FormFamily::kQuad, 2, 0, 2, ArmForm::kLowPass}));
+}
+
+}  // namespace
+}  // namespace rfsplitter

@@ -1,0 +1,174 @@
+#include "engine/form_netlist.h"
+
+#include <cmath>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <numbers>
+#include <vector>
+
+#include "engine/number_text.h"
+
+namespace rfsplitter {
+namespace {
+
+// A quarter-wave line of impedance z between two nodes, lumped: a pi of a
+// series Z and two shunt Y, whose ABCD matrix is [1 + ZY, Z; Y (2 + ZY),
+// 1 + ZY]. Low-pass, Z = j w0 L and Y = j w0 C with w0 L = z and
+// w0 C = 1 / z, so ZY = -1 and the matrix is [0, jz; j/z, 0]: the line's at
+// f0, -90 degrees. High-pass, Z = 1 / (j w0 C) and Y = 1 / (j w0 L) with
+// 1 / (w0 C) = w0 L = z: [0, -jz; -j/z, 0], +90 degrees.
+struct Arm {
+  int a = 0, b = 0;
+  double z = 0;
+  bool plus_90 = false;
+};
+
+struct Resistor {
+  int a = 0, b = 0;
+  double ohms = 0;
+};
+
+struct Layout {
+  int ports = 3;
+  std::vector<Arm> arms;
+  std::vector<Resistor> resistors;
+};
+
+// A split's power at port 2 over port 3, from its decibels.
+double PowerRatio(double split_db) { return std::pow(10.0, split_db / 10); }
+
+Layout SplitterLayout(const Form& form, double z0, bool plus_90) {
+  Layout l;
+  l.ports = form.ways + 1;
+  if (form.ways == 2 && form.split_db != 0) {
+    // Unequal: P3 = K^2 P2, Z03 = Z0 sqrt((1 + K^2) / K^3), Z02 = K^2 Z03,
+    // R = Z0 (K + 1 / K); the outputs, at Z0 K and Z0 / K, brought back to
+    // Z0 by a quarter wave each (Pozar, 4th ed., 7.3).
+    const double k = std::sqrt(1 / PowerRatio(form.split_db));
+    const double z03 = z0 * std::sqrt((1 + k * k) / (k * k * k));
+    const double z02 = k * k * z03;
+    l.arms = {{1, 4, z02, plus_90},
+              {1, 5, z03, plus_90},
+              {4, 2, z0 * std::sqrt(k), plus_90},
+              {5, 3, z0 / std::sqrt(k), plus_90}};
+    l.resistors = {{4, 5, z0 * (k + 1 / k)}};
+    return l;
+  }
+  // N equal ways: arms of Z0 sqrt(N); two ways, 2 Z0 across the outputs;
+  // more, Z0 from each output to a star (Pozar, 4th ed., 7.3, the N-way
+  // divider).
+  const double z = z0 * std::sqrt(double(form.ways));
+  for (int k = 0; k < form.ways; ++k) l.arms.push_back({1, 2 + k, z, plus_90});
+  if (form.ways == 2) {
+    l.resistors = {{2, 3, 2 * z0}};
+  } else {
+    const int star = l.ports + 1;
+    for (int k = 0; k < form.ways; ++k) l.resistors.push_back({2 + k, star, z0});
+  }
+  return l;
+}
+
+Layout QuadLayout(const Form& form, double z0, bool plus_90) {
+  // Matched and isolated at f0 when (Z0 / Za)^2 = 1 + (Z0 / Zb)^2; then
+  // |S21| = Za / Z0 and |S31| = Za / Zb, so P2 / P3 = (Zb / Z0)^2 (Pozar,
+  // 4th ed., 7.5, for any split).
+  const double zb = z0 * std::sqrt(PowerRatio(form.split_db));
+  const double za = z0 / std::sqrt(1 + (z0 / zb) * (z0 / zb));
+  Layout l;
+  l.ports = 4;
+  l.arms = {{1, 2, za, plus_90}, {4, 3, za, plus_90}, {1, 4, zb, plus_90}, {2, 3, zb, plus_90}};
+  return l;
+}
+
+Layout RingLayout(double z0, bool plus_90) {
+  // Round the ring: 1, a quarter wave, 2, three quarters, 4, a quarter, 3, a
+  // quarter, back to 1; every arm Z0 sqrt(2) (Pozar, 4th ed., 7.8). The
+  // three-quarter arm's -270 degrees are +90 at f0: the other pi.
+  const double z = z0 * std::numbers::sqrt2;
+  Layout l;
+  l.ports = 4;
+  l.arms = {{1, 2, z, plus_90}, {2, 4, z, !plus_90}, {4, 3, z, plus_90}, {3, 1, z, plus_90}};
+  return l;
+}
+
+}  // namespace
+
+std::optional<std::string> WhyNoForm(const Form& form) {
+  if (form.sections != 1) {
+    return "more than one section is not built yet for this form (sections " +
+           std::to_string(form.sections) + ")";
+  }
+  if (!(form.split_db >= -10 && form.split_db <= 10)) {
+    return "the split " + GeneralText(form.split_db, 6) + " dB is outside -10 to 10 dB";
+  }
+  switch (form.family) {
+    case FormFamily::kSplitter:
+      if (form.ways < 2 || form.ways > 3) {
+        return "a splitter of " + std::to_string(form.ways) + " ways is not built yet (2 or 3)";
+      }
+      if (form.ways != 2 && form.split_db != 0) return "only two ways split unequally";
+      return std::nullopt;
+    case FormFamily::kQuad:
+      return std::nullopt;
+    case FormFamily::kRing:
+      if (form.split_db != 0) return "the ring splits equally";
+      return std::nullopt;
+  }
+  return "not a form";
+}
+
+std::string_view Designator(char letter, int number) {
+  static std::mutex mutex;
+  static std::map<std::pair<char, int>, std::string> names;  // nodes never move
+  const std::lock_guard lock(mutex);
+  auto [at, added] = names.try_emplace({letter, number});
+  if (added) at->second = std::string(1, letter) + std::to_string(number);
+  return at->second;
+}
+
+Netlist FormNetlist(const Form& form, DesignInputs inputs) {
+  const double z0 = inputs.impedance_ohms;
+  const double w0 = 2 * std::numbers::pi * 1e6 * double(inputs.frequency_mhz);
+  const bool plus_90 = form.arms == ArmForm::kHighPass;
+  const Layout layout = form.family == FormFamily::kSplitter ? SplitterLayout(form, z0, plus_90)
+                        : form.family == FormFamily::kQuad   ? QuadLayout(form, z0, plus_90)
+                                                             : RingLayout(z0, plus_90);
+  Netlist n;
+  n.inputs = inputs;
+  n.frequency_hz = 1e6 * double(inputs.frequency_mhz);
+  n.z0 = z0;
+  n.ports = layout.ports;
+  n.form = form;
+  int count[3] = {};
+  const auto add = [&](ElementKind kind, int a, int b, double value) {
+    const char letters[] = {'L', 'C', 'R'};
+    const int k = static_cast<int>(kind);
+    NetlistElement e;
+    e.kind = kind;
+    e.name = e.quantity = Designator(letters[k], ++count[k]);
+    e.node_a = a;
+    e.node_b = b;
+    e.value = value;
+    n.elements.push_back(e);
+  };
+  // The arms' ends meeting at a node share one part of each kind: the
+  // capacitances add, the inductances combine in parallel.
+  std::map<int, double> shunt_c, shunt_inverse_l;
+  for (const Arm& arm : layout.arms) {
+    if (arm.plus_90) {
+      add(ElementKind::kCapacitor, arm.a, arm.b, 1 / (arm.z * w0));
+      for (const int node : {arm.a, arm.b}) shunt_inverse_l[node] += w0 / arm.z;
+    } else {
+      add(ElementKind::kInductor, arm.a, arm.b, arm.z / w0);
+      for (const int node : {arm.a, arm.b}) shunt_c[node] += 1 / (arm.z * w0);
+    }
+  }
+  for (const auto& [node, c] : shunt_c) add(ElementKind::kCapacitor, node, 0, c);
+  for (const auto& [node, inverse] : shunt_inverse_l)
+    add(ElementKind::kInductor, node, 0, 1 / inverse);
+  for (const Resistor& r : layout.resistors) add(ElementKind::kResistor, r.a, r.b, r.ohms);
+  return n;
+}
+
+}  // namespace rfsplitter
