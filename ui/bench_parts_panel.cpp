@@ -330,6 +330,16 @@ void BenchPartsPanel::CopyParts() const {
   QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
 }
 
+std::vector<std::pair<QLineEdit*, const char*>> BenchPartsPanel::TextFields() const {
+  return {{ui_->qInductor, "qInductor"},
+          {ui_->qCapacitor, "qCapacitor"},
+          {ui_->srf, "srf"},
+          {ui_->esl, "esl"},
+          {ui_->esr, "esr"},
+          {ui_->pads, "pads"},
+          {ui_->stressPower, "stressPower"}};
+}
+
 void BenchPartsPanel::LoadSettings(QSettings& settings) {
   for (int k = 0; k < 3; ++k) {
     const int index = settings.value(QStringLiteral("series%1").arg(k), 0).toInt();
@@ -343,14 +353,7 @@ void BenchPartsPanel::LoadSettings(QSettings& settings) {
   ui_->preset->setCurrentIndex(settings.value(QStringLiteral("partModel"), 0).toInt());
   ui_->qProfile->setCurrentIndex(settings.value(QStringLiteral("qProfile"), 0).toInt());
   ui_->compensate->setChecked(settings.value(QStringLiteral("compensate"), true).toBool());
-  const std::pair<QLineEdit*, const char*> texts[] = {{ui_->qInductor, "qInductor"},
-                                                      {ui_->qCapacitor, "qCapacitor"},
-                                                      {ui_->srf, "srf"},
-                                                      {ui_->esl, "esl"},
-                                                      {ui_->esr, "esr"},
-                                                      {ui_->pads, "pads"},
-                                                      {ui_->stressPower, "stressPower"}};
-  for (const auto& [edit, key] : texts) {
+  for (const auto& [edit, key] : TextFields()) {
     edit->setText(settings.value(QLatin1String(key)).toString());
   }
   ShowModelDefaults();
@@ -366,14 +369,7 @@ void BenchPartsPanel::SaveSettings(QSettings& settings) const {
   settings.setValue(QStringLiteral("partModel"), ui_->preset->currentIndex());
   settings.setValue(QStringLiteral("qProfile"), ui_->qProfile->currentIndex());
   settings.setValue(QStringLiteral("compensate"), ui_->compensate->isChecked());
-  const std::pair<QLineEdit*, const char*> texts[] = {{ui_->qInductor, "qInductor"},
-                                                      {ui_->qCapacitor, "qCapacitor"},
-                                                      {ui_->srf, "srf"},
-                                                      {ui_->esl, "esl"},
-                                                      {ui_->esr, "esr"},
-                                                      {ui_->pads, "pads"},
-                                                      {ui_->stressPower, "stressPower"}};
-  for (const auto& [edit, key] : texts) settings.setValue(QLatin1String(key), edit->text());
+  for (const auto& [edit, key] : TextFields()) settings.setValue(QLatin1String(key), edit->text());
 }
 
 void BenchPartsPanel::SaveTo(Session& s, const std::filesystem::path& folder,

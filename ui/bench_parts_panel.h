@@ -17,6 +17,7 @@
 #include "study/study.h"
 
 class QComboBox;
+class QLineEdit;
 class QTableWidget;
 class QToolButton;
 
@@ -70,6 +71,8 @@ class BenchPartsPanel : public QGroupBox {
   void ChoosePartsFile(int kind);
   void CopyParts() const;
   QString RatingCell(const StudyResult& nominal, const std::string& part) const;
+  // The text fields the settings keep, with their keys.
+  std::vector<std::pair<QLineEdit*, const char*>> TextFields() const;
 
   // The series boxes' "Parts file..." entry, after "Ideal" and the six series.
   static constexpr int kFileItem = 7;

@@ -51,7 +51,8 @@ TEST(SvgPlot, IsWellFormedWithAxesLegendAndMarker) {
 
 // The limits cross the panels, and where the curve misses one (|S11| far
 // from f0) the line is marked; near f0, where every limit holds, it is not.
-TEST(SvgPlot, MarksWhereTheCurveMissesItsLimits) {
+// The narrow splitter at 915 MHz over its whole sweep, with the limits.
+Plot SplitterPlotWithLimits() {
   const Netlist d = IdealNetlist(ComputeDesign(Topology::kNarrowSplitter, {915, 50}));
   std::string error;
   const SweepResponse r = AnalyzeSweep(d, error);
@@ -59,7 +60,12 @@ TEST(SvgPlot, MarksWhereTheCurveMissesItsLimits) {
   data.netlist = &d;
   data.response = &r;
   data.limits = Limits{};
-  const Plot plot = ResponsePlot(data, WholeSweepView(d.frequency_hz));
+  return ResponsePlot(data, WholeSweepView(d.frequency_hz));
+}
+
+TEST(SvgPlot, MarksWhereTheCurveMissesItsLimits) {
+  std::string error;
+  const Plot plot = SplitterPlotWithLimits();
   const std::vector<PlotLimit>& magnitude = plot.panels[0].limits;
   ASSERT_EQ(magnitude.size(), 2u);
   EXPECT_EQ(magnitude[0].y, -15);
@@ -78,14 +84,7 @@ TEST(SvgPlot, MarksWhereTheCurveMissesItsLimits) {
 // their height, else beside them clear of the phase panel's right axis;
 // never over a panel.
 TEST(PlotLayout, KeepsTheLegendOffThePanelsWhateverTheSize) {
-  const Netlist d = IdealNetlist(ComputeDesign(Topology::kNarrowSplitter, {915, 50}));
-  std::string error;
-  const SweepResponse r = AnalyzeSweep(d, error);
-  ResponsePlotData data;
-  data.netlist = &d;
-  data.response = &r;
-  data.limits = Limits{};
-  const Plot plot = ResponsePlot(data, WholeSweepView(d.frequency_hz));
+  const Plot plot = SplitterPlotWithLimits();
   for (const auto& [width, height] : {std::pair(820.0, 700.0), std::pair(420.0, 700.0),
                                       std::pair(420.0, 300.0), std::pair(300.0, 240.0)}) {
     const PlotLayout layout = LayoutPlot(plot, width, height);
