@@ -11,7 +11,8 @@
 namespace rfsplitter::lanes {
 
 inline constexpr int kLanes = 8;
-inline constexpr int kMaxPorts = 4;
+// A four-way splitter has five ports.
+inline constexpr int kMaxPorts = 5;
 
 // One element between two matrix rows (-1: ground), with a value for each
 // lane. `kind` follows ElementKind: 0 inductor, 1 capacitor, 2 resistor; or

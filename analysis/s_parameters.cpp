@@ -33,6 +33,7 @@ void LaneToMatrix(const lanes::LaneS& lane_s, int lane, int ports, int columns, 
 }  // namespace
 
 BoundNetlist::BoundNetlist(const Netlist& netlist) : ports_(netlist.ports), z0_(netlist.z0) {
+  if (ports_ < 1 || ports_ > kMaxPorts) throw std::length_error("too many ports for the analysis");
   static const lanes::SolveFunction best = lanes::BestSolve();
   solve_ = best;
   // Inner nodes take the first rows and the ports the last ones, in order:

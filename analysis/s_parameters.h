@@ -105,7 +105,8 @@ class BoundNetlist {
   template <int kN, int kP, int kC>
   bool Kernel(double omega, SMatrix& s) const;
 
-  static constexpr int kMaxNodes = 8;
+  // A multi-section form has an inner node at each section's junctions.
+  static constexpr int kMaxNodes = 16;
   static constexpr int kMaxElements = 24;
   struct Branch {
     int a, b;  // matrix rows; -1 for ground
