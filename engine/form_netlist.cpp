@@ -38,9 +38,38 @@ struct Layout {
 // A split's power at port 2 over port 3, from its decibels.
 double PowerRatio(double split_db) { return std::pow(10.0, split_db / 10); }
 
+// The equal two-way splitter of 2 and 3 sections: each branch's arms Z_k and
+// the resistors R_k across the branches after section k, over Z0, whose
+// usable band (every port's match and the isolation at -20 dB) is the
+// widest the search of tools/synthesize_splitter.py finds for lumped
+// low-pass arms: 31.9 % and 55.4 % of f0. A lumped circuit's response
+// depends on f / f0 and the values over Z0 alone: the table serves every
+// design; high-pass arms mirror the band about f0 on a log scale.
+struct SectionTable {
+  double z[3];
+  double r[3];
+};
+constexpr SectionTable kSections[] = {
+    {{1.635771, 1.173955}, {1.644629, 4.704662}},
+    {{1.869207, 1.498077, 1.127081}, {0.663246, 1.374249, 3.631493}},
+};
+
 Layout SplitterLayout(const Form& form, double z0, bool plus_90) {
   Layout l;
   l.ports = form.ways + 1;
+  if (form.sections > 1) {
+    const SectionTable& t = kSections[form.sections - 2];
+    const int n = form.sections;
+    // Section k's far ends: the outputs for the last, inner nodes before.
+    const auto a = [&](int k) { return k == n ? 2 : 3 + k; };
+    const auto b = [&](int k) { return k == n ? 3 : 2 + n + k; };
+    for (int k = 1; k <= n; ++k) {
+      l.arms.push_back({k == 1 ? 1 : a(k - 1), a(k), z0 * t.z[k - 1], plus_90});
+      l.arms.push_back({k == 1 ? 1 : b(k - 1), b(k), z0 * t.z[k - 1], plus_90});
+      l.resistors.push_back({a(k), b(k), z0 * t.r[k - 1]});
+    }
+    return l;
+  }
   if (form.ways == 2 && form.split_db != 0) {
     // Unequal: P3 = K^2 P2, Z03 = Z0 sqrt((1 + K^2) / K^3), Z02 = K^2 Z03,
     // R = Z0 (K + 1 / K); the outputs, at Z0 K and Z0 / K, brought back to
@@ -95,17 +124,20 @@ Layout RingLayout(double z0, bool plus_90) {
 }  // namespace
 
 std::optional<std::string> WhyNoForm(const Form& form) {
-  if (form.sections != 1) {
-    return "more than one section is not built yet for this form (sections " +
-           std::to_string(form.sections) + ")";
+  const bool equal_two_way =
+      form.family == FormFamily::kSplitter && form.ways == 2 && form.split_db == 0;
+  if (form.sections < 1 || form.sections > (equal_two_way ? 3 : 1)) {
+    return "this form is built with " +
+           std::string(equal_two_way ? "1 to 3 sections" : "one section") + ", not " +
+           std::to_string(form.sections);
   }
   if (!(form.split_db >= -10 && form.split_db <= 10)) {
     return "the split " + GeneralText(form.split_db, 6) + " dB is outside -10 to 10 dB";
   }
   switch (form.family) {
     case FormFamily::kSplitter:
-      if (form.ways < 2 || form.ways > 3) {
-        return "a splitter of " + std::to_string(form.ways) + " ways is not built yet (2 or 3)";
+      if (form.ways < 2 || form.ways > 4) {
+        return "a splitter of " + std::to_string(form.ways) + " ways is not built (2 to 4)";
       }
       if (form.ways != 2 && form.split_db != 0) return "only two ways split unequally";
       return std::nullopt;

@@ -1,7 +1,8 @@
 // The ideal lumped circuit of a form (engine/form.h) that is not one of the
-// three fixed circuits: an equal or unequal two-way or a three-way in-phase
-// splitter, a branch-line hybrid of any split, a 180-degree ring; each
-// quarter-wave arm a pi of low-pass or high-pass parts.
+// three fixed circuits: an equal or unequal two-way, a three-way or a
+// four-way in-phase splitter (the equal two-way of 1 to 3 sections), a
+// branch-line hybrid of any split, a 180-degree ring; each quarter-wave arm
+// a pi of low-pass or high-pass parts.
 #ifndef RFSPLITTER_ENGINE_FORM_NETLIST_H_
 #define RFSPLITTER_ENGINE_FORM_NETLIST_H_
 

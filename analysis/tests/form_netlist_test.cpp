@@ -47,12 +47,14 @@ TEST(FormNetlist, SplittersSplitAsAskedInPhaseAndIsolated) {
       EXPECT_LT(Db(s(3, 2)), -40) << split;
       EXPECT_NEAR(Degrees(s(3, 1), s(2, 1)), 0, 0.1) << split;
     }
-    const SMatrix three = AtF0({FormFamily::kSplitter, 3, 0, 1, arms});
-    ExpectMatchedAndLossless(three, false);
-    for (int out = 2; out <= 4; ++out) {
-      EXPECT_NEAR(Db(three(out, 1)), 10 * std::log10(1.0 / 3), 0.01);
-      EXPECT_NEAR(Degrees(three(out, 1), three(2, 1)), 0, 0.1);
-      for (int other = out + 1; other <= 4; ++other) EXPECT_LT(Db(three(other, out)), -40);
+    for (const int ways : {3, 4}) {
+      const SMatrix s = AtF0({FormFamily::kSplitter, ways, 0, 1, arms});
+      ExpectMatchedAndLossless(s, false);
+      for (int out = 2; out <= ways + 1; ++out) {
+        EXPECT_NEAR(Db(s(out, 1)), 10 * std::log10(1.0 / ways), 0.01);
+        EXPECT_NEAR(Degrees(s(out, 1), s(2, 1)), 0, 0.1);
+        for (int other = out + 1; other <= ways + 1; ++other) EXPECT_LT(Db(s(other, out)), -40);
+      }
     }
   }
 }
@@ -99,11 +101,44 @@ TEST(FormNetlist, TheEqualSplitterHasTheClosedFormValues) {
   EXPECT_EQ(n.ports, 3);
 }
 
+// The usable band about f0: every port's match and the isolation at -20 dB,
+// on a grid of a thousandth of f0.
+double UsableFraction(const Form& form) {
+  const Netlist n = FormNetlist(form, {100, 50});
+  double low = 1, high = 1;
+  const auto usable = [&](double ratio) {
+    const SResult r = AnalyzeNetlist(n, ratio * n.frequency_hz);
+    if (!r.s) return false;
+    const SMatrix& s = *r.s;
+    return Db(s(1, 1)) <= -20 && Db(s(2, 2)) <= -20 && Db(s(3, 3)) <= -20 && Db(s(3, 2)) <= -20;
+  };
+  while (low > 0.1 && usable(low - 0.001)) low -= 0.001;
+  while (high < 1.9 && usable(high + 0.001)) high += 0.001;
+  return high - low;
+}
+
+TEST(FormNetlist, SectionsWidenTheSplittersBand) {
+  for (const ArmForm arms : {ArmForm::kLowPass, ArmForm::kHighPass}) {
+    const double one = UsableFraction({FormFamily::kSplitter, 2, 0, 1, arms});
+    const double two = UsableFraction({FormFamily::kSplitter, 2, 0, 2, arms});
+    const double three = UsableFraction({FormFamily::kSplitter, 2, 0, 3, arms});
+    EXPECT_GT(two, std::max(one, 0.30)) << ArmName(arms);
+    EXPECT_GT(three, 0.50) << ArmName(arms);
+    // And at f0 still the textbook splitter.
+    const SMatrix s = AtF0({FormFamily::kSplitter, 2, 0, 3, arms});
+    EXPECT_NEAR(Db(s(2, 1)), -3.0103, 0.01);
+    EXPECT_NEAR(Degrees(s(3, 1), s(2, 1)), 0, 0.1);
+    EXPECT_LT(Db(s(1, 1)), -40);
+  }
+}
+
 TEST(FormNetlist, RefusesWhatItDoesNotBuild) {
   EXPECT_TRUE(WhyNoForm({FormFamily::kSplitter, 3, 3, 1, ArmForm::kLowPass}));
   EXPECT_TRUE(WhyNoForm({FormFamily::kSplitter, 2, 10.5, 1, ArmForm::kLowPass}));
   EXPECT_TRUE(WhyNoForm({FormFamily::kRing, 2, 3, 1, ArmForm::kLowPass}));
   EXPECT_TRUE(WhyNoForm({FormFamily::kQuad, 2, 0, 2, ArmForm::kLowPass}));
+  EXPECT_TRUE(WhyNoForm({FormFamily::kSplitter, 2, 0, 4, ArmForm::kLowPass}));
+  EXPECT_TRUE(WhyNoForm({FormFamily::kSplitter, 3, 0, 2, ArmForm::kLowPass}));
 }
 
 }  // namespace
