@@ -16,16 +16,24 @@ xvfb=$!
 read -r -t 20 number <&3
 export DISPLAY=":$number" HOME="$home" XDG_CONFIG_HOME="$home/.config"
 cd "$home"
-"$program" >/dev/null 2>&1 &
-app=$!
-
+# A program that dies before its window shows (a display not yet taking
+# clients on a loaded machine) is started once more; what it said is shown.
 main=""
-for _ in $(seq 100); do
-  main=$(xdotool search --name '^ $' 2>/dev/null | head -1 || true)
+for attempt in 1 2; do
+  "$program" >/dev/null 2>"$home/stderr" &
+  app=$!
+  for _ in $(seq 100); do
+    main=$(xdotool search --name '^ $' 2>/dev/null | head -1 || true)
+    [ -n "$main" ] && break
+    kill -0 "$app" 2>/dev/null || break
+    sleep 0.1
+  done
   [ -n "$main" ] && break
-  sleep 0.1
+  echo "attempt $attempt: the main window did not appear; the program said:" >&2
+  cat "$home/stderr" >&2
+  sleep 1
 done
-[ -n "$main" ] || { echo "the main window did not appear" >&2; exit 1; }
+[ -n "$main" ] || exit 1
 xdotool windowfocus --sync "$main" 2>/dev/null || true
 xdotool key --window "$main" ctrl+b
 
