@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/form_netlist.h"
 #include "engine/tests/scratch_directory.h"
 #include "engine/topologies.h"
 #include "exports/exports.h"
@@ -57,6 +58,21 @@ void ExpectNgspiceToAgree(const Netlist& d, const Netlist* expected_circuit = nu
     }
   }
   EXPECT_EQ(point, 200u);
+}
+
+// The forms beyond the three, checked by an independent solver on the
+// program's own netlists: the four-way splitter (five ports), the
+// three-section splitter of high-pass arms, a 3 dB-split hybrid, the ring.
+TEST(SpiceForms, NgspiceAgreesOnEveryFamily) {
+  for (const Form& form : {Form{FormFamily::kSplitter, 4, 0, 1, ArmForm::kLowPass},
+                           Form{FormFamily::kSplitter, 2, 0, 3, ArmForm::kHighPass},
+                           Form{FormFamily::kSplitter, 2, 6, 1, ArmForm::kLowPass},
+                           Form{FormFamily::kQuad, 2, 3, 1, ArmForm::kLowPass},
+                           Form{FormFamily::kRing, 2, 0, 1, ArmForm::kHighPass}}) {
+    SCOPED_TRACE(std::string(FamilyName(form.family)) + " " + std::to_string(form.ways) + " ways " +
+                 std::to_string(form.sections) + " sections");
+    ExpectNgspiceToAgree(FormNetlist(form, {433.92f, 50}));
+  }
 }
 
 TEST_P(SpiceTest, NgspiceAgreesWithTheAnalysis) {
