@@ -6,17 +6,12 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "engine/fast_complex.h"
+
 namespace rfsplitter {
 namespace {
 
 constexpr char kSingular[] = "the circuit's node matrix is singular at this frequency";
-
-// 1 / z without the library's careful (and slow) complex division, and with
-// one real division, not two; the values here are never near overflow.
-Complex Reciprocal(Complex z) {
-  const double inverse_norm = 1 / (z.real() * z.real() + z.imag() * z.imag());
-  return {z.real() * inverse_norm, -z.imag() * inverse_norm};
-}
 
 // Lane `lane` of a lane solve's answer as a matrix: the first `columns`
 // columns, the others zero.

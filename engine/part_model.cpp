@@ -5,6 +5,7 @@
 #include <numbers>
 #include <set>
 
+#include "engine/fast_complex.h"
 #include "engine/netlist.h"
 #include "engine/quoted.h"
 #include "engine/si_value.h"
@@ -150,15 +151,6 @@ double FixedLossOhms(ElementKind kind, double value, const ElementModel& model) 
   }
   return 0;
 }
-
-namespace {
-
-// a / b without the library's guard against overflow (__divdc3), which the
-// Monte Carlo's inner loop cannot afford; impedances of parts stay far
-// from the doubles' range.
-Complex Divided(Complex a, Complex b) { return a * std::conj(b) / std::norm(b); }
-
-}  // namespace
 
 std::optional<Complex> PartImpedance(ElementKind kind, double value, double loss_ohms,
                                      const ElementModel& m, double omega) {

@@ -214,7 +214,7 @@ Json MeasuredJson(const MeasuredResult& m) {
   for (int to = 1; to <= m.measurement.ports; ++to)
     for (int from = 1; from <= m.measurement.ports; ++from)
       if (!m.measurement.Has(to, from))
-        missing.push_back(std::string("s").append(std::to_string(to)).append(std::to_string(from)));
+        missing.push_back("s" + std::to_string(to) + std::to_string(from));
   Json delays = Json::array();
   for (const double d : m.port_delays_s) delays.push_back(d * 1e12);
   Json json = {{"file", m.measurement.source}, {"points", m.measurement.frequencies_hz.size()},

@@ -43,7 +43,7 @@ std::string MeasuredText(const StudyResult& r) {
           " dB):\n";
   const auto row = [&](std::vector<std::pair<std::string, size_t>> cells) {
     std::string line = " ";
-    for (auto& [cell, width] : cells) line.append(" ").append(RightAligned(cell, width));
+    for (auto& [cell, width] : cells) line += " " + RightAligned(cell, width);
     text += line + "\n";
   };
   row({{"Part", 5},

@@ -99,9 +99,12 @@ void BenchWindow::Recompute() {
   }
   note_->setText(notes.join(QStringLiteral("\n")));
   note_->setVisible(!notes.isEmpty());
-  ShowNominal();
   if (request.parts.method == FitMethod::kYield && !yield) searching_ = false;
-  if ((yield || searching_) && nominal_) {
+  const bool run_yield = (yield || searching_) && nominal_;
+  // Without a yield to come, the last one's spread goes from the plots now.
+  if (!run_yield) yield_.reset();
+  ShowNominal();
+  if (run_yield) {
     request.monte_carlo = yield;
     StartYield(request);
   } else {
@@ -110,8 +113,6 @@ void BenchWindow::Recompute() {
     // The stopped run's progress goes with it.
     progress_delay_->stop();
     plots_->Progress()->hide();
-    yield_.reset();
-    plots_->Show(nominal_ ? &*nominal_ : nullptr, nullptr, DesignTitle(topology_, inputs_));
     plots_->SetYieldText(yield_panel_->Boards() == 0 ? tr("No boards: the yield is off.")
                                                      : tr("No yield: see the note above."));
     yield_panel_->ShowPercentiles(nullptr);
@@ -210,22 +211,30 @@ void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome, bool
     progress_delay_->stop();
     plots_->Progress()->hide();
   }
-  if (outcome.status == StudyOutcome::Status::kDone && searching_) {
-    // The searched circuit in place of the preview.
+  const bool done = outcome.status == StudyOutcome::Status::kDone;
+  // The searched circuit in place of the preview.
+  const bool replaced = done && searching_;
+  if (replaced) {
     searching_ = !last;
     nominal_ = *outcome.result;
-    ShowNominal();
   }
-  if (outcome.status != StudyOutcome::Status::kDone || !outcome.result->monte_carlo) {
-    if (outcome.status != StudyOutcome::Status::kStopped) {
-      yield_.reset();
-      plots_->Show(nominal_ ? &*nominal_ : nullptr, nullptr, DesignTitle(topology_, inputs_));
-      plots_->SetYieldText(outcome.status == StudyOutcome::Status::kDone
-                               ? tr("No boards: the yield is off.")
-                               : tr("No yield: %1").arg(FromStd(outcome.error)));
-      yield_panel_->ShowPercentiles(nullptr);
-      yield_panel_->ShowAdvice(nominal_ ? &*nominal_ : nullptr, nullptr);
+  // The plots and tables once, with the yield as it now stands.
+  const auto show = [&] {
+    if (replaced) {
+      ShowNominal();
+    } else {
+      plots_->Show(nominal_ ? &*nominal_ : nullptr, yield_ ? &*yield_ : nullptr,
+                   DesignTitle(topology_, inputs_));
     }
+  };
+  if (!done || !outcome.result->monte_carlo) {
+    if (outcome.status == StudyOutcome::Status::kStopped) return;
+    yield_.reset();
+    show();
+    plots_->SetYieldText(done ? tr("No boards: the yield is off.")
+                              : tr("No yield: %1").arg(FromStd(outcome.error)));
+    yield_panel_->ShowPercentiles(nullptr);
+    yield_panel_->ShowAdvice(nominal_ ? &*nominal_ : nullptr, nullptr);
     return;
   }
   yield_ = *outcome.result->monte_carlo;
@@ -240,7 +249,7 @@ void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome, bool
   plots_->SetYieldText(text, tip);
   yield_panel_->ShowPercentiles(&*yield_);
   yield_panel_->ShowAdvice(nominal_ ? &*nominal_ : nullptr, &*yield_);
-  plots_->Show(nominal_ ? &*nominal_ : nullptr, &*yield_, DesignTitle(topology_, inputs_));
+  show();
   if (last) {
     emit YieldShown();
   } else {
