@@ -8,7 +8,24 @@ namespace {
 
 double Power(double db) { return std::pow(10.0, db / 10); }
 
+// The phase of b against a in (-180, 180] degrees.
+double DegreesBetween(Complex a, Complex b) {
+  double difference = PhaseDegrees(b) - PhaseDegrees(a);
+  if (difference > 180) difference -= 360;
+  if (difference <= -180) difference += 360;
+  return difference;
+}
+
 }  // namespace
+
+FigureRule RuleOf(const Form& form) {
+  FigureRule rule;
+  rule.outputs = form.family == FormFamily::kSplitter ? form.ways : 2;
+  rule.split_db = rule.outputs == 2 ? form.split_db : 0;
+  rule.quadrature = form.family == FormFamily::kQuad;
+  rule.port4_isolated = form.family != FormFamily::kSplitter;
+  return rule;
+}
 
 std::string_view LimitName(LimitKind kind) {
   switch (kind) {
@@ -24,22 +41,35 @@ std::string_view LimitName(LimitKind kind) {
   return "";
 }
 
-double PhaseDifferenceDegrees(const SMatrix& s) {
-  double difference = PhaseDegrees(s(3, 1)) - PhaseDegrees(s(2, 1));
-  if (difference > 180) difference -= 360;
-  if (difference <= -180) difference += 360;
-  return difference;
-}
+double PhaseDifferenceDegrees(const SMatrix& s) { return DegreesBetween(s(2, 1), s(3, 1)); }
 
-PointFigures FiguresOf(const SMatrix& s) {
+PointFigures FiguresOf(const SMatrix& s, const FigureRule& rule) {
   PointFigures f;
   f.match_db = MagnitudeDb(s(1, 1));
-  f.isolation_db = MagnitudeDb(s(3, 2));
-  if (s.ports() >= 4) f.isolation_db = std::max(f.isolation_db, MagnitudeDb(s(4, 1)));
-  f.imbalance_db = std::abs(MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1)));
-  const double difference = PhaseDifferenceDegrees(s);
-  f.phase_error_deg = s.ports() >= 4 ? std::abs(difference) - 90 : difference;
-  f.excess_loss_db = -10 * std::log10(Norm(s(2, 1)) + Norm(s(3, 1)));
+  const int last = rule.outputs + 1;
+  if (rule.outputs == 2) {
+    f.isolation_db = MagnitudeDb(s(3, 2));
+    f.imbalance_db = std::abs(MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1)) - rule.split_db);
+    const double difference = PhaseDifferenceDegrees(s);
+    f.phase_error_deg = rule.quadrature ? std::abs(difference) - 90 : difference;
+  } else {
+    // Every pair of outputs, and every output's power and phase against
+    // port 2's.
+    f.isolation_db = -HUGE_VAL;
+    double most = -HUGE_VAL, least = HUGE_VAL;
+    for (int j = 2; j <= last; ++j) {
+      const double db = MagnitudeDb(s(j, 1));
+      most = std::max(most, db), least = std::min(least, db);
+      const double phase = DegreesBetween(s(2, 1), s(j, 1));
+      if (std::abs(phase) > std::abs(f.phase_error_deg)) f.phase_error_deg = phase;
+      for (int k = 2; k < j; ++k) f.isolation_db = std::max(f.isolation_db, MagnitudeDb(s(j, k)));
+    }
+    f.imbalance_db = most - least;
+  }
+  if (rule.port4_isolated) f.isolation_db = std::max(f.isolation_db, MagnitudeDb(s(4, 1)));
+  double power = 0;
+  for (int j = 2; j <= last; ++j) power += Norm(s(j, 1));
+  f.excess_loss_db = -10 * std::log10(power);
   return f;
 }
 
@@ -52,11 +82,13 @@ std::vector<LimitMargin> MarginsOf(const PointFigures& f, const Limits& l) {
            l.phase_deg - std::abs(f.phase_error_deg)}};
 }
 
-LimitCheck::LimitCheck(const Limits& limits, bool hybrid)
-    : hybrid_(hybrid),
+LimitCheck::LimitCheck(const Limits& limits, const FigureRule& rule)
+    : rule_(rule),
       match_(Power(limits.match_db)),
       isolation_(Power(limits.isolation_db)),
-      imbalance_(Power(limits.imbalance_db)) {
+      imbalance_(Power(limits.imbalance_db)),
+      split_(Power(rule.split_db)) {
+  const bool hybrid = rule.quadrature;
   // With z = S31 conj(S21) at angle t: a hybrid needs | |t| - 90 | <= P,
   // that is |cos t| <= sin P, or (Re z)^2 <= sin^2 P |z|^2; a splitter needs
   // |t| <= P, that is cos t >= cos P (see PhaseHolds).
@@ -77,7 +109,7 @@ bool LimitCheck::PhaseHolds(Complex s21, Complex s31) const {
   const double size = re * re + im * im;
   if (!(size > 0)) return false;
   const double bound = phase_bound_ * phase_bound_ * size;
-  if (hybrid_) return re * re <= bound;
+  if (rule_.quadrature) return re * re <= bound;
   // cos t >= c: with c >= 0 the angle must be in the right half-plane and
   // its cosine squared at least c^2; with c < 0 the right half-plane
   // passes, and the left one while cos^2 t <= c^2.
@@ -89,10 +121,11 @@ unsigned LimitCheck::Holding(Complex s11, Complex s21, Complex s31, Complex s32,
                              Complex s41) const {
   unsigned holding = 0;
   if (Norm(s11) <= match_) holding |= 1u << int(LimitKind::kMatch);
-  if (Norm(s32) <= isolation_ && (!hybrid_ || Norm(s41) <= isolation_)) {
+  if (Norm(s32) <= isolation_ && (!rule_.port4_isolated || Norm(s41) <= isolation_)) {
     holding |= 1u << int(LimitKind::kIsolation);
   }
-  const double p21 = Norm(s21), p31 = Norm(s31);
+  // Port 3's power as if the split were even.
+  const double p21 = Norm(s21), p31 = Norm(s31) * split_;
   if (p21 > 0 && p31 > 0 && p21 <= imbalance_ * p31 && p31 <= imbalance_ * p21) {
     holding |= 1u << int(LimitKind::kAmplitudeBalance);
   }
@@ -101,11 +134,30 @@ unsigned LimitCheck::Holding(Complex s11, Complex s21, Complex s31, Complex s32,
 }
 
 unsigned LimitCheck::Holding(const SMatrix& s) const {
-  return Holding(s(1, 1), s(2, 1), s(3, 1), s(3, 2), hybrid_ ? s(4, 1) : Complex());
+  if (rule_.outputs == 2) {
+    return Holding(s(1, 1), s(2, 1), s(3, 1), s(3, 2),
+                   rule_.port4_isolated ? s(4, 1) : Complex());
+  }
+  unsigned holding = 0;
+  const int last = rule_.outputs + 1;
+  if (Norm(s(1, 1)) <= match_) holding |= 1u << int(LimitKind::kMatch);
+  bool isolated = true, balanced = true, in_phase = true;
+  double most = 0, least = HUGE_VAL;
+  for (int j = 2; j <= last; ++j) {
+    const double p = Norm(s(j, 1));
+    most = std::max(most, p), least = std::min(least, p);
+    in_phase = in_phase && PhaseHolds(s(2, 1), s(j, 1));
+    for (int k = 2; k < j; ++k) isolated = isolated && Norm(s(j, k)) <= isolation_;
+  }
+  balanced = least > 0 && most <= imbalance_ * least;
+  if (isolated) holding |= 1u << int(LimitKind::kIsolation);
+  if (balanced) holding |= 1u << int(LimitKind::kAmplitudeBalance);
+  if (in_phase) holding |= 1u << int(LimitKind::kPhaseBalance);
+  return holding;
 }
 
-bool MeetsLimits(const SMatrix& s, const Limits& limits) {
-  return LimitCheck(limits, s.ports() >= 4).Holding(s) == LimitCheck::kAll;
+bool MeetsLimits(const SMatrix& s, const Limits& limits, const FigureRule& rule) {
+  return LimitCheck(limits, rule).Holding(s) == LimitCheck::kAll;
 }
 
 std::vector<double> CheckFrequencies(double f0, double band_percent) {

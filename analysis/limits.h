@@ -9,6 +9,11 @@
 //   phase balance      arg S31 - arg S21 within phase_deg of 0 (splitter)
 //                      or of +-90 degrees (hybrids)
 //
+// A form's FigureRule says which ports these are: an unequal split's
+// balance is measured against the asked split, a splitter of more ways
+// takes the spread of all its outputs (power and phase) and the worst
+// isolation between any two, a ring from its sum port wants 0 degrees.
+//
 // Dissipation is none of these: it is reported as excess loss,
 // -10 log10(|S21|^2 + |S31|^2), and never fails a limit.
 #ifndef RFSPLITTER_ANALYSIS_LIMITS_H_
@@ -18,8 +23,17 @@
 #include <vector>
 
 #include "analysis/s_parameters.h"
+#include "engine/form.h"
 
 namespace rfsplitter {
+
+struct FigureRule {
+  int outputs = 2;            // ports 2 .. outputs + 1
+  double split_db = 0;        // the asked |S21|^2 over |S31|^2, in dB
+  bool quadrature = false;    // the outputs 90 degrees apart
+  bool port4_isolated = false;  // S41 is an isolation path
+};
+FigureRule RuleOf(const Form& form);
 
 struct Limits {
   double match_db = -15;
@@ -37,15 +51,15 @@ inline constexpr LimitKind kAllLimits[] = {LimitKind::kMatch, LimitKind::kIsolat
 std::string_view LimitName(LimitKind kind);
 
 // The figures a response is judged by at one frequency; S needs its first
-// two columns only.
+// two columns only (a splitter of more ways: every column).
 struct PointFigures {
   double match_db = 0;         // |S11|
   double isolation_db = 0;     // the worst isolation path
-  double imbalance_db = 0;     // | |S21| dB - |S31| dB |
+  double imbalance_db = 0;     // | |S21| dB - |S31| dB - split |, or the outputs' spread
   double phase_error_deg = 0;  // the phase difference less 0 or 90 (signed)
-  double excess_loss_db = 0;   // -10 log10(|S21|^2 + |S31|^2)
+  double excess_loss_db = 0;   // -10 log10 of the outputs' power
 };
-PointFigures FiguresOf(const SMatrix& s);
+PointFigures FiguresOf(const SMatrix& s, const FigureRule& rule);
 
 // arg S31 - arg S21 in (-180, 180].
 double PhaseDifferenceDegrees(const SMatrix& s);
@@ -66,24 +80,27 @@ std::vector<LimitMargin> MarginsOf(const PointFigures& figures, const Limits& li
 // a bound on the cosine of the angle of S31 conj(S21).
 class LimitCheck {
  public:
-  explicit LimitCheck(const Limits& limits, bool hybrid);
+  LimitCheck(const Limits& limits, const FigureRule& rule);
 
-  // A bit per LimitKind (1 << kind) for each limit that holds.
+  // A bit per LimitKind (1 << kind) for each limit that holds, for a form of
+  // two outputs (S41 is read where the rule makes it an isolation path).
   unsigned Holding(Complex s11, Complex s21, Complex s31, Complex s32, Complex s41) const;
   unsigned Holding(const SMatrix& s) const;
   static constexpr unsigned kAll = 15;
+  const FigureRule& rule() const { return rule_; }
 
  private:
   bool PhaseHolds(Complex s21, Complex s31) const;
 
-  bool hybrid_;
+  FigureRule rule_;
   double match_, isolation_, imbalance_;
+  double split_;  // the asked power ratio of port 2 over port 3
   double phase_bound_;  // see PhaseHolds
   bool phase_always_;
 };
 
 // Whether every limit holds.
-bool MeetsLimits(const SMatrix& s, const Limits& limits);
+bool MeetsLimits(const SMatrix& s, const Limits& limits, const FigureRule& rule);
 
 // The frequencies a circuit is held to its limits at: f0 first, then with
 // a band of `band_percent` 20 more, evenly spaced with f0 across

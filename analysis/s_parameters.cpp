@@ -6,6 +6,7 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "analysis/limits.h"
 #include "engine/fast_complex.h"
 
 namespace rfsplitter {
@@ -31,6 +32,7 @@ BoundNetlist::BoundNetlist(const Netlist& netlist) : ports_(netlist.ports), z0_(
   if (ports_ < 1 || ports_ > kMaxPorts) throw std::length_error("too many ports for the analysis");
   static const lanes::SolveFunction best = lanes::BestSolve();
   solve_ = best;
+  if (RuleOf(netlist.form).outputs > 2) check_columns_ = ports_;
   // Inner nodes take the first rows and the ports the last ones, in order:
   // after forward elimination, back-substitution then needs only the port
   // rows.
@@ -259,7 +261,7 @@ bool BoundNetlist::Analyze(double frequency_hz, SMatrix& s) const {
 }
 
 bool BoundNetlist::AnalyzeFromPorts1And2(double frequency_hz, SMatrix& s) const {
-  return Dispatch<2>(frequency_hz, s);
+  return check_columns_ == 2 ? Dispatch<2>(frequency_hz, s) : Dispatch<0>(frequency_hz, s);
 }
 
 void BoundNetlist::FillLanes(lanes::Branch* branches) const {

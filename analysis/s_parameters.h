@@ -58,9 +58,10 @@ class BoundNetlist {
   // The S-parameters at `frequency_hz` (> 0). False when the node matrix is
   // singular there or the frequency is not a positive number.
   bool Analyze(double frequency_hz, SMatrix& s) const;
-  // The same for the first two columns of S only (S11, S21, S31, S41 and
-  // S12, S22, S32, S42), which is all that a board's checks need; the other
-  // columns are left zero.
+  // The same for the columns a board's checks need: the first two (S11,
+  // S21, S31, S41 and S12, S22, S32, S42), or every one for a splitter of
+  // more than two ways, whose outputs are each isolated from the others; the
+  // other columns are left zero.
   bool AnalyzeFromPorts1And2(double frequency_hz, SMatrix& s) const;
 
   enum class Columns { kAll, kFromPorts1And2 };
@@ -95,7 +96,7 @@ class BoundNetlist {
   bool Dispatch(double frequency_hz, SMatrix& s) const;
   // How many columns of S `columns` means here.
   int ColumnCount(Columns columns) const {
-    return columns == Columns::kFromPorts1And2 ? 2 : ports_;
+    return columns == Columns::kFromPorts1And2 ? check_columns_ : ports_;
   }
   // Analyze or AnalyzeFromPorts1And2, as `columns` says.
   bool AnalyzeColumns(double frequency_hz, SMatrix& s, Columns columns) const {
@@ -146,6 +147,7 @@ class BoundNetlist {
   int inner_ = 0;  // inner nodes, on the first rows
   int nodes_ = 0;
   int ports_ = 0;
+  int check_columns_ = 2;
   double z0_ = 50;
   lanes::SolveFunction solve_;
 };

@@ -17,7 +17,7 @@ constexpr double kStep = 1.0025;
 constexpr int kBisections = 24;
 constexpr size_t kLimitCount = std::size(kAllLimits);
 
-// The searches need the first two columns of S only.
+// The searches need the columns the checks read only.
 constexpr auto kColumns = BoundNetlist::Columns::kFromPorts1And2;
 
 double S11At(const BoundNetlist& circuit, double frequency_hz) {
@@ -171,13 +171,14 @@ std::optional<DesignSummary> Summarize(const Netlist& netlist, const Limits& lim
   summary.s31 = s(3, 1);
   summary.s11 = s(1, 1);
   summary.s32 = s(3, 2);
-  if (s.ports() >= 4) summary.s41 = s(4, 1);
+  const FigureRule rule = RuleOf(netlist.form);
+  if (rule.port4_isolated) summary.s41 = s(4, 1);
   summary.phase_difference_degrees = PhaseDifferenceDegrees(s);
-  summary.figures = FiguresOf(s);
+  summary.figures = FiguresOf(s, rule);
   summary.best_match_hz = BestMatch(circuit, f0);
   summary.limits = limits;
 
-  const LimitCheck check(limits, netlist.ports >= 4);
+  const LimitCheck check(limits, rule);
   const unsigned holding = check.Holding(s);
   const Sweep range = FileSweep(f0);
   const Edges low = FindEdges(circuit, check, f0, range.low_hz, holding);

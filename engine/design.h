@@ -21,6 +21,20 @@ enum class Topology { kNarrowSplitter, kNarrowQuad, kWideQuad };
 inline constexpr Topology kAllTopologies[] = {Topology::kNarrowSplitter, Topology::kNarrowQuad,
                                               Topology::kWideQuad};
 
+enum class FormFamily { kSplitter, kQuad, kRing };
+// Each quarter-wave arm as a series-L shunt-C pi, or a series-C shunt-L pi.
+enum class ArmForm { kLowPass, kHighPass };
+
+// A circuit as a designer names it (engine/form.h).
+struct Form {
+  FormFamily family = FormFamily::kSplitter;
+  int ways = 2;         // outputs of a splitter
+  double split_db = 0;  // power at port 2 over port 3
+  int sections = 1;
+  ArmForm arms = ArmForm::kLowPass;
+  bool operator==(const Form&) const = default;
+};
+
 // Typed values are single precision; everything computed from them is double.
 // The precision decides how many digits the number text keeps (number_text.h).
 enum class Precision { kSingle, kDouble };
@@ -49,6 +63,9 @@ struct NamedValue {
 // Everything one design run computes.
 struct Design {
   Topology topology = Topology::kNarrowSplitter;
+  // The family and parameters (engine/form.h); a form beyond the three keeps
+  // `topology` at its default and is built by engine/form_netlist.h.
+  Form form;
   DesignInputs inputs;
   double frequency_hz = 0;
   // The topology's quantities (L, C, Cin, R, Lt, ...) in henries, farads, ohms.

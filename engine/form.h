@@ -5,26 +5,27 @@
 #ifndef RFSPLITTER_ENGINE_FORM_H_
 #define RFSPLITTER_ENGINE_FORM_H_
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "engine/design.h"
 
 namespace rfsplitter {
 
-enum class FormFamily { kSplitter, kQuad, kRing };
-// Each quarter-wave arm as a series-L shunt-C pi, or a series-C shunt-L pi.
-enum class ArmForm { kLowPass, kHighPass };
-
-struct Form {
-  FormFamily family = FormFamily::kSplitter;
-  int ways = 2;         // outputs of a splitter
-  double split_db = 0;  // power at port 2 over port 3
-  int sections = 1;
-  ArmForm arms = ArmForm::kLowPass;
-  bool operator==(const Form&) const = default;
-};
 
 Form FormOf(Topology topology);
+// The topology whose form this is, if it is one of the three.
+std::optional<Topology> FixedTopology(const Form& form);
+
+// What names a form's files and titles, for a form beyond the three:
+// "Splitter3Way", "Splitter2Way-6dB", "Splitter2Way3SecHP", "QuadHP", "Ring".
+std::string FormStem(const Form& form);
+// "0 Deg 3-Way Splitter", "90 Deg Quad 3 dB Split, High-Pass Arms", ...
+std::string FormCaption(const Form& form);
+// The form as the command line's options say it: "splitter, 2 ways, split
+// 0 dB, 3 sections, high-pass".
+std::string FormText(const Form& form);
 
 std::string_view FamilyName(FormFamily family);  // "splitter", "quad", "ring"
 std::string_view ArmName(ArmForm arms);          // "low-pass", "high-pass"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/number_text.h"
+#include "engine/topologies.h"
 
 namespace rfsplitter {
 namespace {
@@ -201,6 +202,30 @@ Netlist FormNetlist(const Form& form, DesignInputs inputs) {
     add(ElementKind::kInductor, node, 0, 1 / inverse);
   for (const Resistor& r : layout.resistors) add(ElementKind::kResistor, r.a, r.b, r.ohms);
   return n;
+}
+
+}  // namespace rfsplitter
+
+namespace rfsplitter {
+
+Design FormDesign(const Form& form, DesignInputs inputs) {
+  if (const auto fixed = FixedTopology(form)) return ComputeDesign(*fixed, inputs);
+  Design design;
+  design.form = form;
+  design.inputs = inputs;
+  design.frequency_hz = 1e6 * double(inputs.frequency_mhz);
+  bool resistor = false;
+  for (const NetlistElement& e : FormNetlist(form, inputs).elements) {
+    const NamedValue v{std::string(e.name), Number::Double(e.value)};
+    design.quantities.push_back(v);
+    design.listing.push_back(v);
+    if (e.kind != ElementKind::kResistor) {
+      design.variables.push_back(v);
+    } else if (!resistor) {
+      design.resistor = v.value, resistor = true;
+    }
+  }
+  return design;
 }
 
 }  // namespace rfsplitter

@@ -24,6 +24,11 @@ std::optional<std::string> WhyNoForm(const Form& form);
 // outputs, 4 the difference input. Inner nodes follow the ports.
 Netlist FormNetlist(const Form& form, DesignInputs inputs);
 
+// The design of any form: the three's equations, or the circuit of another
+// with its elements' values as the quantities, the listing and the
+// variables (call WhyNoForm first).
+Design FormDesign(const Form& form, DesignInputs inputs);
+
 // The designator `letter` `number` ("L7"), held for the program's life: a
 // netlist's names are views.
 std::string_view Designator(char letter, int number);

@@ -1,5 +1,6 @@
 #include "engine/netlist.h"
 
+#include "engine/form_netlist.h"
 #include "engine/number_text.h"
 
 namespace rfsplitter {
@@ -12,6 +13,7 @@ const NetlistElement* Netlist::Find(std::string_view name) const {
 }
 
 Netlist IdealNetlist(const Design& design) {
+  if (!FixedTopology(design.form)) return FormNetlist(design.form, design.inputs);
   const Circuit& circuit = CircuitOf(design.topology);
   Netlist netlist;
   netlist.topology = design.topology;
@@ -53,6 +55,17 @@ std::string PairPartName(std::string_view element, int part) {
 
 std::string FileStem(Topology topology, float frequency_mhz) {
   return std::string(TextsOf(topology).file_stem) + NumberText(frequency_mhz, '.');
+}
+
+std::string FileStem(const Form& form, float frequency_mhz) {
+  if (const auto fixed = FixedTopology(form)) return FileStem(*fixed, frequency_mhz);
+  return FormStem(form) + NumberText(frequency_mhz, '.');
+}
+
+std::string DesignTitle(const Form& form, DesignInputs inputs) {
+  if (const auto fixed = FixedTopology(form)) return DesignTitle(*fixed, inputs);
+  return FormCaption(form) + " at " + NumberText(inputs.frequency_mhz) + " MHz, Z0 " +
+         NumberText(inputs.impedance_ohms) + " ohms";
 }
 
 std::string DesignTitle(Topology topology, DesignInputs inputs) {

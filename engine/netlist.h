@@ -75,6 +75,10 @@ std::string FileStem(Topology topology, float frequency_mhz);
 // "90 Deg Wide-Band at 12.1 MHz, Z0 50 ohms": the first line of every export.
 std::string DesignTitle(Topology topology, DesignInputs inputs);
 
+// The same for any form: the topology's for the three, the form's own else.
+std::string FileStem(const Form& form, float frequency_mhz);
+std::string DesignTitle(const Form& form, DesignInputs inputs);
+
 }  // namespace rfsplitter
 
 #endif  // RFSPLITTER_ENGINE_NETLIST_H_

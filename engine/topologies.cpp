@@ -1,5 +1,7 @@
 #include "engine/topologies.h"
 
+#include "engine/form.h"
+
 #include <stdexcept>
 #include <string>
 
@@ -175,6 +177,7 @@ const Circuit& CircuitOf(Topology topology) {
 Design ComputeDesign(Topology topology, DesignInputs inputs) {
   Design design;
   design.topology = topology;
+  design.form = FormOf(topology);
   design.inputs = inputs;
   design.frequency_hz = kMega * static_cast<double>(inputs.frequency_mhz);
   const double z0 = inputs.impedance_ohms;

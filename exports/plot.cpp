@@ -87,9 +87,16 @@ double RangeFor(const std::vector<const PlotCurve*>& curves,
   return *std::prev(ranges.end());
 }
 
-double SignedPhaseError(const SMatrix& s, bool hybrid) {
+double SignedPhaseError(const SMatrix& s, const FigureRule& rule) {
+  if (rule.outputs > 2) return FiguresOf(s, rule).phase_error_deg;
   const double difference = PhaseDifferenceDegrees(s);
-  return hybrid ? std::abs(difference) - 90 : difference;
+  return rule.quadrature ? std::abs(difference) - 90 : difference;
+}
+
+// Signed for two outputs, against the asked split; the spread of more.
+double Imbalance(const SMatrix& s, const FigureRule& rule) {
+  if (rule.outputs > 2) return FiguresOf(s, rule).imbalance_db;
+  return MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1)) - rule.split_db;
 }
 
 struct Trace {
@@ -99,13 +106,17 @@ struct Trace {
   const SweepSpread::Band SweepSpread::*band;
 };
 
-std::vector<Trace> MagnitudeTraces(bool hybrid) {
+std::vector<Trace> MagnitudeTraces(const FigureRule& rule) {
   std::vector<Trace> traces = {
       {2, 1, PlotColour::kS21, "|S21| output to port 2", &SweepSpread::s21_db},
       {3, 1, PlotColour::kS31, "|S31| output to port 3", &SweepSpread::s31_db},
       {3, 2, PlotColour::kS32, "|S32| isolation 3 to 2", &SweepSpread::s32_db}};
-  if (hybrid) {
+  if (rule.port4_isolated) {
     traces.push_back({4, 1, PlotColour::kS41, "|S41| isolation 1 to 4", &SweepSpread::s41_db});
+  } else if (rule.outputs > 2) {
+    // The spread of boards is drawn for ports 2 and 3 alone.
+    traces.push_back({4, 1, PlotColour::kS41, "|S41| output to port 4", nullptr});
+    if (rule.outputs > 3) traces.push_back({5, 1, PlotColour::kS41, "|S51| output to port 5", nullptr});
   }
   traces.push_back({1, 1, PlotColour::kS11, "|S11| input match", &SweepSpread::s11_db});
   return traces;
@@ -164,10 +175,11 @@ PlotView AroundDesignFrequency(double design_frequency_hz, double half_width) {
 
 Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
   const Netlist& netlist = *data.netlist;
-  const bool hybrid = netlist.ports >= 4;
+  const FigureRule rule = RuleOf(netlist.form);
+  const bool hybrid = rule.quadrature;
   const double f0_mhz = netlist.frequency_hz / 1e6;
   Plot plot;
-  plot.title = DesignTitle(netlist.topology, netlist.inputs);
+  plot.title = DesignTitle(netlist.form, netlist.inputs);
   plot.x_title = "Frequency (MHz)";
 
   PlotPanel magnitude;
@@ -188,9 +200,10 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
     balance.shades.push_back(band);
   }
 
-  const std::vector<Trace> traces = MagnitudeTraces(hybrid);
+  const std::vector<Trace> traces = MagnitudeTraces(rule);
   if (data.spread) {
     for (const Trace& t : traces) {
+      if (!t.band) continue;
       magnitude.fills.push_back(FillOf(*data.spread, (*data.spread).*(t.band), t.colour, false));
     }
     balance.fills.push_back(
@@ -215,10 +228,9 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
     }
     if (!measured(2, 1) || !measured(3, 1)) return;
     add(balance, CurveOf(r, "phase error (deg)" + suffix, PlotColour::kPhase, dashed, false,
-                         [&](const SMatrix& s) { return SignedPhaseError(s, hybrid); }));
-    add(balance,
-        CurveOf(r, "imbalance (dB)" + suffix, PlotColour::kImbalance, dashed, true,
-                [](const SMatrix& s) { return MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1)); }));
+                         [&](const SMatrix& s) { return SignedPhaseError(s, rule); }));
+    add(balance, CurveOf(r, "imbalance (dB)" + suffix, PlotColour::kImbalance, dashed, true,
+                         [&](const SMatrix& s) { return Imbalance(s, rule); }));
   };
   if (data.ideal) add_response(*data.ideal, true);
   if (data.response) add_response(*data.response, false);
@@ -231,12 +243,12 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
          FailingStretches(r, [&](const SMatrix& s) { return MagnitudeDb(s(1, 1)) > l.match_db; })});
     magnitude.limits.push_back(
         {l.isolation_db, false, PlotColour::kS32, FailingStretches(r, [&](const SMatrix& s) {
-           return FiguresOf(s).isolation_db > l.isolation_db;
+           return FiguresOf(s, rule).isolation_db > l.isolation_db;
          })});
     const auto phase_fails = FailingStretches(
-        r, [&](const SMatrix& s) { return std::abs(SignedPhaseError(s, hybrid)) > l.phase_deg; });
+        r, [&](const SMatrix& s) { return std::abs(SignedPhaseError(s, rule)) > l.phase_deg; });
     const auto imbalance_fails = FailingStretches(r, [&](const SMatrix& s) {
-      return std::abs(MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1))) > l.imbalance_db;
+      return std::abs(Imbalance(s, rule)) > l.imbalance_db;
     });
     for (const double sign : {1.0, -1.0}) {
       balance.limits.push_back({sign * l.phase_deg, false, PlotColour::kPhase, phase_fails});
@@ -302,7 +314,7 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
 Plot SmithPlot(const ResponsePlotData& data) {
   const Netlist& netlist = *data.netlist;
   Plot plot;
-  plot.title = DesignTitle(netlist.topology, netlist.inputs) + ": port reflections";
+  plot.title = DesignTitle(netlist.form, netlist.inputs) + ": port reflections";
   PlotPanel smith;
   smith.smith = true;
   smith.weight = 560;

@@ -17,16 +17,17 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 std::string Entry(int to, int from) { return "S" + std::to_string(to) + std::to_string(from); }
 
 // The figures at one point, NaN where an entry they need was not measured.
-PointFigures Figures(const SMatrix& s, int ports) {
+PointFigures Figures(const SMatrix& s, const FigureRule& rule) {
+  if (rule.outputs > 2) return FiguresOf(s, rule);
   PointFigures f;
   f.match_db = MagnitudeDb(s(1, 1));
   const double s32 = MagnitudeDb(s(3, 2));
-  const double s41 = ports >= 4 ? MagnitudeDb(s(4, 1)) : kNaN;
+  const double s41 = rule.port4_isolated ? MagnitudeDb(s(4, 1)) : kNaN;
   f.isolation_db = std::isnan(s32) ? s41 : std::isnan(s41) ? s32 : std::max(s32, s41);
-  f.imbalance_db = std::abs(MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1)));
+  f.imbalance_db = std::abs(MagnitudeDb(s(2, 1)) - MagnitudeDb(s(3, 1)) - rule.split_db);
   const double difference =
       std::isnan(Norm(s(2, 1)) + Norm(s(3, 1))) ? kNaN : PhaseDifferenceDegrees(s);
-  f.phase_error_deg = ports >= 4 ? std::abs(difference) - 90 : difference;
+  f.phase_error_deg = rule.quadrature ? std::abs(difference) - 90 : difference;
   f.excess_loss_db = -10 * std::log10(Norm(s(2, 1)) + Norm(s(3, 1)));
   return f;
 }
@@ -74,6 +75,8 @@ std::optional<Measurement> MeasurementOf(std::string_view text, const std::strin
   Measurement m;
   m.source = name;
   m.ports = ports;
+  // A hybrid's unless the study says which form it measures.
+  m.rule.quadrature = m.rule.port4_isolated = ports >= 4;
   m.frequencies_hz = data->frequencies_hz;
   for (size_t i = 0; i < data->frequencies_hz.size(); ++i) {
     const auto s = ReferredTo(*data, i, z0);
@@ -118,6 +121,8 @@ std::optional<Measurement> AssembledMeasurement(std::span<const PairFile> pairs,
                                                 double z0, std::string& error) {
   Measurement m;
   m.ports = ports;
+  // A hybrid's unless the study says which form it measures.
+  m.rule.quadrature = m.rule.port4_isolated = ports >= 4;
   std::array<int, kMaxPorts * kMaxPorts> counts{};
   for (const PairFile& pair : pairs) {
     const std::optional<Measurement> two =
@@ -203,7 +208,7 @@ DesignSummary SummarizeMeasurement(const Measurement& m, double f0_hz, const Lim
   const SMatrix s = MeasuredAt(m, f0_hz);
   d.s11 = s(1, 1), d.s21 = s(2, 1), d.s31 = s(3, 1), d.s32 = s(3, 2);
   if (m.ports >= 4) d.s41 = s(4, 1);
-  d.figures = Figures(s, m.ports);
+  d.figures = Figures(s, m.rule);
   d.phase_difference_degrees =
       std::isnan(d.figures.phase_error_deg) ? kNaN : PhaseDifferenceDegrees(s);
   d.best_match_hz = kNaN;
@@ -212,7 +217,7 @@ DesignSummary SummarizeMeasurement(const Measurement& m, double f0_hz, const Lim
     if (Norm(m.s[i](1, 1)) < best) best = Norm(m.s[i](1, 1)), d.best_match_hz = m.frequencies_hz[i];
   }
   std::vector<PointFigures> figures;
-  for (const SMatrix& point : m.s) figures.push_back(Figures(point, m.ports));
+  for (const SMatrix& point : m.s) figures.push_back(Figures(point, m.rule));
   const auto& f = m.frequencies_hz;
   const size_t above = size_t(std::upper_bound(f.begin(), f.end(), f0_hz) - f.begin());
   std::optional<Band>* bands[] = {&d.bands.match, &d.bands.isolation, &d.bands.amplitude_balance,

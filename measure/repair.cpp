@@ -11,7 +11,7 @@ bool Meets(const Netlist& board, const Limits& limits, std::span<const double> f
   const BoundNetlist bound(board);
   SMatrix s(board.ports);
   for (const double f : frequencies) {
-    if (!bound.Analyze(f, s) || !MeetsLimits(s, limits)) return false;
+    if (!bound.Analyze(f, s) || !MeetsLimits(s, limits, RuleOf(board.form))) return false;
   }
   return true;
 }

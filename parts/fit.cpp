@@ -110,7 +110,7 @@ double WorstMargin(const Netlist& built, const Limits& limits, double band_perce
   for (const double f : CheckFrequencies(built.frequency_hz, band_percent)) {
     SMatrix s;
     if (!bound.AnalyzeFromPorts1And2(f, s)) return -HUGE_VAL;
-    for (const LimitMargin& m : MarginsOf(FiguresOf(s), limits)) {
+    for (const LimitMargin& m : MarginsOf(FiguresOf(s, RuleOf(built.form)), limits)) {
       worst = std::min(worst, m.margin / std::max(std::abs(m.limit), 1e-3));
     }
   }

@@ -139,6 +139,7 @@ void SearchFit::Anneal() {
     return e.model.q > 0 ? FixedLossOhms(e.kind, value, e.model) : e.loss_ohms;
   };
   const std::vector<double> checks = CheckFrequencies(ideal_.frequency_hz, goal_.band_percent);
+  const FigureRule rule = RuleOf(ideal_.form);
   // One restart: its own stream and its own bound circuit, so that the
   // restarts share out over two threads and give the same finds.
   constexpr int kRestarts = 128, kSteps = 4000;
@@ -155,7 +156,7 @@ void SearchFit::Anneal() {
       SMatrix s;
       for (const double f : checks) {
         if (!bound.AnalyzeFromPorts1And2(f, s)) return -HUGE_VAL;
-        for (const LimitMargin& m : MarginsOf(FiguresOf(s), goal_.limits)) {
+        for (const LimitMargin& m : MarginsOf(FiguresOf(s, rule), goal_.limits)) {
           worst = std::min(worst, m.margin / std::max(std::abs(m.limit), 1e-3));
         }
       }

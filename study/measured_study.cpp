@@ -13,10 +13,13 @@ std::optional<std::string> StudyMeasurement(StudyResult& r, double band_percent)
   std::string error;
   std::optional<Measurement> read =
       asked.pairs.empty() ? MeasurementOf(asked.text, asked.file, ports,
-                                          "the " + std::string(TextsOf(circuit.topology).caption),
+                                          "the " + (FixedTopology(circuit.form)
+                                                      ? std::string(TextsOf(circuit.topology).caption)
+                                                      : FormCaption(circuit.form)),
                                           circuit.z0, error)
                           : AssembledMeasurement(asked.pairs, ports, circuit.z0, error);
   if (!read) return error;
+  read->rule = RuleOf(circuit.form);
   if (std::optional<std::string> why = CoverageProblem(*read, f0)) return why;
   const double low = f0 * (1 - band_percent / 200), high = f0 * (1 + band_percent / 200);
   if (read->frequencies_hz.front() > low || read->frequencies_hz.back() < high) {

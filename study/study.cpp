@@ -189,7 +189,7 @@ std::optional<std::vector<LimitMiss>> NominalMisses(const Netlist& circuit, cons
       error = s.error;
       return std::nullopt;
     }
-    for (const LimitMargin& m : MarginsOf(FiguresOf(*s.s), limits)) {
+    for (const LimitMargin& m : MarginsOf(FiguresOf(*s.s, RuleOf(circuit.form)), limits)) {
       const size_t k = size_t(m.kind);
       if (m.margin < 0 && (!worst[k] || m.margin < worst_margin[k])) {
         worst[k] = LimitMiss{m.kind, m.value, m.limit, f};

@@ -121,23 +121,55 @@ constexpr int kMetrics = 6;
 constexpr const char* kMetricNames[kMetrics] = {
     "s11_db", "s32_db", "s41_db", "imbalance_db", "phase_error_deg", "insertion_loss_db"};
 
-void MetricKeys(const BoardLanes& boards, int k, bool hybrid, uint32_t* keys, size_t stride) {
-  const Complex s21 = boards.S(k, 2, 1), s31 = boards.S(k, 3, 1);
+// The figures of a splitter of more than two ways, from the board's whole
+// S: the worst isolation between outputs, the ratio of the most to the
+// least output power, the phase key of the output farthest from port 2's.
+struct WideKeys {
+  float isolation, ratio, phase, power;
+};
+WideKeys WideKeysOf(const BoardLanes& boards, int k, const FigureRule& rule) {
+  SMatrix s;
+  boards.Get(k, s);
+  WideKeys w{0, 0, 0, 0};
+  double most = 0, least = HUGE_VAL, power = 0;
+  for (int j = 2; j <= rule.outputs + 1; ++j) {
+    const double p = Norm(s(j, 1));
+    most = std::max(most, p), least = std::min(least, p), power += p;
+    const float phase = PhaseKeyOf(s(2, 1), s(j, 1));
+    if (std::abs(phase) > std::abs(w.phase)) w.phase = phase;
+    for (int i = 2; i < j; ++i) w.isolation = std::max(w.isolation, float(Norm(s(j, i))));
+  }
+  w.ratio = float(most / least);
+  w.power = float(power);
+  return w;
+}
+
+void MetricKeys(const BoardLanes& boards, int k, const FigureRule& rule, uint32_t* keys,
+                size_t stride) {
   keys[0] = PowerKey(boards.S(k, 1, 1));
+  keys[2 * stride] = rule.port4_isolated ? PowerKey(boards.S(k, 4, 1)) : kMissingKey;
+  if (rule.outputs > 2) {
+    const WideKeys w = WideKeysOf(boards, k, rule);
+    keys[stride] = OrderedKey(std::max(w.isolation, 1e-38f));
+    keys[3 * stride] = OrderedKey(w.ratio);
+    keys[4 * stride] = OrderedKey(w.phase);
+    keys[5 * stride] = OrderedKey(-w.power);
+    return;
+  }
+  const Complex s21 = boards.S(k, 2, 1), s31 = boards.S(k, 3, 1);
   keys[stride] = PowerKey(boards.S(k, 3, 2));
-  keys[2 * stride] = hybrid ? PowerKey(boards.S(k, 4, 1)) : kMissingKey;
   // The imbalance grows with the ratio of the larger output power to the
-  // smaller.
-  const double p21 = Norm(s21), p31 = Norm(s31);
+  // smaller, port 3's as if the split were even.
+  const double p21 = Norm(s21), p31 = Norm(s31) * std::pow(10.0, rule.split_db / 10);
   keys[3 * stride] = OrderedKey(float(std::max(p21, p31) / std::min(p21, p31)));
   // A hybrid's phase error |t| - 90 grows with |t|.
   const float phase = PhaseKeyOf(s21, s31);
-  keys[4 * stride] = OrderedKey(hybrid ? std::abs(phase) : phase);
+  keys[4 * stride] = OrderedKey(rule.quadrature ? std::abs(phase) : phase);
   // The loss falls as the outputs' power grows.
-  keys[5 * stride] = OrderedKey(float(-(p21 + p31)));
+  keys[5 * stride] = OrderedKey(float(-(Norm(s21) + Norm(s31))));
 }
 
-double MetricValue(int metric, uint32_t key, bool hybrid) {
+double MetricValue(int metric, uint32_t key, const FigureRule& rule) {
   if (key == kMissingKey) return NAN;
   const double v = FloatOfKey(key);
   switch (metric) {
@@ -148,7 +180,7 @@ double MetricValue(int metric, uint32_t key, bool hybrid) {
     case 3:
       return 10 * std::log10(v);
     case 4:
-      return hybrid ? DegreesOfDiamondAngle(v) - 90 : DegreesOfDiamondAngle(v);
+      return rule.quadrature ? DegreesOfDiamondAngle(v) - 90 : DegreesOfDiamondAngle(v);
     default:
       return -10 * std::log10(-v);
   }
@@ -157,24 +189,34 @@ double MetricValue(int metric, uint32_t key, bool hybrid) {
 // s21, s31, s32, s41, s11, phase error, imbalance: the curves of the plot.
 constexpr int kSpreadMetrics = 7;
 
-void SpreadKeys(const BoardLanes& boards, int k, bool hybrid, uint32_t* keys, size_t stride) {
+void SpreadKeys(const BoardLanes& boards, int k, const FigureRule& rule, uint32_t* keys,
+                size_t stride) {
   const Complex s21 = boards.S(k, 2, 1), s31 = boards.S(k, 3, 1);
   keys[0] = PowerKey(s21);
   keys[stride] = PowerKey(s31);
-  keys[2 * stride] = PowerKey(boards.S(k, 3, 2));
-  keys[3 * stride] = hybrid ? PowerKey(boards.S(k, 4, 1)) : kMissingKey;
+  keys[3 * stride] = rule.port4_isolated ? PowerKey(boards.S(k, 4, 1)) : kMissingKey;
   keys[4 * stride] = PowerKey(boards.S(k, 1, 1));
+  if (rule.outputs > 2) {
+    const WideKeys w = WideKeysOf(boards, k, rule);
+    keys[2 * stride] = OrderedKey(std::max(w.isolation, 1e-38f));
+    keys[5 * stride] = OrderedKey(w.phase);
+    keys[6 * stride] = OrderedKey(w.ratio);
+    return;
+  }
+  keys[2 * stride] = PowerKey(boards.S(k, 3, 2));
   const float phase = PhaseKeyOf(s21, s31);
-  keys[5 * stride] = OrderedKey(hybrid ? std::abs(phase) : phase);
-  keys[6 * stride] = OrderedKey(float(Norm(s21) / Norm(s31)));
+  keys[5 * stride] = OrderedKey(rule.quadrature ? std::abs(phase) : phase);
+  // Signed about the asked split.
+  keys[6 * stride] =
+      OrderedKey(float(Norm(s21) / (Norm(s31) * std::pow(10.0, rule.split_db / 10))));
 }
 
-double SpreadValue(int metric, uint32_t key, bool hybrid) {
+double SpreadValue(int metric, uint32_t key, const FigureRule& rule) {
   if (key == kMissingKey) return NAN;
   if (metric < 5) return DbOfPowerKey(key);
   const double v = FloatOfKey(key);
   if (metric == 6) return 10 * std::log10(v);
-  return hybrid ? DegreesOfDiamondAngle(v) - 90 : DegreesOfDiamondAngle(v);
+  return rule.quadrature ? DegreesOfDiamondAngle(v) - 90 : DegreesOfDiamondAngle(v);
 }
 
 // Keys for many boards: not cleared (every key is written before it is
@@ -323,7 +365,7 @@ class Sampler {
         bound_(nominal),
         settings_(settings),
         control_(control),
-        check_(settings.limits, nominal.ports >= 4) {
+        check_(settings.limits, RuleOf(nominal.form)) {
     // An inductor's fixed loss 2 pi fQ L / Q0 as L times a factor worked
     // out once: a board's inductors then need no division (the last bit
     // may differ from the exports' figure; nothing a yield can tell).
@@ -376,7 +418,9 @@ class Sampler {
     const auto work = [&](bool reporting) {
       BoardLanes boards(bound_);
       SetCentres(boards);
-      const bool hybrid = nominal_.ports >= 4;
+      const FigureRule& rule = check_.rule();
+      const bool hybrid = rule.port4_isolated;
+      SMatrix whole;
       int passing_here = 0, missing_here = 0;
       for (int c; !stopped_ && (c = next_chunk++) < chunks;) {
         const int last = std::min(samples, (c + 1) * chunk);
@@ -401,18 +445,22 @@ class Sampler {
               if (i == 0 && out.metrics) {
                 uint32_t* keys = out.metrics + size_t(group + k);
                 if (answered) {
-                  MetricKeys(boards, k, hybrid, keys, size_t(samples));
+                  MetricKeys(boards, k, rule, keys, size_t(samples));
                 } else {
                   for (int m = 0; m < kMetrics; ++m)
                     keys[size_t(m) * size_t(samples)] = kMissingKey;
                   ++missing_here;
                 }
               }
-              if ((passing & bit) &&
-                  (!answered ||
-                   check_.Holding(boards.S(k, 1, 1), boards.S(k, 2, 1), boards.S(k, 3, 1),
-                                  boards.S(k, 3, 2),
-                                  hybrid ? boards.S(k, 4, 1) : Complex()) != LimitCheck::kAll)) {
+              if (!(passing & bit)) continue;
+              if (answered && rule.outputs > 2) boards.Get(k, whole);
+              if (!answered ||
+                  (rule.outputs > 2
+                       ? check_.Holding(whole)
+                       : check_.Holding(boards.S(k, 1, 1), boards.S(k, 2, 1), boards.S(k, 3, 1),
+                                        boards.S(k, 3, 2),
+                                        hybrid ? boards.S(k, 4, 1) : Complex())) !=
+                      LimitCheck::kAll) {
                 passing &= ~bit;
               }
             }
@@ -427,7 +475,7 @@ class Sampler {
               for (int k = 0; k < spread_count; ++k) {
                 uint32_t* keys = out.spread + p * size_t(out.spread_samples) + size_t(group + k);
                 if (analysed & (1u << k)) {
-                  SpreadKeys(boards, k, hybrid, keys, stride);
+                  SpreadKeys(boards, k, rule, keys, stride);
                 } else {
                   for (int m = 0; m < kSpreadMetrics; ++m) keys[size_t(m) * stride] = kMissingKey;
                 }
@@ -630,7 +678,8 @@ class Sampler {
 
 // The 5 % and 95 % bands over the sweep from the boards' keys, the rows
 // shared among `threads`.
-SweepSpread Spread(const uint32_t* keys, int samples, const std::vector<double>& sweep, bool hybrid,
+SweepSpread Spread(const uint32_t* keys, int samples, const std::vector<double>& sweep,
+                   const FigureRule& rule,
                    int threads, const RunControl* control) {
   const int points = int(sweep.size());
   const int rows = kSpreadMetrics * points;
@@ -650,8 +699,8 @@ SweepSpread Spread(const uint32_t* keys, int samples, const std::vector<double>&
           selector.SelectKeys(begin, size_t(samples), size_t(std::lround(0.05 * double(n - 1))),
                               size_t(std::lround(0.95 * double(n - 1))));
       const int metric = row / points;
-      low[size_t(row)] = SpreadValue(metric, at_low, hybrid);
-      high[size_t(row)] = SpreadValue(metric, at_high, hybrid);
+      low[size_t(row)] = SpreadValue(metric, at_low, rule);
+      high[size_t(row)] = SpreadValue(metric, at_high, rule);
     }
   });
 
@@ -745,7 +794,8 @@ std::pair<double, double> WilsonInterval(int passed, int samples) {
 MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings& settings,
                                const RunControl* control) {
   const Sampler sampler(nominal, settings, control);
-  const bool hybrid = nominal.ports >= 4;
+  const FigureRule rule = RuleOf(nominal.form);
+  const bool hybrid = rule.port4_isolated;
   const int threads = sampler.threads();
   MonteCarloResult result;
   result.samples = settings.samples;
@@ -796,8 +846,8 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
       }
       uint32_t found[3];
       selector.SelectKeys(keys, size_t(n), ranks, 3, found);
-      p = {MetricValue(m, found[0], hybrid), MetricValue(m, found[1], hybrid),
-           MetricValue(m, found[2], hybrid)};
+      p = {MetricValue(m, found[0], rule), MetricValue(m, found[1], rule),
+           MetricValue(m, found[2], rule)};
     }
     result.percentiles[size_t(i)] = {kMetricNames[m], p};
   });
@@ -810,7 +860,7 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
     MonteCarloResult::Histogram& h = result.histograms[size_t(i)];
     h.low = INFINITY, h.high = -INFINITY;
     for (size_t b = 0; b < size_t(n); ++b) {
-      const double v = MetricValue(m, keys[b], hybrid);
+      const double v = MetricValue(m, keys[b], rule);
       if (std::isfinite(v)) h.low = std::min(h.low, v), h.high = std::max(h.high, v);
     }
     if (!(h.low <= h.high)) {
@@ -821,7 +871,7 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
     h.counts.assign(kBins, 0);
     const double width = (h.high - h.low) / kBins;
     for (size_t b = 0; b < size_t(n); ++b) {
-      const double v = MetricValue(m, keys[b], hybrid);
+      const double v = MetricValue(m, keys[b], rule);
       if (std::isfinite(v)) ++h.counts[size_t(std::clamp(int((v - h.low) / width), 0, kBins - 1))];
     }
   });
@@ -880,7 +930,7 @@ MonteCarloResult RunMonteCarlo(const Netlist& nominal, const MonteCarloSettings&
   }
 
   if (spread_samples > 0)
-    result.spread = Spread(spread.get(), spread_samples, sweep, hybrid, threads, control);
+    result.spread = Spread(spread.get(), spread_samples, sweep, rule, threads, control);
   const bool pairs = std::any_of(nominal.elements.begin(), nominal.elements.end(),
                                  [](const NetlistElement& e) { return e.second.has_value(); });
   if (pairs && !settings.pairs_alike) {

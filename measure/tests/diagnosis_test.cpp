@@ -112,7 +112,7 @@ TEST(Repair, BringsTheFittedBoardWithinTheLimitsAsASolveConfirms) {
   SMatrix s(4);
   for (const double f : at) {
     ASSERT_TRUE(BoundNetlist(board).Analyze(f, s));
-    EXPECT_TRUE(MeetsLimits(s, limits)) << f;
+    EXPECT_TRUE(MeetsLimits(s, limits, RuleOf(board.form))) << f;
   }
 
   // Limits no change of one or two parts can reach.
