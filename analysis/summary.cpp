@@ -173,6 +173,7 @@ std::optional<DesignSummary> Summarize(const Netlist& netlist, const Limits& lim
   summary.s32 = s(3, 2);
   const FigureRule rule = RuleOf(netlist.form);
   if (rule.port4_isolated) summary.s41 = s(4, 1);
+  for (int j = 4; j <= rule.outputs + 1; ++j) summary.more_outputs.push_back(s(j, 1));
   summary.phase_difference_degrees = PhaseDifferenceDegrees(s);
   summary.figures = FiguresOf(s, rule);
   summary.best_match_hz = BestMatch(circuit, f0);

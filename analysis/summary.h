@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "analysis/limits.h"
 #include "analysis/s_parameters.h"
@@ -32,6 +33,7 @@ struct DesignSummary {
   double frequency_hz = 0;
   Complex s21, s31, s11, s32;
   std::optional<Complex> s41;           // the hybrids' isolated port
+  std::vector<Complex> more_outputs;    // a splitter of more ways: S41, S51
   double phase_difference_degrees = 0;  // arg S31 - arg S21, in (-180, 180]
   PointFigures figures;                 // at the design frequency
   double best_match_hz = 0;             // least |S11| within the sweep's range

@@ -22,7 +22,7 @@ int Run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
   // inputs, and found writable before anything is computed or written.
   StudyRequest request = plan.request;
   const std::vector<PlannedOutput> outputs =
-      PlanOutputs(request.topology, request.inputs, plan.outputs);
+      PlanOutputs(request.RequestedForm(), request.inputs, plan.outputs);
   AskForOutputs(outputs, request);
   const OutputCheck check = CheckOutputs(outputs, plan.inputs);
   if (check.clash) {

@@ -6,8 +6,7 @@
 
 namespace rfsplitter {
 
-bool ReadMeasured(const CliOptions& options, Topology topology, RunPlan& plan,
-                  std::string& message) {
+bool ReadMeasured(const CliOptions& options, RunPlan& plan, std::string& message) {
   const bool any = !options.measured.empty() || !options.measured_pairs.empty();
   if (!any) {
     if (options.diagnose || !options.port_delay.empty()) {
@@ -38,7 +37,7 @@ bool ReadMeasured(const CliOptions& options, Topology topology, RunPlan& plan,
     measured.file = options.measured.string();
     if (!read("--measured", options.measured, measured.text)) return false;
   }
-  const int ports = CircuitOf(topology).device_ports;
+  const int ports = IdealNetlist(DesignOf(plan.request)).ports;
   for (const std::string& pair_text : options.measured_pairs) {
     std::string why;
     std::optional<PairFile> pair = ParsePairOption(pair_text, ports, why);

@@ -50,7 +50,7 @@ constexpr double kHighestPhaseDeg = 180;
 constexpr double kHighestYieldBand = 190;
 constexpr int kMostBoards = 1000000;
 
-std::string Number(double v) { return GeneralText(v, 7); }
+std::string NumberOf(double v) { return GeneralText(v, 7); }
 
 // Edit distance, for "did you mean".
 size_t Distance(std::string_view a, std::string_view b) {
@@ -104,30 +104,6 @@ std::optional<T> OneOf(const char* option, const std::string& text,
   return std::nullopt;
 }
 
-// A number option in the one value grammar, within [low, high]; `unit` is
-// the unit it may carry.
-std::optional<double> ReadNumber(const char* option, const std::string& text, double low,
-                                 double high, Unit unit, std::string& message) {
-  const std::string what = std::string(option) + " " + QuotedShort(text);
-  std::string why;
-  const std::optional<SiValue> value = ParseSiValue(text, why);
-  if (!value) {
-    message = what + " " + why;
-    return std::nullopt;
-  }
-  if (value->unit != Unit::kNone && value->unit != unit) {
-    message = what + " has the wrong unit" +
-              (unit == Unit::kNone ? std::string("; it takes a plain number")
-                                   : "; it takes " + std::string(UnitText(unit)));
-    return std::nullopt;
-  }
-  if (!(value->value >= low && value->value <= high)) {
-    message = what + " is outside " + Number(low) + " to " + Number(high);
-    return std::nullopt;
-  }
-  return value->value;
-}
-
 // A whole number option: digits only (a seed needs all 64 bits).
 std::optional<uint64_t> ReadWhole(const char* option, const std::string& text, uint64_t low,
                                   uint64_t high, std::string& message) {
@@ -153,9 +129,9 @@ std::optional<double> ReadLossLimit(const char* option, const std::string& text,
 }
 
 // Reads the parts options into series, each parts file once.
-bool ReadParts(const CliOptions& options, Topology topology, RunPlan& plan, std::string& message) {
+bool ReadParts(const CliOptions& options, RunPlan& plan, std::string& message) {
   PartsChoice& choice = plan.request.parts;
-  const Netlist circuit = IdealNetlist(ComputeDesign(topology, plan.request.inputs));
+  const Netlist circuit = IdealNetlist(DesignOf(plan.request));
   const auto used = [&](ElementKind kind) {
     return std::any_of(circuit.elements.begin(), circuit.elements.end(),
                        [&](const NetlistElement& e) { return e.kind == kind; });
@@ -347,6 +323,28 @@ std::optional<MonteCarloSettings> ReadMonteCarlo(const CliOptions& options, std:
 
 }  // namespace
 
+std::optional<double> ReadNumber(const char* option, const std::string& text, double low,
+                                 double high, Unit unit, std::string& message) {
+  const std::string what = std::string(option) + " " + QuotedShort(text);
+  std::string why;
+  const std::optional<SiValue> value = ParseSiValue(text, why);
+  if (!value) {
+    message = what + " " + why;
+    return std::nullopt;
+  }
+  if (value->unit != Unit::kNone && value->unit != unit) {
+    message = what + " has the wrong unit" +
+              (unit == Unit::kNone ? std::string("; it takes a plain number")
+                                   : "; it takes " + std::string(UnitText(unit)));
+    return std::nullopt;
+  }
+  if (!(value->value >= low && value->value <= high)) {
+    message = what + " is outside " + NumberOf(low) + " to " + NumberOf(high);
+    return std::nullopt;
+  }
+  return value->value;
+}
+
 std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std::string& out,
                                        std::string& message, int& status) {
   status = kExitUsage;
@@ -369,8 +367,28 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
   app.add_option("--topology", options.topology,
                  "narrow-splitter: 3 dB narrow-band in-phase splitter\n"
                  "narrow-quad: narrow-band 90-degree hybrid\n"
-                 "wide-quad: wide-band two-section 90-degree hybrid")
+                 "wide-quad: wide-band two-section 90-degree hybrid\n"
+                 "splitter, quad, ring: a family, its form by the next options")
       ->option_text("NAME");
+  app.add_option("--ways", options.ways, "a splitter's outputs, 2 to 4 (default 2)")
+      ->option_text("N");
+  app.add_option("--split", options.split,
+                 "power at port 2 over port 3 in dB, -10 to 10 (default 0)")
+      ->option_text("DB");
+  app.add_option("--sections", options.sections,
+                 "sections: a splitter 1 to 3, a quad 1 or 2 (default 1)")
+      ->option_text("N");
+  app.add_option("--arms", options.arms, "low-pass or high-pass quarter-wave arms (default low-pass)")
+      ->option_text("FORM");
+  app.add_flag("--choose", options.choose,
+               "weigh every form for --band (with --ways, --split, --phase, the limits, the\n"
+               "parts and tolerances) and pick one");
+  app.add_option("--band", options.band, "the band to cover, LO-HI in MHz (with --choose)")
+      ->option_text("LO-HI");
+  app.add_option("--phase", options.phase, "the outputs' phase difference: 0, 90 or 180 (with --choose)")
+      ->option_text("DEG");
+  app.add_option("--schematic", options.schematic, "write the circuit's schematic as SVG")
+      ->option_text("FILE");
   app.add_option("--frequency", options.frequency,
                  "design frequency in MHz, 0.001 to 50000 (default 12.1)")
       ->option_text("TEXT");
@@ -588,13 +606,13 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
     };
     if (!MergeSession(*text, options.session, given, options, message)) return std::nullopt;
   }
-  if (options.topology.empty()) {
+  if (options.topology.empty() && !options.choose) {
     message = "--topology is required (--help lists every option)";
     return std::nullopt;
   }
   // An option given an empty value ("--plot ''") names nothing to use.
   for (const char* name : {"--directory", "--plot", "--bom", "--json", "--parts", "--inductors",
-                           "--capacitors", "--resistors", "--kicad"}) {
+                           "--capacitors", "--resistors", "--kicad", "--schematic"}) {
     const CLI::Option* option = app.get_option(name);
     if (option->count() > 0 && option->as<std::string>().empty()) {
       message = std::string(name) + " needs a non-empty value";
@@ -607,13 +625,7 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
 
 std::optional<RunPlan> PlanRun(const CliOptions& options, std::string& message) {
   RunPlan plan;
-  const std::optional<Topology> topology = TopologyNamed(options.topology);
-  if (!topology) {
-    message = "unknown topology " + QuotedShort(options.topology) +
-              "; the topologies are narrow-splitter, narrow-quad and wide-quad";
-    return std::nullopt;
-  }
-  plan.request.topology = *topology;
+  if (!options.choose && !ReadForm(options, plan.request, message)) return std::nullopt;
   plan.analyze = options.analyze;
 
   const SettledInputs settled = SettleInputs(options.frequency, options.impedance);
@@ -696,7 +708,7 @@ std::optional<RunPlan> PlanRun(const CliOptions& options, std::string& message) 
   }
   if (!options.monte_carlo.empty()) plan.request.monte_carlo = *monte_carlo;
 
-  if (!ReadParts(options, *topology, plan, message)) return std::nullopt;
+  if (!ReadParts(options, plan, message)) return std::nullopt;
 
   plan.outputs.directory = options.directory;
   plan.outputs.touchstone = options.touchstone;
@@ -705,10 +717,11 @@ std::optional<RunPlan> PlanRun(const CliOptions& options, std::string& message) 
   plan.outputs.parts_list = options.bom;
   plan.outputs.json = options.json;
   plan.outputs.kicad = options.kicad;
+  plan.outputs.schematic = options.schematic;
   plan.request.summaries = options.analyze;
   if (!ReadStress(options, plan.request, message)) return std::nullopt;
-  if (!ReadMeasured(options, *topology, plan, message)) return std::nullopt;
-  if (!ReadSteps(options, *topology, plan, message)) return std::nullopt;
+  if (!ReadMeasured(options, plan, message)) return std::nullopt;
+  if (!ReadSteps(options, plan, message)) return std::nullopt;
   for (const std::string& note : options.session_notes) plan.notes.push_back(note);
   if (!options.session.empty()) plan.inputs.push_back({"--session file", options.session});
   if (!options.save_session.empty()) {

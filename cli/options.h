@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/inputs.h"
+#include "engine/si_value.h"
 #include "study/outputs.h"
 #include "study/session.h"
 #include "study/study.h"
@@ -20,6 +21,10 @@ namespace rfsplitter {
 // The options as typed; numbers stay text until PlanRun reads them.
 struct CliOptions {
   std::string topology;
+  std::string ways, split, sections, arms;  // a family's form
+  bool choose = false;                      // --choose: weigh the forms for --band
+  std::string band, phase;
+  std::filesystem::path schematic;
   std::string frequency = DefaultFrequencyText();
   std::string impedance = DefaultImpedanceText();
   std::filesystem::path directory;
@@ -77,8 +82,7 @@ bool ReadStress(const CliOptions& options, StudyRequest& request, std::string& m
 // --measured, --measured-pair, --port-delay and --diagnose: the files read
 // into the request; false with `message` set for a usage error or a file
 // that cannot be read.
-bool ReadMeasured(const CliOptions& options, Topology topology, RunPlan& plan,
-                  std::string& message);
+bool ReadMeasured(const CliOptions& options, RunPlan& plan, std::string& message);
 
 // A session's options where the command line did not give them (`given`
 // says which it did); its steps before the command line's; notes for the
@@ -92,7 +96,20 @@ bool MergeSession(const std::string& text, const std::filesystem::path& file,
 std::optional<std::string> SessionOfOptions(const CliOptions& options, std::string& message);
 // --set PART=VALUE into the request's hand-set parts; a value the part's
 // series does not offer is used with a note.
-bool ReadSteps(const CliOptions& options, Topology topology, RunPlan& plan, std::string& message);
+bool ReadSteps(const CliOptions& options, RunPlan& plan, std::string& message);
+
+// --topology and the form's options (--ways, --split, --sections, --arms)
+// into the request: one of the three, or a form of a family.
+bool ReadForm(const CliOptions& options, StudyRequest& request, std::string& message);
+// Whether a form's option was given.
+bool AnyFormOption(const CliOptions& options);
+// --ways, --split, --sections and --arms into `form`, as far as given.
+bool ReadFormOptions(const CliOptions& options, Form& form, std::string& message);
+
+// A number option in the one value grammar, within [low, high]; `unit` is
+// the unit it may carry. Nothing, with `message` set, otherwise.
+std::optional<double> ReadNumber(const char* option, const std::string& text, double low,
+                                 double high, Unit unit, std::string& message);
 
 // Checks the options and reads the parts files. A usage error sets
 // `message` and gives nothing.

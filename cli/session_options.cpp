@@ -15,6 +15,10 @@ namespace fs = std::filesystem;
 const std::map<std::string_view, std::string CliOptions::*>& OptionFields() {
   static const std::map<std::string_view, std::string CliOptions::*> fields = {
       {"topology", &CliOptions::topology},
+      {"ways", &CliOptions::ways},
+      {"split", &CliOptions::split},
+      {"sections", &CliOptions::sections},
+      {"arms", &CliOptions::arms},
       {"frequency", &CliOptions::frequency},
       {"impedance", &CliOptions::impedance},
       {"parts", &CliOptions::parts},
@@ -137,16 +141,12 @@ std::optional<std::string> SessionOfOptions(const CliOptions& options, std::stri
   return SessionJson(session);
 }
 
-bool ReadSteps(const CliOptions& options, Topology topology, RunPlan& plan, std::string& message) {
-  const Circuit& circuit = CircuitOf(topology);
+bool ReadSteps(const CliOptions& options, RunPlan& plan, std::string& message) {
+  const Netlist circuit = IdealNetlist(DesignOf(plan.request));
   for (const std::string& step : options.set) {
     const size_t equals = step.find('=');
     const std::string part = step.substr(0, equals);
-    const CircuitElement* element = nullptr;
-    for (const CircuitElement& e : circuit.reactive_elements)
-      if (e.name == part) element = &e;
-    if (!circuit.resistor.port_termination && circuit.resistor.name == part)
-      element = &circuit.resistor;
+    const NetlistElement* element = circuit.Find(part);
     if (equals == std::string::npos || !element) {
       message = "--set " + QuotedShort(step) +
                 " is not PART=VALUE with a part of the circuit (L2=5.6n, C1=3.3p, R1=100)";

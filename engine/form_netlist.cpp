@@ -3,7 +3,6 @@
 #include <cmath>
 #include <deque>
 #include <map>
-#include <mutex>
 #include <numbers>
 #include <vector>
 
@@ -125,12 +124,15 @@ Layout RingLayout(double z0, bool plus_90) {
 }  // namespace
 
 std::optional<std::string> WhyNoForm(const Form& form) {
+  if (FixedTopology(form)) return std::nullopt;
   const bool equal_two_way =
       form.family == FormFamily::kSplitter && form.ways == 2 && form.split_db == 0;
   if (form.sections < 1 || form.sections > (equal_two_way ? 3 : 1)) {
     return "this form is built with " +
-           std::string(equal_two_way ? "1 to 3 sections" : "one section") + ", not " +
-           std::to_string(form.sections);
+           std::string(equal_two_way                   ? "1 to 3 sections"
+                       : form.family == FormFamily::kQuad ? "one section (two: equal, low-pass)"
+                                                          : "one section") +
+           ", not " + std::to_string(form.sections);
   }
   if (!(form.split_db >= -10 && form.split_db <= 10)) {
     return "the split " + GeneralText(form.split_db, 6) + " dB is outside -10 to 10 dB";
@@ -152,12 +154,7 @@ std::optional<std::string> WhyNoForm(const Form& form) {
 }
 
 std::string_view Designator(char letter, int number) {
-  static std::mutex mutex;
-  static std::map<std::pair<char, int>, std::string> names;  // nodes never move
-  const std::lock_guard lock(mutex);
-  auto [at, added] = names.try_emplace({letter, number});
-  if (added) at->second = std::string(1, letter) + std::to_string(number);
-  return at->second;
+  return HeldName(std::string(1, letter) + std::to_string(number));
 }
 
 Netlist FormNetlist(const Form& form, DesignInputs inputs) {

@@ -1,5 +1,8 @@
 #include "engine/netlist.h"
 
+#include <mutex>
+#include <set>
+
 #include "engine/form_netlist.h"
 #include "engine/number_text.h"
 
@@ -37,16 +40,13 @@ Netlist IdealNetlist(const Design& design) {
   return netlist;
 }
 
-std::string_view PadName(int node) {
-  // The circuits' nodes: the ports and the wide hybrid's inner nodes.
-  static constexpr struct {
-    int node;
-    std::string_view name;
-  } kNames[] = {{1, "PAD1"}, {2, "PAD2"}, {3, "PAD3"}, {4, "PAD4"}, {20, "PAD20"}, {30, "PAD30"}};
-  for (const auto& n : kNames) {
-    if (n.node == node) return n.name;
-  }
-  return "PAD";
+std::string_view PadName(int node) { return HeldName("PAD" + std::to_string(node)); }
+
+std::string_view HeldName(const std::string& name) {
+  static std::mutex mutex;
+  static std::set<std::string, std::less<>> names;  // a set's strings never move
+  const std::lock_guard lock(mutex);
+  return *names.insert(name).first;
 }
 
 std::string PairPartName(std::string_view element, int part) {

@@ -69,6 +69,9 @@ Netlist IdealNetlist(const Design& design);
 // "PAD1": the name of the pad capacitance at a node.
 std::string_view PadName(int node);
 
+// `name`, held for the program's life: a netlist's names are views.
+std::string_view HeldName(const std::string& name);
+
 // "NarrowSplitter12.1": the name every file of a design starts with.
 std::string FileStem(Topology topology, float frequency_mhz);
 

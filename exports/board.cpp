@@ -99,7 +99,7 @@ Board BoardOf(const Netlist& circuit, const std::string& name, ChipPackage packa
               const BoardFields& fields) {
   Board board;
   board.name = name;
-  board.title = DesignTitle(circuit.topology, circuit.inputs);
+  board.title = DesignTitle(circuit.form, circuit.inputs);
   board.package = package;
   const auto add = [&](std::string reference, ElementKind kind, double value, std::string a,
                        std::string b) {

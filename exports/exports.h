@@ -39,6 +39,9 @@ struct PlotData {
   std::optional<Limits> limits{};           // drawn, the solid curves' misses marked
 };
 
+// `text` with SVG's (XML's) special characters escaped.
+std::string SvgEscaped(const std::string& text);
+
 // The response plot (plot.h) over the file's whole sweep, as SVG.
 std::string SvgPlot(const Netlist& netlist, const PlotData& data);
 inline std::string SvgPlot(const Netlist& netlist, const SweepResponse& response) {

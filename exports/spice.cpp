@@ -67,9 +67,9 @@ std::string ModelledPart(const NetlistElement& e, double w0) {
 std::string SpiceNetlist(const Netlist& design) {
   const std::string z0 = NumberText(design.inputs.impedance_ohms);
   const std::string result = SpiceResultFileName(design);
-  const std::string stem = FileStem(design.topology, design.inputs.frequency_mhz);
+  const std::string stem = FileStem(design.form, design.inputs.frequency_mhz);
   std::string text;
-  text += "* " + DesignTitle(design.topology, design.inputs) + ": " +
+  text += "* " + DesignTitle(design.form, design.inputs) + ": " +
           (design.description == Netlist().description ? "the circuit" : design.description) +
           " of " + stem + ".i\n";
   text += "* Run with: ngspice -b " + SpiceFileName(design) + "\n";

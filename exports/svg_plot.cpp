@@ -35,28 +35,6 @@ std::string Colour(PlotColour colour) {
   return "#000";
 }
 
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
 
 struct Svg {
   std::string text;
@@ -67,7 +45,7 @@ struct Svg {
   void Text(double x, double y, const std::string& anchor, const std::string& content,
             const std::string& extra = {}) {
     text += "<text x=\"" + Fixed(x) + "\" y=\"" + Fixed(y) + "\" text-anchor=\"" + anchor + "\"" +
-            extra + ">" + Escape(content) + "</text>\n";
+            extra + ">" + SvgEscaped(content) + "</text>\n";
   }
   void Rect(const PlotRect& r, const std::string& attributes) {
     text += "<rect x=\"" + Fixed(r.left) + "\" y=\"" + Fixed(r.top) + "\" width=\"" +
@@ -223,11 +201,11 @@ void DrawPanel(Svg& svg, const PlotPanel& panel, const PlotRect& rect, const std
   svg.text += "</g>\n" + labels.text;
   svg.Rect(rect, "fill=\"none\" stroke=\"black\"");
   svg.text += "<text transform=\"translate(20 " + Fixed((rect.top + rect.bottom) / 2) +
-              ") rotate(-90)\" text-anchor=\"middle\">" + Escape(panel.y.title) + "</text>\n";
+              ") rotate(-90)\" text-anchor=\"middle\">" + SvgEscaped(panel.y.title) + "</text>\n";
   if (panel.y_right) {
     svg.text += "<text transform=\"translate(" + Fixed(rect.right + 48) + " " +
                 Fixed((rect.top + rect.bottom) / 2) + ") rotate(90)\" text-anchor=\"middle\">" +
-                Escape(panel.y_right->title) + "</text>\n";
+                SvgEscaped(panel.y_right->title) + "</text>\n";
   }
   for (const auto& [x, label] : panel.markers) {
     const double px = MapX(panel.x, rect, x);
@@ -264,6 +242,29 @@ void DrawPanel(Svg& svg, const PlotPanel& panel, const PlotRect& rect, const std
 }
 
 }  // namespace
+
+std::string SvgEscaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
 
 std::string SvgText(const Plot& plot) {
   const double height = NaturalPlotHeight(plot);

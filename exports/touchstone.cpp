@@ -5,11 +5,11 @@ namespace rfsplitter {
 
 std::string TouchstoneText(const Netlist& netlist, const SweepResponse& response) {
   const int ports = netlist.ports;
-  const std::string stem = FileStem(netlist.topology, netlist.inputs.frequency_mhz);
+  const std::string stem = FileStem(netlist.form, netlist.inputs.frequency_mhz);
   std::string text;
   // About 25 characters a value pair.
   text.reserve(response.frequencies_hz.size() * size_t(ports * ports) * 26 + 256);
-  text += "! " + DesignTitle(netlist.topology, netlist.inputs) + "\n";
+  text += "! " + DesignTitle(netlist.form, netlist.inputs) + "\n";
   text += "! S-parameters of " + netlist.description + " of " + stem + ".i, ports 1 to " +
           std::to_string(ports) + "\n";
   text += "# Hz S MA R " + NumberText(netlist.inputs.impedance_ohms) + "\n";

@@ -36,15 +36,27 @@ std::string SimulationFileName(Topology topology, float frequency_mhz) {
   return FileStem(topology, frequency_mhz) + ".i";
 }
 
-std::string SimulationFileHeader(Topology topology, float frequency_mhz, float impedance_ohms) {
+std::string SimulationFileName(const Form& form, float frequency_mhz) {
+  return FileStem(form, frequency_mhz) + ".i";
+}
+
+namespace {
+
+std::string HeaderOf(std::string first_line, float frequency_mhz, float impedance_ohms) {
   Lines out;
-  out << std::string(TextsOf(topology).header_comment)
+  out << first_line
       << "$ Freq of circuit is " + Num(frequency_mhz) + " MHz."
       << "$ Impedance of circuit is " + Num(impedance_ohms) + " Ohms."
       << "$ written by " + std::string(kMakerName) + "."
       << "$ " + std::string(kMakerAddress) << ""
       << "";
   return out.text;
+}
+
+}  // namespace
+
+std::string SimulationFileHeader(Topology topology, float frequency_mhz, float impedance_ohms) {
+  return HeaderOf(std::string(TextsOf(topology).header_comment), frequency_mhz, impedance_ohms);
 }
 
 std::string SimulationFileCircuit(const Design& design, float impedance_ohms) {
@@ -89,8 +101,52 @@ std::string SimulationFileSweep(double frequency_hz) {
   return out.text;
 }
 
+namespace {
+
+std::string FormSimulationFileCircuit(const Design& design) {
+  // A form's own circuit: a variable for every inductor and capacitor, each
+  // element on its nodes, and every port of the form measured.
+  const Netlist netlist = IdealNetlist(design);
+  const auto node = [](int n) { return " " + std::to_string(n); };
+  Lines out;
+  for (const NetlistElement& e : netlist.elements) {
+    if (e.kind == ElementKind::kResistor) continue;
+    out << "AplacVar " + std::string(e.name) + " = " + NumberText(e.value, '.');
+  }
+  out << "";
+  for (const NetlistElement& e : netlist.elements) {
+    const std::string name(e.name);
+    const std::string nodes = node(e.node_a) + node(e.node_b);
+    switch (e.kind) {
+      case ElementKind::kInductor:
+        out << "Ind " + name + nodes + " " + name;
+        break;
+      case ElementKind::kCapacitor:
+        out << "Cap " + name + nodes + " " + name;
+        break;
+      case ElementKind::kResistor:
+        out << "Res " + name + nodes + Num(e.value);
+        break;
+    }
+  }
+  out << "";
+  const std::string z0 = Num(design.inputs.impedance_ohms);
+  std::string ports = "Defnport Filter " + std::to_string(netlist.ports);
+  for (int p = 1; p <= netlist.ports; ++p) ports += node(p) + " 0" + z0;
+  out << ports;
+  return out.text;
+}
+
+}  // namespace
+
 std::string SimulationFileText(const Design& design) {
   const DesignInputs& in = design.inputs;
+  if (!FixedTopology(design.form)) {
+    return HeaderOf("$ " + FormCaption(design.form) + " circuit", in.frequency_mhz,
+                    in.impedance_ohms) +
+           FormSimulationFileCircuit(design) +
+           SimulationFileSweep(design.frequency_hz);
+  }
   return SimulationFileHeader(design.topology, in.frequency_mhz, in.impedance_ohms) +
          SimulationFileCircuit(design, in.impedance_ohms) +
          SimulationFileSweep(design.frequency_hz);

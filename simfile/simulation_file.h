@@ -18,12 +18,15 @@ namespace rfsplitter {
 
 // "NarrowSplitter12.1.i"
 std::string SimulationFileName(Topology topology, float frequency_mhz);
+// "Splitter4Way915.i": any form's.
+std::string SimulationFileName(const Form& form, float frequency_mhz);
 
 std::string SimulationFileHeader(Topology topology, float frequency_mhz, float impedance_ohms);
 std::string SimulationFileCircuit(const Design& design, float impedance_ohms);
 std::string SimulationFileSweep(double frequency_hz);
 
-// The whole file of a design.
+// The whole file of a design; a form beyond the three has its own circuit,
+// header line and every port in the Defnport line.
 std::string SimulationFileText(const Design& design);
 
 // Writes the file of one run into `directory` (empty: the current one) as an

@@ -27,7 +27,7 @@ Board BoardOfStudy(const StudyResult& r) {
       if (words && !words->mpn.empty()) fields.mpns.emplace_back(reference, words->mpn);
     }
   }
-  return BoardOf(circuit, FileStem(r.design.topology, r.design.inputs.frequency_mhz),
+  return BoardOf(circuit, FileStem(r.design.form, r.design.inputs.frequency_mhz),
                  BoardPackage(models), fields);
 }
 

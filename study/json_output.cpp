@@ -88,6 +88,11 @@ Json ResponseJson(const DesignSummary& s) {
                    {"s11_db", db(s.s11)},
                    {"s32_db", db(s.s32)}};
   if (s.s41) response["s41_db"] = db(*s.s41);
+  for (size_t k = 0; k < s.more_outputs.size(); ++k) {
+    response["more_outputs"].push_back({{"port", k + 4},
+                                        {"db", db(s.more_outputs[k])},
+                                        {"deg", PhaseDegrees(s.more_outputs[k])}});
+  }
   // The same figure under its older name and its own.
   response["insertion_loss_db"] = Finite(s.figures.excess_loss_db);
   response["excess_loss_db"] = Finite(s.figures.excess_loss_db);
@@ -244,15 +249,20 @@ Json DiagnosisJson(const Diagnosis& d) {
 
 }  // namespace
 
+std::string FormJson(const Form& form) {
+  return Json{{"family", FamilyName(form.family)},
+              {"ways", form.ways},
+              {"split_db", form.split_db},
+              {"sections", form.sections},
+              {"arms", ArmName(form.arms)}}
+      .dump();
+}
+
 std::string JsonText(const StudyResult& r) {
-  const Form form = FormOf(r.design.topology);
-  Json run = {{"topology", std::string(TopologyOption(r.design.topology))},
-              {"form",
-               {{"family", FamilyName(form.family)},
-                {"ways", form.ways},
-                {"split_db", form.split_db},
-                {"sections", form.sections},
-                {"arms", ArmName(form.arms)}}},
+  const Form& form = r.design.form;
+  Json run = {{"topology", FixedTopology(form) ? std::string(TopologyOption(r.design.topology))
+                                               : std::string(FamilyName(form.family))},
+              {"form", Json::parse(FormJson(form))},
               {"frequency_mhz", r.design.inputs.frequency_mhz},
               {"impedance_ohms", r.design.inputs.impedance_ohms},
               {"pad_capacitance_f", r.request.models.pad_capacitance_f},

@@ -6,10 +6,12 @@
 #include <map>
 #include <system_error>
 
+#include "engine/form_netlist.h"
 #include "engine/number_text.h"
 #include "engine/quoted.h"
 #include "engine/si_value.h"
 #include "exports/exports.h"
+#include "exports/schematic.h"
 #include "simfile/simulation_file.h"
 #include "study/report.h"
 
@@ -73,14 +75,14 @@ std::optional<Topology> TopologyNamed(std::string_view name) {
   return std::nullopt;
 }
 
-std::vector<PlannedOutput> PlanOutputs(Topology topology, DesignInputs inputs,
+std::vector<PlannedOutput> PlanOutputs(const Form& form, DesignInputs inputs,
                                        const OutputChoice& choice) {
-  const Netlist netlist = IdealNetlist(ComputeDesign(topology, inputs));
+  const Netlist netlist = IdealNetlist(FormDesign(form, inputs));
   const fs::path& dir = choice.directory;
   std::vector<PlannedOutput> outputs;
   if (choice.simulation_file) {
     outputs.push_back({OutputKind::kSimulationFile, "simulation file",
-                       dir / SimulationFileName(topology, inputs.frequency_mhz)});
+                       dir / SimulationFileName(form, inputs.frequency_mhz)});
   }
   if (choice.touchstone) {
     outputs.push_back(
@@ -95,8 +97,11 @@ std::vector<PlannedOutput> PlanOutputs(Topology topology, DesignInputs inputs,
     outputs.push_back({OutputKind::kPartsList, "--bom", dir / choice.parts_list});
   }
   if (!choice.json.empty()) outputs.push_back({OutputKind::kJson, "--json", dir / choice.json});
+  if (!choice.schematic.empty()) {
+    outputs.push_back({OutputKind::kSchematic, "--schematic", dir / choice.schematic});
+  }
   if (!choice.kicad.empty()) {
-    const std::string stem = FileStem(topology, inputs.frequency_mhz);
+    const std::string stem = FileStem(form, inputs.frequency_mhz);
     const fs::path folder = dir / choice.kicad;
     outputs.push_back({OutputKind::kKicadProject, "--kicad", folder / (stem + ".kicad_pro")});
     outputs.push_back({OutputKind::kKicadSchematic, "--kicad", folder / (stem + ".kicad_sch")});
@@ -197,6 +202,8 @@ std::string OutputText(OutputKind kind, const StudyResult& r) {
       const Board board = BoardOfStudy(r);
       return KicadBoardText(board, PlaceBoard(board));
     }
+    case OutputKind::kSchematic:
+      return SchematicSvg(circuit);
   }
   return {};
 }

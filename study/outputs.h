@@ -25,6 +25,7 @@ enum class OutputKind {
   kKicadProject,
   kKicadSchematic,
   kKicadBoard,
+  kSchematic,
 };
 
 struct OutputChoice {
@@ -38,6 +39,8 @@ struct OutputChoice {
   // A folder for the KiCad project (NAME.kicad_pro, .kicad_sch and
   // .kicad_pcb); relative to `directory`. Empty: none.
   std::filesystem::path kicad;
+  // The circuit's schematic as SVG; relative to `directory`. Empty: none.
+  std::filesystem::path schematic;
 };
 
 struct PlannedOutput {
@@ -46,9 +49,9 @@ struct PlannedOutput {
   std::filesystem::path path;
 };
 
-// The outputs of a study of `topology` at `inputs`, named before anything
-// is computed or written.
-std::vector<PlannedOutput> PlanOutputs(Topology topology, DesignInputs inputs,
+// The outputs of a study of `form` at `inputs`, named before anything is
+// computed or written.
+std::vector<PlannedOutput> PlanOutputs(const Form& form, DesignInputs inputs,
                                        const OutputChoice& choice);
 
 // Asks `request` for what the outputs need: sweeps for the Touchstone file
@@ -89,6 +92,8 @@ Board BoardOfStudy(const StudyResult& result);
 
 // The whole run for scripts (the keys are in the README).
 std::string JsonText(const StudyResult& result);
+// {"family", "ways", "split_db", "sections", "arms"}
+std::string FormJson(const Form& form);
 
 // "narrow-splitter", "narrow-quad", "wide-quad": the command line's names.
 std::string_view TopologyOption(Topology topology);

@@ -57,13 +57,28 @@ std::string SummaryText(const Netlist& design, const DesignSummary& summary) {
       "  Output to port 2   S21  " + db(summary.s21) + degrees(PhaseDegrees(summary.s21)) + "\n";
   text +=
       "  Output to port 3   S31  " + db(summary.s31) + degrees(PhaseDegrees(summary.s31)) + "\n";
+  for (size_t k = 0; k < summary.more_outputs.size(); ++k) {
+    const std::string port = std::to_string(k + 4);
+    text += "  Output to port " + port + "   S" + port + "1  " + db(summary.more_outputs[k]) +
+            degrees(PhaseDegrees(summary.more_outputs[k])) + "\n";
+  }
   text += "  Phase S31 - S21              " + degrees(summary.phase_difference_degrees) + "\n";
+  const FigureRule rule = RuleOf(design.form);
+  if (rule.split_db != 0) {
+    text += "  Split S21 - S31         " +
+            RightAligned(Db(MagnitudeDb(summary.s21) - MagnitudeDb(summary.s31)), 8) +
+            " dB (asked " + GeneralText(rule.split_db, 6) + " dB)\n";
+  }
   text += "  Input match       |S11| " + db(summary.s11) + "\n";
   text += "  Isolation 3 to 2  |S32| " + db(summary.s32) + "\n";
   if (summary.s41) text += "  Isolation 1 to 4  |S41| " + db(*summary.s41) + "\n";
+  if (rule.outputs > 2) {
+    text += "  Worst isolation         " + RightAligned(Db(summary.figures.isolation_db), 8) +
+            " dB (every two outputs)\n";
+  }
   text +=
       "  Excess loss             " + RightAligned(Db(summary.figures.excess_loss_db), 8) + " dB\n";
-  return text + BandsText(summary, design.ports >= 4, mhz);
+  return text + BandsText(summary, rule.quadrature, mhz);
 }
 
 // Ideal, built and measured side by side, a column each.
@@ -126,7 +141,7 @@ std::string ComparisonText(
     return band(a.bands.usable, a.figures.match_db + a.figures.isolation_db +
                                     a.figures.imbalance_db + a.figures.phase_error_deg);
   });
-  text += "  (" + LimitsText(columns[0].second->limits, ideal.ports >= 4) + "; usable: all four)\n";
+  text += "  (" + LimitsText(columns[0].second->limits, RuleOf(ideal.form).quadrature) + "; usable: all four)\n";
   return text;
 }
 
@@ -194,7 +209,7 @@ std::string MonteCarloText(const StudyResult& result) {
   std::string text = "Monte Carlo: " + std::to_string(r.samples) + " boards, seed " +
                      std::to_string(r.seed) + ", " + std::string(DistributionName(r.distribution)) +
                      "; tolerances " + TolerancesText(settings) + "\n";
-  text += "  Pass: " + LimitsText(result.request.limits, nominal.ports >= 4) + ", at " +
+  text += "  Pass: " + LimitsText(result.request.limits, RuleOf(nominal.form).quadrature) + ", at " +
           NumberText(nominal.inputs.frequency_mhz) + " MHz";
   if (settings.band_percent > 0) {
     text += " and across a " + GeneralText(settings.band_percent, 6) + " % band";

@@ -12,6 +12,10 @@ using Json = nlohmann::ordered_json;
 }  // namespace
 
 const std::vector<std::string_view> kSessionOptions = {"topology",
+                                                       "ways",
+                                                       "split",
+                                                       "sections",
+                                                       "arms",
                                                        "frequency",
                                                        "impedance",
                                                        "parts",

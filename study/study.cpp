@@ -1,5 +1,7 @@
 #include "study/study.h"
 
+#include "engine/form_netlist.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -236,7 +238,7 @@ StudyOutcome Failed(StudyOutcome::Status status, std::string error) {
 }  // namespace
 
 Design DesignOf(const StudyRequest& request) {
-  return ComputeDesign(request.topology, request.inputs);
+  return FormDesign(request.RequestedForm(), request.inputs);
 }
 
 namespace {

@@ -42,6 +42,9 @@ struct MeasuredRequest {
 
 struct StudyRequest {
   Topology topology = Topology::kNarrowSplitter;
+  // A form beyond the three (engine/form.h), which then replaces `topology`.
+  std::optional<Form> form;
+  Form RequestedForm() const { return form ? *form : FormOf(topology); }
   DesignInputs inputs;  // settled (engine/inputs.h)
   PartsChoice parts;    // a kind without a series stays ideal
   PartModels models;    // the parts' losses and parasitics, and the pads

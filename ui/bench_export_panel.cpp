@@ -36,9 +36,9 @@ void BenchExportPanel::ChooseFolder() {
   if (!folder.isEmpty()) ui_->folder->setText(folder);
 }
 
-std::vector<PlannedOutput> BenchExportPanel::Planned(const QString& folder, Topology topology,
+std::vector<PlannedOutput> BenchExportPanel::Planned(const QString& folder, const Form& form,
                                                      const DesignInputs& inputs) const {
-  const std::string stem = FileStem(topology, inputs.frequency_mhz);
+  const std::string stem = FileStem(form, inputs.frequency_mhz);
   OutputChoice choice;
   choice.directory = folder.toStdString();
   choice.simulation_file = false;
@@ -48,7 +48,7 @@ std::vector<PlannedOutput> BenchExportPanel::Planned(const QString& folder, Topo
   if (ui_->exportCsv->isChecked()) choice.parts_list = stem + ".csv";
   if (ui_->exportJson->isChecked()) choice.json = stem + ".json";
   if (ui_->exportKicad->isChecked()) choice.kicad = stem;
-  return PlanOutputs(topology, inputs, choice);
+  return PlanOutputs(form, inputs, choice);
 }
 
 std::vector<PlannedOutput> BenchExportPanel::WithPicture(std::vector<PlannedOutput> outputs,
@@ -56,7 +56,7 @@ std::vector<PlannedOutput> BenchExportPanel::WithPicture(std::vector<PlannedOutp
   if (ui_->exportPng->isChecked()) {
     outputs.push_back({OutputKind::kPlot, "PNG",
                        std::filesystem::path(ui_->folder->text().toStdString()) /
-                           (FileStem(context.topology, context.inputs.frequency_mhz) + ".png")});
+                           (FileStem(context.form, context.inputs.frequency_mhz) + ".png")});
   }
   return outputs;
 }
@@ -82,7 +82,7 @@ void BenchExportPanel::Export() {
   // An empty folder field names no folder (it is not the current one).
   if (folder.trimmed().isEmpty()) return Fail(tr("the folder is empty; choose one"));
   const ExportContext context = context_();
-  std::vector<PlannedOutput> outputs = Planned(folder, context.topology, context.inputs);
+  std::vector<PlannedOutput> outputs = Planned(folder, context.form, context.inputs);
   const std::vector<PlannedOutput> all = WithPicture(outputs, context);
   if (const std::optional<QString> why = Refused(all, context)) return Fail(*why);
   // Files that exist are replaced only when the user says so.

@@ -24,7 +24,7 @@ namespace rfsplitter {
 
 // What an export writes: the bench's design and settings as they stand.
 struct ExportContext {
-  Topology topology = Topology::kNarrowSplitter;
+  Form form;
   DesignInputs inputs;
   StudyRequest request;  // with the Monte Carlo asked for
   PlotView view;         // the response plot's, for the PNG
@@ -41,7 +41,7 @@ class BenchExportPanel : public QGroupBox {
   // Where the panel asks for the bench's design when it exports.
   void SetContext(std::function<ExportContext()> context);
   // The outputs the Export button would write in `folder`.
-  std::vector<PlannedOutput> Planned(const QString& folder, Topology topology,
+  std::vector<PlannedOutput> Planned(const QString& folder, const Form& form,
                                      const DesignInputs& inputs) const;
   void Export();
 

@@ -160,7 +160,7 @@ void BenchWindow::ChooseSessionToOpen() {
 void BenchWindow::ChooseSessionToSave() {
   QString path = QFileDialog::getSaveFileName(
       this, tr("Save the session"),
-      QString::fromStdString(FileStem(topology_, inputs_.frequency_mhz)) +
+      QString::fromStdString(FileStem(CurrentForm(), inputs_.frequency_mhz)) +
           QStringLiteral(".rfsplitter"),
       tr("Sessions (*.rfsplitter)"));
   if (path.isEmpty()) return;

@@ -56,7 +56,7 @@ void BenchWindow::Recompute() {
   QStringList problems;
   StudyRequest request = Request(problems);
   const std::optional<MonteCarloSettings> yield = yield_panel_->Settings(problems);
-  title_->setText(Localized(DesignTitle(topology_, inputs_)));
+  title_->setText(Localized(DesignTitle(CurrentForm(), inputs_)));
   // The searching fits take their time: best shows at once, and the
   // worker's circuit replaces it when the search is done.
   const bool searched =
@@ -126,7 +126,7 @@ void BenchWindow::ShowNominal() {
   if (!nominal_) return;
   parts_->Show(*nominal_, part_values_);
   bands_->Show(*nominal_);
-  plots_->Show(&*nominal_, yield_ ? &*yield_ : nullptr, DesignTitle(topology_, inputs_));
+  plots_->Show(&*nominal_, yield_ ? &*yield_ : nullptr, DesignTitle(CurrentForm(), inputs_));
   measured_->Show(&*nominal_);
 }
 
@@ -224,7 +224,7 @@ void BenchWindow::ShowYield(std::shared_ptr<Job> job, StudyOutcome outcome, bool
       ShowNominal();
     } else {
       plots_->Show(nominal_ ? &*nominal_ : nullptr, yield_ ? &*yield_ : nullptr,
-                   DesignTitle(topology_, inputs_));
+                   DesignTitle(CurrentForm(), inputs_));
     }
   };
   if (!done || !outcome.result->monte_carlo) {

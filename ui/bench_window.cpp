@@ -339,6 +339,7 @@ void BenchWindow::dropEvent(QDropEvent* event) {
 StudyRequest BenchWindow::Request(QStringList& problems) const {
   StudyRequest request;
   request.topology = topology_;
+  request.form = own_form_;
   request.inputs = inputs_;
   parts_->ApplyTo(request, problems);
   yield_panel_->ApplyTo(request, problems);
@@ -351,14 +352,14 @@ StudyRequest BenchWindow::Request(QStringList& problems) const {
 
 ExportContext BenchWindow::CurrentExport() const {
   QStringList problems;
-  ExportContext context{topology_, inputs_, Request(problems), plots_->View(),
+  ExportContext context{CurrentForm(), inputs_, Request(problems), plots_->View(),
                         parts_->PartsFiles()};
   context.request.monte_carlo = yield_panel_->Settings(problems);
   return context;
 }
 
 std::vector<PlannedOutput> BenchWindow::PlannedExports(const QString& folder) const {
-  return export_->Planned(folder, topology_, inputs_);
+  return export_->Planned(folder, CurrentForm(), inputs_);
 }
 
 void BenchWindow::KeepOfferedSteps() {

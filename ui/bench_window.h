@@ -154,6 +154,9 @@ class BenchWindow : public QWidget {
 
   // Inputs as followed.
   Topology topology_ = Topology::kNarrowSplitter;
+  // A form the bench holds of its own, beyond the main window's topology.
+  std::optional<Form> own_form_;
+  Form CurrentForm() const { return own_form_ ? *own_form_ : FormOf(topology_); }
   DesignInputs inputs_;
   QString input_note_;
   QString session_note_;
