@@ -7,6 +7,7 @@
 #include "cli/console.h"
 #include "cli/options.h"
 #include "files/atomic_file.h"
+#include "study/chooser.h"
 #include "study/outputs.h"
 #include "study/report.h"
 
@@ -112,6 +113,30 @@ int Run(const RunPlan& plan, std::ostream& out, std::ostream& err) {
   return kExitOk;
 }
 
+// --choose: the table and the pick; the choice as JSON with --json.
+int RunChoice(const ChoiceRequest& request, const RunPlan& plan, std::ostream& out,
+              std::ostream& err) {
+  std::string error;
+  const std::optional<Choice> choice = Choose(request, error);
+  if (!choice) {
+    Say(err, ErrorLine(error));
+    return kExitUsage;
+  }
+  for (const std::string& note : plan.notes) Say(err, "note: " + note + "\n");
+  Say(out, ChoiceText(*choice));
+  if (!plan.outputs.json.empty()) {
+    const std::filesystem::path path = plan.outputs.directory / plan.outputs.json;
+    FileSet files;
+    files.Lock({path});
+    if (!files.Stage(path, ChoiceJson(*choice)) || !files.Commit()) {
+      Say(err, CouldNotWriteLine(files.FailedPath(), files.FailureReason()));
+      return kExitFileFailure;
+    }
+    Say(err, WroteLine(path));
+  }
+  return choice->chosen ? kExitOk : kExitNoFormCovers;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -120,7 +145,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   const std::optional<CliOptions> options = ParseOptions(args, help, message, status);
   if (options) {
     const std::optional<RunPlan> plan = PlanRun(*options, message);
-    status = plan ? Run(*plan, out, err) : kExitUsage;
+    if (plan && options->choose) {
+      const std::optional<ChoiceRequest> choice = ReadChoice(*options, *plan, message);
+      status = choice ? RunChoice(*choice, *plan, out, err) : kExitUsage;
+    } else {
+      status = plan ? Run(*plan, out, err) : kExitUsage;
+    }
   } else {
     Say(out, help);
   }

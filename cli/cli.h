@@ -16,6 +16,8 @@ inline constexpr int kExitFileFailure = 1;
 inline constexpr int kExitUsage = 2;
 // The circuit could not be analysed (its node matrix is singular).
 inline constexpr int kExitAnalysisFailure = 3;
+// --choose: no form covers the band.
+inline constexpr int kExitNoFormCovers = 3;
 
 // `args` excludes the program name. Returns the exit status.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

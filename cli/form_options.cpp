@@ -97,3 +97,58 @@ bool ReadForm(const CliOptions& options, StudyRequest& request, std::string& mes
 }
 
 }  // namespace rfsplitter
+
+namespace rfsplitter {
+
+std::optional<ChoiceRequest> ReadChoice(const CliOptions& options, const RunPlan& plan,
+                                        std::string& message) {
+  if (!options.topology.empty() || !options.sections.empty() || !options.arms.empty()) {
+    message = "--choose weighs every form; it takes --ways, --split and --phase, not " +
+              std::string(!options.topology.empty() ? "--topology"
+                          : !options.sections.empty() ? "--sections"
+                                                      : "--arms");
+    return std::nullopt;
+  }
+  const bool other_output = options.touchstone || options.spice || !options.plot.empty() ||
+                            !options.bom.empty() || !options.kicad.empty() ||
+                            !options.schematic.empty() || !options.save_session.empty();
+  if (other_output || !options.set.empty() || plan.request.measured) {
+    message = "--choose writes its table and, with --json, its choice; design the form it picks "
+              "for the other files";
+    return std::nullopt;
+  }
+  ChoiceRequest request;
+  request.base = plan.request;
+  const size_t dash = options.band.find('-', 1);
+  if (options.band.empty() || dash == std::string::npos) {
+    message = "--choose needs --band LO-HI in MHz (--band 850-980)";
+    return std::nullopt;
+  }
+  const std::optional<double> low =
+      ReadNumber("--band", options.band.substr(0, dash), kLowestFrequencyMhz,
+                 kHighestFrequencyMhz, Unit::kNone, message);
+  if (!low) return std::nullopt;
+  const std::optional<double> high =
+      ReadNumber("--band", options.band.substr(dash + 1), kLowestFrequencyMhz,
+                 kHighestFrequencyMhz, Unit::kNone, message);
+  if (!high) return std::nullopt;
+  if (!(*low < *high)) {
+    message = "--band " + QuotedShort(options.band) + " must run from a lower to a higher frequency";
+    return std::nullopt;
+  }
+  request.low_mhz = *low, request.high_mhz = *high;
+  Form form;
+  if (!ReadFormOptions(options, form, message)) return std::nullopt;
+  if (!options.ways.empty()) request.ways = form.ways;
+  if (!options.split.empty()) request.split_db = form.split_db;
+  if (!options.phase.empty()) {
+    if (options.phase != "0" && options.phase != "90" && options.phase != "180") {
+      message = "--phase " + QuotedShort(options.phase) + " is not 0, 90 or 180";
+      return std::nullopt;
+    }
+    request.phase_deg = std::stoi(options.phase);
+  }
+  return request;
+}
+
+}  // namespace rfsplitter

@@ -14,6 +14,7 @@
 #include "engine/si_value.h"
 #include "study/outputs.h"
 #include "study/session.h"
+#include "study/chooser.h"
 #include "study/study.h"
 
 namespace rfsplitter {
@@ -110,6 +111,11 @@ bool ReadFormOptions(const CliOptions& options, Form& form, std::string& message
 // the unit it may carry. Nothing, with `message` set, otherwise.
 std::optional<double> ReadNumber(const char* option, const std::string& text, double low,
                                  double high, Unit unit, std::string& message);
+
+// --choose's band and constraints, with the run's impedance, limits, parts
+// and tolerances as every candidate's.
+std::optional<ChoiceRequest> ReadChoice(const CliOptions& options, const RunPlan& plan,
+                                        std::string& message);
 
 // Checks the options and reads the parts files. A usage error sets
 // `message` and gives nothing.
