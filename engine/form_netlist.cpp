@@ -98,14 +98,43 @@ Layout SplitterLayout(const Form& form, double z0, bool plus_90) {
   return l;
 }
 
+// The equal branch-line hybrid of 2 and 3 sections (3 and 4 branches):
+// the through arms' and the branches' impedances over Z0, end to end. Two
+// sections: Z0 / sqrt 2 through, Z0 (1 + sqrt 2) at the ends, Z0 / sqrt 2
+// in the middle, the wide hybrid's; three: the widest usable band (match
+// and isolation -20 dB, balance 0.5 dB and 5 degrees, and -40 dB at f0)
+// the search of tools/synthesize_quad.py finds for lumped arms, 28 % of f0.
+struct QuadTable {
+  double through[3];
+  double branch[4];
+};
+constexpr QuadTable kQuadSections[] = {
+    {{0.7071068, 0.7071068}, {2.4142136, 0.7071068, 2.4142136}},
+    {{0.690992, 0.476818, 0.690992}, {4.254350, 0.925771, 0.925771, 4.254350}},
+};
+
 Layout QuadLayout(const Form& form, double z0, bool plus_90) {
+  Layout l;
+  l.ports = 4;
+  if (form.sections > 1) {
+    const QuadTable& t = kQuadSections[form.sections - 2];
+    const int n = form.sections;
+    // The top row from port 1 to port 2, the bottom from port 4 to port 3,
+    // the inner nodes after the ports.
+    const auto top = [&](int k) { return k == 0 ? 1 : k == n ? 2 : 4 + k; };
+    const auto bottom = [&](int k) { return k == 0 ? 4 : k == n ? 3 : 3 + n + k; };
+    for (int k = 1; k <= n; ++k) {
+      l.arms.push_back({top(k - 1), top(k), z0 * t.through[k - 1], plus_90});
+      l.arms.push_back({bottom(k - 1), bottom(k), z0 * t.through[k - 1], plus_90});
+    }
+    for (int k = 0; k <= n; ++k) l.arms.push_back({top(k), bottom(k), z0 * t.branch[k], plus_90});
+    return l;
+  }
   // Matched and isolated at f0 when (Z0 / Za)^2 = 1 + (Z0 / Zb)^2; then
   // |S21| = Za / Z0 and |S31| = Za / Zb, so P2 / P3 = (Zb / Z0)^2 (Pozar,
   // 4th ed., 7.5, for any split).
   const double zb = z0 * std::sqrt(PowerRatio(form.split_db));
   const double za = z0 / std::sqrt(1 + (z0 / zb) * (z0 / zb));
-  Layout l;
-  l.ports = 4;
   l.arms = {{1, 2, za, plus_90}, {4, 3, za, plus_90}, {1, 4, zb, plus_90}, {2, 3, zb, plus_90}};
   return l;
 }
@@ -125,14 +154,12 @@ Layout RingLayout(double z0, bool plus_90) {
 
 std::optional<std::string> WhyNoForm(const Form& form) {
   if (FixedTopology(form)) return std::nullopt;
-  const bool equal_two_way =
-      form.family == FormFamily::kSplitter && form.ways == 2 && form.split_db == 0;
+  const bool equal_two_way = form.family != FormFamily::kRing && form.ways == 2 &&
+                             form.split_db == 0;
   if (form.sections < 1 || form.sections > (equal_two_way ? 3 : 1)) {
     return "this form is built with " +
-           std::string(equal_two_way                   ? "1 to 3 sections"
-                       : form.family == FormFamily::kQuad ? "one section (two: equal, low-pass)"
-                                                          : "one section") +
-           ", not " + std::to_string(form.sections);
+           std::string(equal_two_way ? "1 to 3 sections" : "one section") + ", not " +
+           std::to_string(form.sections);
   }
   if (!(form.split_db >= -10 && form.split_db <= 10)) {
     return "the split " + GeneralText(form.split_db, 6) + " dB is outside -10 to 10 dB";

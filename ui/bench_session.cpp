@@ -21,6 +21,7 @@
 #include "parts/fit.h"
 #include "ui/bench_bands_panel.h"
 #include "ui/bench_fields.h"
+#include "ui/bench_form_panel.h"
 #include "ui/bench_parts_panel.h"
 #include "ui/bench_window.h"
 #include "ui/bench_yield_panel.h"
@@ -36,6 +37,7 @@ constexpr int kRecentSessions = 6;
 Session BenchWindow::CurrentSession(const QString& session_path, bool fingerprints) const {
   Session s;
   s.options["topology"] = std::string(TopologyOption(topology_));
+  form_->SaveTo(s);
   s.options["frequency"] = frequency_text_.toStdString();
   s.options["impedance"] = impedance_text_.toStdString();
   parts_->SaveTo(s, QFileInfo(session_path).absolutePath().toStdString(), fingerprints);
@@ -89,6 +91,10 @@ bool BenchWindow::OpenSession(const QString& path) {
 }
 
 void BenchWindow::ApplySession(const Session& s, const QString& folder, QStringList& notes) {
+  form_->ApplyFrom(s);
+  QString problem;
+  own_form_ = form_->Held(problem);
+  form_note_ = problem;
   parts_->ApplyFrom(s, folder, notes);
   bands_->ApplyFrom(s);
   yield_panel_->ApplyFrom(s, notes);

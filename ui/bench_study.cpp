@@ -9,6 +9,7 @@
 #include "study/report.h"
 #include "ui/bench_bands_panel.h"
 #include "ui/bench_fields.h"
+#include "ui/bench_form_panel.h"
 #include "ui/bench_parts_panel.h"
 #include "ui/bench_plots_panel.h"
 #include "ui/bench_window.h"
@@ -57,6 +58,9 @@ void BenchWindow::Recompute() {
   StudyRequest request = Request(problems);
   const std::optional<MonteCarloSettings> yield = yield_panel_->Settings(problems);
   title_->setText(Localized(DesignTitle(CurrentForm(), inputs_)));
+  form_->Say(own_form_ ? tr("The bench holds its own form; the frequency and impedance follow the "
+                            "main window until the chooser's pick sets the frequency.")
+                       : tr("The bench follows the main window's circuit."));
   // The searching fits take their time: best shows at once, and the
   // worker's circuit replaces it when the search is done.
   const bool searched =
@@ -94,7 +98,8 @@ void BenchWindow::Recompute() {
   }
   searching_ = searched && outcome.status == StudyOutcome::Status::kDone;
   QStringList notes;
-  for (const QString& note : {input_note_, session_note_, problems.join(QStringLiteral("\n"))}) {
+  for (const QString& note :
+       {input_note_, form_note_, session_note_, problems.join(QStringLiteral("\n"))}) {
     if (!note.isEmpty()) notes << note;
   }
   note_->setText(notes.join(QStringLiteral("\n")));

@@ -30,6 +30,7 @@
 #include "study/report.h"
 #include "ui/bench_bands_panel.h"
 #include "ui/bench_fields.h"
+#include "ui/bench_form_panel.h"
 #include "ui/bench_parts_panel.h"
 #include "ui/bench_plots_panel.h"
 #include "ui/bench_yield_panel.h"
@@ -97,6 +98,20 @@ void BenchWindow::BuildControls() {
   session_row->addStretch(1);
   controls->addLayout(session_row);
 
+  form_ = new BenchFormPanel;
+  controls->addWidget(form_);
+  connect(form_, &BenchFormPanel::Changed, this, &BenchWindow::FormChanged);
+  connect(form_, &BenchFormPanel::PickTaken, this, [this](double frequency_mhz) {
+    inputs_.frequency_mhz = float(frequency_mhz);
+    frequency_text_ = QString::fromStdString(NumberText(inputs_.frequency_mhz));
+  });
+  form_->SetBase([this] {
+    QStringList ignored;
+    StudyRequest base = Request(ignored);
+    base.measured.reset();
+    base.part_values.clear();
+    return base;
+  });
   parts_ = new BenchPartsPanel;
   bands_ = new BenchBandsPanel;
   yield_panel_ = new BenchYieldPanel;
@@ -309,6 +324,18 @@ void BenchWindow::FollowInputs(Topology topology, const QString& frequency,
                        before.impedance_ohms != inputs_.impedance_ohms ||
                        topology_before != topology_;
   if (changed) {
+    part_values_.clear();
+    plots_->ResetView(1e6 * double(inputs_.frequency_mhz));
+  }
+  Recompute();
+}
+
+void BenchWindow::FormChanged() {
+  QString problem;
+  const std::optional<Form> held = form_->Held(problem);
+  form_note_ = problem;
+  if (held != own_form_) {
+    own_form_ = held;
     part_values_.clear();
     plots_->ResetView(1e6 * double(inputs_.frequency_mhz));
   }

@@ -34,6 +34,7 @@ class QTimer;
 namespace rfsplitter {
 
 class BenchBandsPanel;
+class BenchFormPanel;
 class BenchPartsPanel;
 class BenchPlotsPanel;
 class BenchYieldPanel;
@@ -132,6 +133,8 @@ class BenchWindow : public QWidget {
   // Everything that follows a change: the nominal study, the tables, the
   // plots; then a new yield.
   void Recompute();
+  // The form panel's form held, or the main window's followed.
+  void FormChanged();
   void ShowNominal();
   void StartYield(const StudyRequest& request);
   // `last`: the run's final answer; else a searched fit's first.
@@ -159,6 +162,8 @@ class BenchWindow : public QWidget {
   Form CurrentForm() const { return own_form_ ? *own_form_ : FormOf(topology_); }
   DesignInputs inputs_;
   QString input_note_;
+  QString form_note_;
+  BenchFormPanel* form_ = nullptr;
   QString session_note_;
   QString frequency_text_ = QStringLiteral("12.1"), impedance_text_ = QStringLiteral("50");
   bool applying_session_ = false;

@@ -136,7 +136,8 @@ TEST(FormNetlist, RefusesWhatItDoesNotBuild) {
   EXPECT_TRUE(WhyNoForm({FormFamily::kSplitter, 3, 3, 1, ArmForm::kLowPass}));
   EXPECT_TRUE(WhyNoForm({FormFamily::kSplitter, 2, 10.5, 1, ArmForm::kLowPass}));
   EXPECT_TRUE(WhyNoForm({FormFamily::kRing, 2, 3, 1, ArmForm::kLowPass}));
-  EXPECT_TRUE(WhyNoForm({FormFamily::kQuad, 2, 0, 2, ArmForm::kLowPass}));
+  EXPECT_TRUE(WhyNoForm({FormFamily::kQuad, 2, 3, 2, ArmForm::kLowPass}));
+  EXPECT_TRUE(WhyNoForm({FormFamily::kQuad, 2, 0, 4, ArmForm::kHighPass}));
   EXPECT_TRUE(WhyNoForm({FormFamily::kSplitter, 2, 0, 4, ArmForm::kLowPass}));
   EXPECT_TRUE(WhyNoForm({FormFamily::kSplitter, 3, 0, 2, ArmForm::kLowPass}));
 }

@@ -72,7 +72,7 @@ class BenchWindowTest : public QObject {
     }
     qFatal("no field %s", qPrintable(accessible_name));
   }
-  QSpinBox* Boards() { return bench_->findChild<QSpinBox*>(); }
+  QSpinBox* Boards() { return bench_->findChild<QSpinBox*>(QStringLiteral("boards")); }
 
   // The main window, and the bench opened from it with Ctrl+B.
   void Open() {
