@@ -26,6 +26,19 @@ constexpr FormFamily kFamilies[] = {FormFamily::kSplitter, FormFamily::kQuad, Fo
 
 QString Mhz(double mhz) { return Localized(GeneralText(mhz, 6)); }
 
+// "splitter 2-way, 3 sec, HP": a form in a table's cell.
+QString ShortFormText(const Form& form) {
+  QString text = QString::fromUtf8(FamilyName(form.family).data());
+  if (form.family == FormFamily::kSplitter) text += QStringLiteral(" %1-way").arg(form.ways);
+  if (form.split_db != 0) {
+    text += QStringLiteral(" %1 dB").arg(Localized(GeneralText(form.split_db, 6)));
+  }
+  return text + QStringLiteral(", %1 sec, %2")
+                    .arg(form.sections)
+                    .arg(form.arms == ArmForm::kLowPass ? QStringLiteral("LP")
+                                                        : QStringLiteral("HP"));
+}
+
 }  // namespace
 
 BenchFormPanel::BenchFormPanel(QWidget* parent) : QGroupBox(tr("Form"), parent) {
@@ -83,6 +96,7 @@ BenchFormPanel::BenchFormPanel(QWidget* parent) : QGroupBox(tr("Form"), parent) 
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
   table_->verticalHeader()->hide();
+  table_->setWordWrap(false);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setMaximumHeight(180);
@@ -251,12 +265,14 @@ void BenchFormPanel::ChooseNow() {
   for (int row = 0; row < table_->rowCount(); ++row) {
     const ChoiceCandidate& c = choice_->candidates[size_t(row)];
     const QString cells[] = {
-        QString::fromStdString(FormText(c.form)), Mhz(c.frequency_mhz), QString::number(c.parts),
+        ShortFormText(c.form), Mhz(c.frequency_mhz), QString::number(c.parts),
         c.usable_mhz ? Mhz(c.usable_mhz->first) + QStringLiteral(" \u2013 ") + Mhz(c.usable_mhz->second)
                      : tr("none"),
         c.covers ? tr("yes") : tr("no")};
     for (int column = 0; column < 5; ++column) {
-      table_->setItem(row, column, new QTableWidgetItem(cells[column]));
+      auto* item = new QTableWidgetItem(cells[column]);
+      item->setToolTip(QString::fromStdString(FormText(c.form)));
+      table_->setItem(row, column, item);
     }
   }
   table_->show();

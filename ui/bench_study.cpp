@@ -58,8 +58,8 @@ void BenchWindow::Recompute() {
   StudyRequest request = Request(problems);
   const std::optional<MonteCarloSettings> yield = yield_panel_->Settings(problems);
   title_->setText(Localized(DesignTitle(CurrentForm(), inputs_)));
-  form_->Say(own_form_ ? tr("The bench holds its own form; the frequency and impedance follow the "
-                            "main window until the chooser's pick sets the frequency.")
+  form_->Say(own_form_ ? tr("The bench holds its own form at the main window's (or the pick's) "
+                            "frequency.")
                        : tr("The bench follows the main window's circuit."));
   // The searching fits take their time: best shows at once, and the
   // worker's circuit replaces it when the search is done.
