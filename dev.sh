@@ -14,7 +14,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libcli11-dev nlohmann-json3-dev qt6-base-dev libgl-dev
+          libcli11-dev nlohmann-json3-dev qt6-base-dev qt6-svg-dev libgl-dev
           fonts-dejavu-core fonts-dejavu-extra ngspice locales
           dpkg-dev file lintian appstream desktop-file-utils man-db
           xvfb xdotool imagemagick x11-utils python3-scikit-rf kicad)

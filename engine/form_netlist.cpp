@@ -102,15 +102,16 @@ Layout SplitterLayout(const Form& form, double z0, bool plus_90) {
 // the through arms' and the branches' impedances over Z0, end to end. Two
 // sections: Z0 / sqrt 2 through, Z0 (1 + sqrt 2) at the ends, Z0 / sqrt 2
 // in the middle, the wide hybrid's; three: the widest usable band (match
-// and isolation -20 dB, balance 0.5 dB and 5 degrees, and -40 dB at f0)
-// the search of tools/synthesize_quad.py finds for lumped arms, 28 % of f0.
+// and isolation -20 dB, balance 0.5 dB and 5 degrees; at f0 -40 dB, the
+// split within 0.005 dB and 90 degrees) that the search of
+// tools/synthesize_quad.py finds for lumped arms, 20 % of f0.
 struct QuadTable {
   double through[3];
   double branch[4];
 };
 constexpr QuadTable kQuadSections[] = {
     {{0.7071068, 0.7071068}, {2.4142136, 0.7071068, 2.4142136}},
-    {{0.690992, 0.476818, 0.690992}, {4.254350, 0.925771, 0.925771, 4.254350}},
+    {{0.932497, 0.925239, 0.932497}, {3.267521, 1.895941, 1.895941, 3.267521}},
 };
 
 Layout QuadLayout(const Form& form, double z0, bool plus_90) {
@@ -204,6 +205,14 @@ Netlist FormNetlist(const Form& form, DesignInputs inputs) {
     NetlistElement e;
     e.kind = kind;
     e.name = e.quantity = Designator(letters[k], ++count[k]);
+    // Parts of one value share a quantity, as the symmetric arms' do: a
+    // fit then chooses one value for all of them.
+    for (const NetlistElement& other : n.elements) {
+      if (other.kind == kind && std::abs(other.value - value) <= 1e-9 * value) {
+        e.quantity = other.quantity;
+        break;
+      }
+    }
     e.node_a = a;
     e.node_b = b;
     e.value = value;
@@ -241,8 +250,9 @@ Design FormDesign(const Form& form, DesignInputs inputs) {
   bool resistor = false;
   for (const NetlistElement& e : FormNetlist(form, inputs).elements) {
     const NamedValue v{std::string(e.name), Number::Double(e.value)};
-    design.quantities.push_back(v);
     design.listing.push_back(v);
+    if (e.quantity != e.name) continue;
+    design.quantities.push_back(v);
     if (e.kind != ElementKind::kResistor) {
       design.variables.push_back(v);
     } else if (!resistor) {

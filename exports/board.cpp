@@ -133,6 +133,17 @@ Board BoardOf(const Netlist& circuit, const std::string& name, ChipPackage packa
   }
   for (int port = 1; port <= circuit.ports; ++port) {
     board.ports.push_back({port, NetOf(port, circuit.ports)});
+    std::pair<double, double> at;
+    if (circuit.form.family == FormFamily::kSplitter) {
+      const int outputs = circuit.ports - 1;
+      at = port == 1 ? std::pair{0.0, 0.5} : std::pair{1.0, double(port - 2) / (outputs - 1)};
+    } else {
+      // Round the square: 1, 2, then the quad's 3 and 4 (the ring's 4 and 3).
+      const bool ring = circuit.form.family == FormFamily::kRing;
+      const int corner = port <= 2 ? port - 1 : (port == 3) != ring ? 2 : 3;
+      at = {corner == 0 || corner == 3 ? 0.0 : 1.0, corner < 2 ? 0.0 : 1.0};
+    }
+    board.port_places.push_back(at);
   }
   return board;
 }
@@ -174,7 +185,9 @@ std::vector<Placement> PlaceBoard(const Board& board) {
   const size_t ports = board.ports.size();
   for (size_t i = 0; i < ports; ++i) {
     Point p;
-    if (ports == 3) {
+    if (i < board.port_places.size()) {
+      p = {board.port_places[i].first, board.port_places[i].second};
+    } else if (ports == 3) {
       p = i == 0 ? Point{0, 0.5} : Point{1, i == 1 ? 0.0 : 1.0};
     } else {
       p = Point{i == 0 || i == 3 ? 0.0 : 1.0, i < 2 ? 0.0 : 1.0};
@@ -200,7 +213,7 @@ std::vector<Placement> PlaceBoard(const Board& board) {
   }
 
   const FootprintShape port = PortShape();
-  const auto layout = [&](double scale) {
+  const auto layout = [&](double scale, bool overlap_allowed) {
     std::vector<Placement> placements;
     std::vector<Box> boxes;
     // Parts between the same two nets side by side.
@@ -251,15 +264,17 @@ std::vector<Placement> PlaceBoard(const Board& board) {
     }
     for (size_t i = 0; i < boxes.size(); ++i) {
       for (size_t j = i + 1; j < boxes.size(); ++j) {
-        if (Overlap(boxes[i], boxes[j], 0.15)) return std::vector<Placement>{};
+        if (!overlap_allowed && Overlap(boxes[i], boxes[j], 0.15)) return std::vector<Placement>{};
       }
     }
     return placements;
   };
   // The smallest spacing, in steps of a tenth, at which no courtyards meet.
   double scale = 3;
-  for (int step = 0; step < 60; ++step, scale *= 1.1) {
-    std::vector<Placement> placements = layout(scale);
+  for (int step = 0; step <= 60; ++step, scale *= 1.1) {
+    // Courtyards that never part (parts of a circuit whose nodes meet) are
+    // left for the designer to move rather than the board left empty.
+    std::vector<Placement> placements = layout(scale, step == 60);
     if (!placements.empty()) {
       // The board's corner at the origin, on a 0.05 mm grid.
       double left = HUGE_VAL, top = HUGE_VAL;
@@ -271,7 +286,7 @@ std::vector<Placement> PlaceBoard(const Board& board) {
       return placements;
     }
   }
-  return layout(scale);
+  return {};
 }
 
 }  // namespace rfsplitter

@@ -42,6 +42,10 @@ struct Board {
   ChipPackage package = ChipPackage::k0603;
   std::vector<BoardPart> parts;
   std::vector<BoardPort> ports;
+  // Each port's place on a unit square, as the form wants them: a
+  // splitter's input on the left and its outputs down the right, a hybrid's
+  // ports at the corners in their order round the circuit.
+  std::vector<std::pair<double, double>> port_places;
 };
 
 // The board of a circuit: a part for every element (two for a pair, "L1A"

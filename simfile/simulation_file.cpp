@@ -104,13 +104,14 @@ std::string SimulationFileSweep(double frequency_hz) {
 namespace {
 
 std::string FormSimulationFileCircuit(const Design& design) {
-  // A form's own circuit: a variable for every inductor and capacitor, each
-  // element on its nodes, and every port of the form measured.
+  // A form's own circuit: its variables, each element on its nodes, and
+  // every port of the form measured.
   const Netlist netlist = IdealNetlist(design);
   const auto node = [](int n) { return " " + std::to_string(n); };
   Lines out;
+  // A variable for each value the parts share.
   for (const NetlistElement& e : netlist.elements) {
-    if (e.kind == ElementKind::kResistor) continue;
+    if (e.kind == ElementKind::kResistor || e.quantity != e.name) continue;
     out << "AplacVar " + std::string(e.name) + " = " + NumberText(e.value, '.');
   }
   out << "";
@@ -119,10 +120,10 @@ std::string FormSimulationFileCircuit(const Design& design) {
     const std::string nodes = node(e.node_a) + node(e.node_b);
     switch (e.kind) {
       case ElementKind::kInductor:
-        out << "Ind " + name + nodes + " " + name;
+        out << "Ind " + name + nodes + " " + std::string(e.quantity);
         break;
       case ElementKind::kCapacitor:
-        out << "Cap " + name + nodes + " " + name;
+        out << "Cap " + name + nodes + " " + std::string(e.quantity);
         break;
       case ElementKind::kResistor:
         out << "Res " + name + nodes + Num(e.value);

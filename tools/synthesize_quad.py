@@ -6,7 +6,8 @@ ports 4 and 3, and the branches across) is a quarter-wave line lumped as a
 pi; the response depends on f / f0 and the impedances over Z0 alone. For a
 symmetric hybrid of n sections this finds the impedances whose usable band
 (match and isolation -20 dB, amplitude balance 0.5 dB, phase 5 degrees, and
-every port's match and isolation -40 dB at f0) about f0 is widest:
+every port's match and isolation -40 dB, the split within 0.005 dB and
+the phase within 0.05 degrees at f0) about f0 is widest:
 differential evolution then Nelder-Mead on the worst figure over a band,
 the band widened while the worst stays inside its limits.
 
@@ -56,7 +57,10 @@ def worst(zs, zb, f, hp=False):
     # scaled to the limits: match/iso at -20, imbalance 0.5 dB, phase 5 deg
     s0 = s_quad(zs, zb, [1.0], hp)
     m0 = max(db(s0[0, 0, 0]), db(s0[0, 3, 0]), db(s0[0, 1, 1]), db(s0[0, 2, 1]))
-    return max(m + 20, iso + 20, (imb - 0.5) * 20, (ph - 5) * 4, (m0 + 40) / 4)
+    imb0 = abs(db(s0[0, 1, 0]) - db(s0[0, 2, 0]))
+    ph0 = abs(abs(np.angle(s0[0, 2, 0] / s0[0, 1, 0], deg=True)) - 90)
+    return max(m + 20, iso + 20, (imb - 0.5) * 20, (ph - 5) * 4, (m0 + 40) / 4,
+               (imb0 - 0.005) * 200, (ph0 - 0.05) * 20)
 
 def params_to(x, n):
     # symmetric: series arms zs[k] = zs[n-1-k], branches zb[k] = zb[n-k]

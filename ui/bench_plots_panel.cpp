@@ -9,11 +9,13 @@
 #include <QTableWidget>
 
 #include "analysis/s_parameters.h"
+#include "exports/schematic.h"
 #include "files/atomic_file.h"
 #include "study/boards_plot.h"
 #include "ui/bench_fields.h"
 #include "ui/plot_painter.h"
 #include "ui/plot_widget.h"
+#include "ui/schematic_view.h"
 #include "ui_bench_plots_panel.h"
 
 namespace rfsplitter {
@@ -26,6 +28,8 @@ constexpr int kViewPoints = 401;
 BenchPlotsPanel::BenchPlotsPanel(QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::BenchPlotsPanel>()) {
   ui_->setupUi(this);
+  schematic_ = new SchematicView;
+  ui_->plots->addTab(schematic_, tr("Schematic"));
   QFont bold = ui_->yieldLabel->font();
   bold.setBold(true);
   ui_->yieldLabel->setFont(bold);
@@ -111,6 +115,7 @@ void BenchPlotsPanel::Show(const StudyResult* nominal, const MonteCarloResult* y
   nominal_ = nominal;
   yield_ = yield;
   title_ = title;
+  if (nominal_) schematic_->Show(SchematicSvg(nominal_->Circuit()));
   Rebuild();
   ShowBoards();
 }

@@ -23,6 +23,8 @@ namespace rfsplitter {
 
 class PlotWidget;
 
+class SchematicView;
+
 class BenchPlotsPanel : public QWidget {
   Q_OBJECT
 
@@ -59,6 +61,7 @@ class BenchPlotsPanel : public QWidget {
   void SaveView(PlotWidget* plot);
 
   std::unique_ptr<Ui::BenchPlotsPanel> ui_;
+  SchematicView* schematic_ = nullptr;
   const StudyResult* nominal_ = nullptr;
   const MonteCarloResult* yield_ = nullptr;
   std::string title_;
