@@ -108,7 +108,7 @@ class BoundNetlist {
 
   // A multi-section form has an inner node at each section's junctions.
   static constexpr int kMaxNodes = 16;
-  static constexpr int kMaxElements = 24;
+  static constexpr int kMaxElements = 40;
   struct Branch {
     int a, b;  // matrix rows; -1 for ground
     ElementKind kind;

@@ -246,9 +246,20 @@ std::vector<Placement> PlaceBoard(const Board& board) {
         centre = {(a.x + b.x) / 2, (a.y + b.y) / 2};
       }
       const double angle = std::atan2(-direction.y, direction.x);
+      // Parts of two kinds to ground at a port (a ring's, whose arms of
+      // both kinds meet there) stand beside each other away from its
+      // connector, which takes the side.
+      const double spacing = 2 * shape.courtyard_y + 0.25;
+      double shift = 0;
+      const bool mixed = std::any_of(members.begin(), members.end(), [&](size_t m) {
+        return board.parts[m].kind != board.parts[members.front()].kind;
+      });
+      if (mixed && nets.second == "GND" && fixed.count(nets.first)) {
+        const double toward = place[nets.first].x < 0.5 ? -1 : 1;
+        shift = (direction.y * toward > 0 ? -1 : 1) * double(members.size() - 1) / 2 * spacing;
+      }
       for (size_t k = 0; k < members.size(); ++k) {
-        const double side =
-            (double(k) - double(members.size() - 1) / 2) * (2 * shape.courtyard_y + 0.25);
+        const double side = (double(k) - double(members.size() - 1) / 2) * spacing + shift;
         // Across the part's axis: (-dy, dx) turned into the board's y down.
         const Point at{centre.x + side * direction.y, centre.y - side * direction.x};
         placements[members[k]] = {shape.name, at.x, at.y, angle * 180 / std::numbers::pi};

@@ -171,6 +171,13 @@ with tempfile.TemporaryDirectory() as parts_dir:
         "--topology", "narrow-splitter", "--frequency", "433.92", "--part-model", "0402-mounted",
         "--inductors", "E6", "--capacitors", "E6", "--resistors", "E24", "--fit", "margin",
         "--pairs"])
+    # The families' boards: five ports, a star, sections, the ring's order.
+    check_board("four-way splitter", ["--topology", "splitter", "--ways", "4", "--frequency",
+                                      "915", "--inductors", "E12", "--capacitors", "E24"])
+    check_board("three sections", ["--topology", "splitter", "--sections", "3", "--frequency",
+                                   "915", "--part-model", "0402"])
+    check_board("ring, high-pass", ["--topology", "ring", "--arms", "high-pass", "--frequency",
+                                    "915"])
     if wide is not None:
         mpns = [fp.GetProperty("MPN") for fp in wide.GetFootprints() if fp.HasProperty("MPN")]
         check(not mpns, "an MPN= on a part of a standard series")

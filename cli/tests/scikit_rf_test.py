@@ -41,10 +41,19 @@ def run(args, directory):
 
 with tempfile.TemporaryDirectory() as work:
     # The exports of circuits built from 0402 parts on pads, at 2.45 GHz.
-    for topology, ports in (("narrow-splitter", 3), ("narrow-quad", 4), ("wide-quad", 4)):
-        folder = os.path.join(work, topology)
+    # Every family too: four ways (.s5p), an unequal split, sections, the ring.
+    forms = [(["--topology", t], ports) for t, ports in
+             (("narrow-splitter", 3), ("narrow-quad", 4), ("wide-quad", 4))]
+    forms += [(["--topology", "splitter", "--ways", "4"], 5),
+              (["--topology", "splitter", "--ways", "3", "--arms", "high-pass"], 4),
+              (["--topology", "splitter", "--split", "-6", "--arms", "high-pass"], 3),
+              (["--topology", "splitter", "--sections", "3"], 3),
+              (["--topology", "quad", "--sections", "3", "--arms", "high-pass"], 4),
+              (["--topology", "ring"], 4)]
+    for index, (form, ports) in enumerate(forms):
+        folder = os.path.join(work, str(index))
         os.mkdir(folder)
-        result = run(["--topology", topology, "--frequency", "2450", "--part-model", "0402",
+        result = run([*form, "--frequency", "2450", "--part-model", "0402",
                       "--pad-capacitance", "0.1p", "--touchstone", "--json", "run.json"], folder)
         [name] = [f for f in os.listdir(folder) if f.endswith(f".s{ports}p")]
         network = skrf.Network(os.path.join(folder, name))
