@@ -119,8 +119,8 @@ def synthesise(n, band=0.2, seed=1):
 if __name__ == "__main__":
     # Four sections start where three end: a narrower first band lets the
     # search settle on a worse family of answers.
-    for n, start in ((2, 0.2), (3, 0.2), (4, 0.52)):
-        z, r, band = synthesise(n, start)
+    for n, first_band in ((2, 0.2), (3, 0.2), (4, 0.52)):
+        z, r, band = synthesise(n, first_band)
         print(f"// {n} sections: usable {100 * band:.1f} % of f0")
         print("{" + ", ".join(f"{v:.6f}" for v in z) + "}, {" +
               ", ".join(f"{v:.6f}" for v in r) + "}")

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "analysis/limits.h"
 #include "analysis/s_parameters.h"
 
 namespace rfsplitter {
@@ -71,6 +72,46 @@ TEST(FormNetlist, BranchLinesCoupleAsAskedNinetyDegreesApart) {
       EXPECT_NEAR(Degrees(s(3, 1), s(2, 1)), arms == ArmForm::kLowPass ? -90 : 90, 0.1);
     }
   }
+}
+
+TEST(FormNetlist, BranchLinesOfSectionsStayTheTextbookHybridAtF0) {
+  for (const ArmForm arms : {ArmForm::kLowPass, ArmForm::kHighPass}) {
+    for (const int sections : {2, 3}) {
+      const SMatrix s = AtF0({FormFamily::kQuad, 2, 0, sections, arms});
+      ExpectMatchedAndLossless(s);
+      EXPECT_NEAR(Db(s(2, 1)) - Db(s(3, 1)), 0, 0.01) << sections;
+      EXPECT_LT(Db(s(4, 1)), -40) << sections;
+      EXPECT_NEAR(std::abs(Degrees(s(3, 1), s(2, 1))), 90, 0.1) << sections;
+    }
+  }
+}
+
+// Each form judged by its own rule: at f0 every figure within a hair of
+// its goal, so that a rule reading the wrong ports (a third output as an
+// isolated port, an unequal split as an imbalance, a ring as a hybrid)
+// fails.
+TEST(FormNetlist, EachFormMeetsTightLimitsByItsOwnRule) {
+  const Limits tight{-40, -40, 0.01, 0.1};
+  const Form forms[] = {{FormFamily::kSplitter, 2, -6, 1, ArmForm::kHighPass},
+                        {FormFamily::kSplitter, 3, 0, 1, ArmForm::kLowPass},
+                        {FormFamily::kSplitter, 4, 0, 1, ArmForm::kHighPass},
+                        {FormFamily::kSplitter, 2, 0, 3, ArmForm::kLowPass},
+                        {FormFamily::kQuad, 2, 3, 1, ArmForm::kLowPass},
+                        {FormFamily::kQuad, 2, 0, 3, ArmForm::kHighPass},
+                        {FormFamily::kRing, 2, 0, 1, ArmForm::kLowPass}};
+  for (const Form& form : forms) {
+    const SMatrix s = AtF0(form);
+    const FigureRule rule = RuleOf(form);
+    EXPECT_TRUE(MeetsLimits(s, tight, rule)) << FormText(form);
+    const PointFigures f = FiguresOf(s, rule);
+    EXPECT_LT(f.isolation_db, -40) << FormText(form);
+    EXPECT_NEAR(f.imbalance_db, 0, 0.01) << FormText(form);
+    EXPECT_NEAR(f.phase_error_deg, 0, 0.1) << FormText(form);
+    EXPECT_NEAR(f.excess_loss_db, 0, 1e-3) << FormText(form);
+  }
+  // The same unequal split judged as an equal one misses by its 6 dB.
+  const Form unequal = forms[0];
+  EXPECT_NEAR(FiguresOf(AtF0(unequal), FigureRule{}).imbalance_db, 6, 0.01);
 }
 
 TEST(FormNetlist, TheRingSumsFromPortOneAndDiffersFromPortFour) {

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "analysis/s_parameters.h"
+#include "engine/form_netlist.h"
 #include "parts/fit.h"
 #include "parts/presets.h"
 #include "tolerance/grades.h"
@@ -323,6 +324,63 @@ TEST(ParseTolerance, ReadsPercentagesAndAbsoluteValues) {
                                    {"five", ElementKind::kInductor},
                                    {"2x", ElementKind::kCapacitor}}) {
     EXPECT_FALSE(ParseTolerance(text, kind, error)) << text;
+  }
+}
+
+}  // namespace
+}  // namespace rfsplitter
+
+namespace rfsplitter {
+namespace {
+
+// The families' boards: the program's yield against a sampler and a judge
+// of the test's own, which reads the outputs and isolations of each form
+// as its textbook says (every output of three ways, the split asked, the
+// ring's sum port in phase and its difference port isolated).
+TEST(MonteCarlo, TheFamiliesAgreeWithTheTestsOwnBoards) {
+  PartsChoice choice;
+  choice.inductors = PartSeries::Standard("E12");
+  choice.capacitors = PartSeries::Standard("E24");
+  const Form forms[] = {{FormFamily::kSplitter, 3, 0, 1, ArmForm::kLowPass},
+                        {FormFamily::kSplitter, 2, -6, 1, ArmForm::kHighPass},
+                        {FormFamily::kRing, 2, 0, 1, ArmForm::kHighPass}};
+  for (const Form& form : forms) {
+    const Netlist nominal =
+        FitParts(FormDesign(form, {433.92f, 50}), choice, QualityFactors(40)).netlist;
+    MonteCarloSettings settings = Settings(4000, 0.05, 0.02);
+    settings.limits.match_db = -20;
+    settings.limits.imbalance_db = 0.4;
+    const MonteCarloResult r = RunMonteCarlo(nominal, settings);
+
+    std::mt19937_64 random(777);
+    std::uniform_real_distribution<double> unit(-1, 1);
+    const int outputs = form.family == FormFamily::kSplitter ? form.ways : 2;
+    const auto db = [](Complex v) { return 20 * std::log10(std::abs(v)); };
+    int passed = 0;
+    for (int b = 0; b < 4000; ++b) {
+      Netlist board = nominal;
+      for (NetlistElement& e : board.elements) {
+        if (e.kind == ElementKind::kResistor) continue;
+        e.value *= 1 + (e.kind == ElementKind::kInductor ? 0.05 : 0.02) * unit(random);
+        e.loss_ohms = FixedLossOhms(e.kind, e.value, e.model);
+      }
+      const SMatrix s = *AnalyzeNetlist(board, board.frequency_hz).s;
+      bool ok = db(s(1, 1)) <= -20;
+      if (form.family == FormFamily::kRing) ok = ok && db(s(4, 1)) <= -15;
+      double most = -1e9, least = 1e9;
+      for (int j = 2; j <= outputs + 1; ++j) {
+        // Port 3's power as if the split were even.
+        const double power = db(s(j, 1)) + (j == 3 ? form.split_db : 0);
+        most = std::max(most, power), least = std::min(least, power);
+        const double phase = std::remainder(std::arg(s(j, 1) / s(2, 1)) * 180 / M_PI, 360.0);
+        ok = ok && std::abs(phase) <= 5;
+        for (int k = 2; k < j; ++k) ok = ok && db(s(j, k)) <= -15;
+      }
+      passed += ok && most - least <= 0.4;
+    }
+    ExpectSameYield(r.yield_percent, 100.0 * passed / 4000, 4000, FormText(form));
+    EXPECT_GT(r.yield_percent, 0) << FormText(form);
+    EXPECT_LT(r.yield_percent, 100) << FormText(form);
   }
 }
 
