@@ -123,6 +123,7 @@ int RunChoice(const ChoiceRequest& request, const RunPlan& plan, std::ostream& o
     return kExitUsage;
   }
   for (const std::string& note : plan.notes) Say(err, "note: " + note + "\n");
+  for (const std::string& note : choice->notes) Say(err, "note: " + note + "\n");
   Say(out, ChoiceText(*choice));
   if (!plan.outputs.json.empty()) {
     const std::filesystem::path path = plan.outputs.directory / plan.outputs.json;

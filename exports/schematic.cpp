@@ -45,7 +45,18 @@ Placement Place(const Netlist& n) {
     // A square: the through arm on top, the other below; a ring's order
     // round is 1, 2, 4, 3.
     const bool ring = n.form.family == FormFamily::kRing;
-    p.nodes = {{1, {1.5, 0}}, {2, {5.5, 0}}, {ring ? 4 : 3, {5.5, 4}}, {ring ? 3 : 4, {1.5, 4}}};
+    const int sections = n.form.sections;
+    const double width = sections > 1 ? 3.5 * sections : 4;
+    const double right = 1.5 + width;
+    p.nodes = {{1, {1.5, 0}}, {2, {right, 0}}, {ring ? 4 : 3, {right, 4}}, {ring ? 3 : 4, {1.5, 4}}};
+    // A hybrid of sections built here: the inner nodes of the top row,
+    // then of the bottom row, a section apart.
+    if (!FixedTopology(n.form) && sections > 1) {
+      for (int k = 1; k < sections; ++k) {
+        p.nodes[4 + k] = {1.5 + width * k / sections, 0};
+        p.nodes[3 + sections + k] = {1.5 + width * k / sections, 4};
+      }
+    }
     // An inner node between the ports it joins.
     for (const NetlistElement& e : n.elements) {
       for (const int node : {e.node_a, e.node_b}) {
@@ -110,7 +121,7 @@ Placement Place(const Netlist& n) {
     if (!port(node)) continue;
     // Room on the port's wire for each of its parts to ground.
     const double stub = 1.5 + 1.2 * std::max(0, shunts[node] - 1);
-    const bool left = node == 1 || (n.form.family != FormFamily::kSplitter && at.x < 3);
+    const bool left = node == 1 || (n.form.family != FormFamily::kSplitter && at.x < 2);
     const double x = left ? at.x - stub : (p.star >= 0 ? at.x + 1.2 : right + stub);
     p.terminals[node] = {x, at.y};
     p.anchors[node] = {at.x + (left ? -0.75 : 0.75), at.y};

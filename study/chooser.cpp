@@ -109,7 +109,18 @@ std::optional<Choice> Choose(const ChoiceRequest& request, std::string& error,
   }
   Choice choice;
   choice.low_mhz = request.low_mhz, choice.high_mhz = request.high_mhz;
-  for (const Form& form : forms) choice.candidates.push_back(Weigh(form, request, control));
+  // A searched fit takes a second or more a form: the candidates are
+  // weighed with the best fit, the pick to be designed as asked.
+  ChoiceRequest weighed = request;
+  PartsChoice& parts = weighed.base.parts;
+  if (parts.AnyParts() &&
+      (parts.method == FitMethod::kMargin || parts.method == FitMethod::kYield)) {
+    parts.method = FitMethod::kBest;
+    parts.pairs = parts.tie_equal_values = false;
+    choice.notes.push_back(
+        "the forms are weighed with the best fit; design the pick with the fit asked");
+  }
+  for (const Form& form : forms) choice.candidates.push_back(Weigh(form, weighed, control));
   // Those that cover the band by parts, yield and margin; the others by how
   // much of it they cover.
   std::stable_sort(choice.candidates.begin(), choice.candidates.end(),
@@ -144,11 +155,12 @@ std::string ChoiceText(const Choice& c) {
     const std::string usable =
         k.usable_mhz ? Mhz(k.usable_mhz->first) + " to " + Mhz(k.usable_mhz->second)
                      : std::string(k.error.empty() ? "none" : "failed: " + k.error);
+    std::string column = usable;
+    column.resize(std::max<size_t>(column.size() + 1, 22), ' ');
     std::string line = RightAligned(std::to_string(i + 1), 4) + "  " + form + "  " +
                        RightAligned(Mhz(k.frequency_mhz), 7) + "  " +
-                       RightAligned(std::to_string(k.parts), 5) + "  " + usable;
-    line.resize(std::max<size_t>(line.size(), 96), ' ');
-    line += k.covers ? "yes   " : "no    ";
+                       RightAligned(std::to_string(k.parts), 5) + "  " + column +
+                       (k.covers ? "yes   " : "no    ");
     if (k.yield_percent) line += RightAligned(FixedText(*k.yield_percent, 2) + " %", 9);
     while (!line.empty() && line.back() == ' ') line.pop_back();
     text += line + "\n";

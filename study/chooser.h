@@ -42,6 +42,7 @@ struct Choice {
   std::vector<ChoiceCandidate> candidates;  // best first
   std::optional<size_t> chosen;             // the first, when it covers the band
   size_t widest = 0;                        // the candidate of the widest usable band
+  std::vector<std::string> notes;           // how the candidates were weighed
 };
 
 // Every form the program builds that fits the request's constraints.
