@@ -135,8 +135,7 @@ unsigned LimitCheck::Holding(Complex s11, Complex s21, Complex s31, Complex s32,
 
 unsigned LimitCheck::Holding(const SMatrix& s) const {
   if (rule_.outputs == 2) {
-    return Holding(s(1, 1), s(2, 1), s(3, 1), s(3, 2),
-                   rule_.port4_isolated ? s(4, 1) : Complex());
+    return Holding(s(1, 1), s(2, 1), s(3, 1), s(3, 2), rule_.port4_isolated ? s(4, 1) : Complex());
   }
   unsigned holding = 0;
   const int last = rule_.outputs + 1;

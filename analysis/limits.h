@@ -28,9 +28,9 @@
 namespace rfsplitter {
 
 struct FigureRule {
-  int outputs = 2;            // ports 2 .. outputs + 1
-  double split_db = 0;        // the asked |S21|^2 over |S31|^2, in dB
-  bool quadrature = false;    // the outputs 90 degrees apart
+  int outputs = 2;              // ports 2 .. outputs + 1
+  double split_db = 0;          // the asked |S21|^2 over |S31|^2, in dB
+  bool quadrature = false;      // the outputs 90 degrees apart
   bool port4_isolated = false;  // S41 is an isolation path
 };
 FigureRule RuleOf(const Form& form);
@@ -94,7 +94,7 @@ class LimitCheck {
 
   FigureRule rule_;
   double match_, isolation_, imbalance_;
-  double split_;  // the asked power ratio of port 2 over port 3
+  double split_;        // the asked power ratio of port 2 over port 3
   double phase_bound_;  // see PhaseHolds
   bool phase_always_;
 };

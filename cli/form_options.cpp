@@ -78,8 +78,8 @@ bool ReadForm(const CliOptions& options, StudyRequest& request, std::string& mes
     return false;
   }
   if (form.family != FormFamily::kSplitter && !options.ways.empty() && options.ways != "2") {
-    message = "--ways is a splitter's; a " + std::string(FamilyName(form.family)) +
-              " has two outputs";
+    message =
+        "--ways is a splitter's; a " + std::string(FamilyName(form.family)) + " has two outputs";
     return false;
   }
   if (!ReadFormOptions(options, form, message)) return false;
@@ -104,7 +104,7 @@ std::optional<ChoiceRequest> ReadChoice(const CliOptions& options, const RunPlan
                                         std::string& message) {
   if (!options.topology.empty() || !options.sections.empty() || !options.arms.empty()) {
     message = "--choose weighs every form; it takes --ways, --split and --phase, not " +
-              std::string(!options.topology.empty() ? "--topology"
+              std::string(!options.topology.empty()   ? "--topology"
                           : !options.sections.empty() ? "--sections"
                                                       : "--arms");
     return std::nullopt;
@@ -113,8 +113,9 @@ std::optional<ChoiceRequest> ReadChoice(const CliOptions& options, const RunPlan
                             !options.bom.empty() || !options.kicad.empty() ||
                             !options.schematic.empty() || !options.save_session.empty();
   if (other_output || !options.set.empty() || plan.request.measured) {
-    message = "--choose writes its table and, with --json, its choice; design the form it picks "
-              "for the other files";
+    message =
+        "--choose writes its table and, with --json, its choice; design the form it picks "
+        "for the other files";
     return std::nullopt;
   }
   ChoiceRequest request;
@@ -125,15 +126,16 @@ std::optional<ChoiceRequest> ReadChoice(const CliOptions& options, const RunPlan
     return std::nullopt;
   }
   const std::optional<double> low =
-      ReadNumber("--band", options.band.substr(0, dash), kLowestFrequencyMhz,
-                 kHighestFrequencyMhz, Unit::kNone, message);
+      ReadNumber("--band", options.band.substr(0, dash), kLowestFrequencyMhz, kHighestFrequencyMhz,
+                 Unit::kNone, message);
   if (!low) return std::nullopt;
   const std::optional<double> high =
-      ReadNumber("--band", options.band.substr(dash + 1), kLowestFrequencyMhz,
-                 kHighestFrequencyMhz, Unit::kNone, message);
+      ReadNumber("--band", options.band.substr(dash + 1), kLowestFrequencyMhz, kHighestFrequencyMhz,
+                 Unit::kNone, message);
   if (!high) return std::nullopt;
   if (!(*low < *high)) {
-    message = "--band " + QuotedShort(options.band) + " must run from a lower to a higher frequency";
+    message =
+        "--band " + QuotedShort(options.band) + " must run from a lower to a higher frequency";
     return std::nullopt;
   }
   request.low_mhz = *low, request.high_mhz = *high;

@@ -378,14 +378,16 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
   app.add_option("--sections", options.sections,
                  "sections: a splitter 1 to 3, a quad 1 or 2 (default 1)")
       ->option_text("N");
-  app.add_option("--arms", options.arms, "low-pass or high-pass quarter-wave arms (default low-pass)")
+  app.add_option("--arms", options.arms,
+                 "low-pass or high-pass quarter-wave arms (default low-pass)")
       ->option_text("FORM");
   app.add_flag("--choose", options.choose,
                "weigh every form for --band (with --ways, --split, --phase, the limits, the\n"
                "parts and tolerances) and pick one");
   app.add_option("--band", options.band, "the band to cover, LO-HI in MHz (with --choose)")
       ->option_text("LO-HI");
-  app.add_option("--phase", options.phase, "the outputs' phase difference: 0, 90 or 180 (with --choose)")
+  app.add_option("--phase", options.phase,
+                 "the outputs' phase difference: 0, 90 or 180 (with --choose)")
       ->option_text("DEG");
   app.add_option("--schematic", options.schematic, "write the circuit's schematic as SVG")
       ->option_text("FILE");

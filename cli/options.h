@@ -12,9 +12,9 @@
 
 #include "engine/inputs.h"
 #include "engine/si_value.h"
+#include "study/chooser.h"
 #include "study/outputs.h"
 #include "study/session.h"
-#include "study/chooser.h"
 #include "study/study.h"
 
 namespace rfsplitter {

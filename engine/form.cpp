@@ -57,7 +57,8 @@ std::string FormText(const Form& form) {
   std::string text(FamilyName(form.family));
   if (form.family == FormFamily::kSplitter) text += ", " + std::to_string(form.ways) + " ways";
   if (form.family != FormFamily::kRing) text += ", split " + GeneralText(form.split_db, 6) + " dB";
-  text += ", " + std::to_string(form.sections) + (form.sections == 1 ? " section, " : " sections, ");
+  text +=
+      ", " + std::to_string(form.sections) + (form.sections == 1 ? " section, " : " sections, ");
   return text + std::string(ArmName(form.arms));
 }
 

@@ -13,7 +13,6 @@
 
 namespace rfsplitter {
 
-
 Form FormOf(Topology topology);
 // The topology whose form this is, if it is one of the three.
 std::optional<Topology> FixedTopology(const Form& form);

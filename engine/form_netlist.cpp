@@ -155,8 +155,8 @@ Layout RingLayout(double z0, bool plus_90) {
 
 std::optional<std::string> WhyNoForm(const Form& form) {
   if (FixedTopology(form)) return std::nullopt;
-  const bool equal_two_way = form.family != FormFamily::kRing && form.ways == 2 &&
-                             form.split_db == 0;
+  const bool equal_two_way =
+      form.family != FormFamily::kRing && form.ways == 2 && form.split_db == 0;
   if (form.sections < 1 || form.sections > (equal_two_way ? 3 : 1)) {
     return "this form is built with " +
            std::string(equal_two_way ? "1 to 3 sections" : "one section") + ", not " +

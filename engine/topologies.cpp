@@ -1,9 +1,9 @@
 #include "engine/topologies.h"
 
-#include "engine/form.h"
-
 #include <stdexcept>
 #include <string>
+
+#include "engine/form.h"
 
 namespace rfsplitter {
 namespace {

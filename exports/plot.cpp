@@ -116,7 +116,8 @@ std::vector<Trace> MagnitudeTraces(const FigureRule& rule) {
   } else if (rule.outputs > 2) {
     // The spread of boards is drawn for ports 2 and 3 alone.
     traces.push_back({4, 1, PlotColour::kS41, "|S41| output to port 4", nullptr});
-    if (rule.outputs > 3) traces.push_back({5, 1, PlotColour::kS41, "|S51| output to port 5", nullptr});
+    if (rule.outputs > 3)
+      traces.push_back({5, 1, PlotColour::kS41, "|S51| output to port 5", nullptr});
   }
   traces.push_back({1, 1, PlotColour::kS11, "|S11| input match", &SweepSpread::s11_db});
   return traces;
@@ -247,9 +248,8 @@ Plot ResponsePlot(const ResponsePlotData& data, const PlotView& view) {
          })});
     const auto phase_fails = FailingStretches(
         r, [&](const SMatrix& s) { return std::abs(SignedPhaseError(s, rule)) > l.phase_deg; });
-    const auto imbalance_fails = FailingStretches(r, [&](const SMatrix& s) {
-      return std::abs(Imbalance(s, rule)) > l.imbalance_db;
-    });
+    const auto imbalance_fails = FailingStretches(
+        r, [&](const SMatrix& s) { return std::abs(Imbalance(s, rule)) > l.imbalance_db; });
     for (const double sign : {1.0, -1.0}) {
       balance.limits.push_back({sign * l.phase_deg, false, PlotColour::kPhase, phase_fails});
       balance.limits.push_back(

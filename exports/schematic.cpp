@@ -48,7 +48,8 @@ Placement Place(const Netlist& n) {
     const int sections = n.form.sections;
     const double width = sections > 1 ? 3.5 * sections : 4;
     const double right = 1.5 + width;
-    p.nodes = {{1, {1.5, 0}}, {2, {right, 0}}, {ring ? 4 : 3, {right, 4}}, {ring ? 3 : 4, {1.5, 4}}};
+    p.nodes = {
+        {1, {1.5, 0}}, {2, {right, 0}}, {ring ? 4 : 3, {right, 4}}, {ring ? 3 : 4, {1.5, 4}}};
     // A hybrid of sections built here: the inner nodes of the top row,
     // then of the bottom row, a section apart.
     if (!FixedTopology(n.form) && sections > 1) {
@@ -141,8 +142,8 @@ class Drawing {
            FixedText(x2, 1) + "\" y2=\"" + FixedText(y2, 1) + "\"/>\n";
   }
   void Text(double x, double y, const std::string& text, const char* anchor) {
-    svg += "<text x=\"" + FixedText(x, 1) + "\" y=\"" + FixedText(y, 1) + "\" stroke=\"none\" text-anchor=\"" +
-           anchor + "\">" + SvgEscaped(text) + "</text>\n";
+    svg += "<text x=\"" + FixedText(x, 1) + "\" y=\"" + FixedText(y, 1) +
+           "\" stroke=\"none\" text-anchor=\"" + anchor + "\">" + SvgEscaped(text) + "</text>\n";
   }
   // A part along the straight wire from (x1, y1) to (x2, y2), its body at
   // the middle, its name and value beside it.
@@ -162,8 +163,8 @@ class Drawing {
     };
     switch (e.kind) {
       case ElementKind::kResistor:
-        svg += "<polygon fill=\"white\" points=\"" + at(-h, -7) + " " + at(h, -7) + " " +
-               at(h, 7) + " " + at(-h, 7) + "\"/>\n";
+        svg += "<polygon fill=\"white\" points=\"" + at(-h, -7) + " " + at(h, -7) + " " + at(h, 7) +
+               " " + at(-h, 7) + "\"/>\n";
         break;
       case ElementKind::kInductor: {
         std::string d = "M" + at(-h, 0);

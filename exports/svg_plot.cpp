@@ -35,7 +35,6 @@ std::string Colour(PlotColour colour) {
   return "#000";
 }
 
-
 struct Svg {
   std::string text;
   void Line(double x1, double y1, double x2, double y2, const std::string& attributes = {}) {

@@ -20,7 +20,7 @@ namespace rfsplitter {
 struct Measurement {
   std::string source;  // the file, or the pairs' files
   int ports = 0;
-  FigureRule rule;  // the design's: which ports are outputs, what split
+  FigureRule rule;                     // the design's: which ports are outputs, what split
   std::vector<double> frequencies_hz;  // ascending
   std::vector<SMatrix> s;              // referred to the design's Z0
   // Which entries were measured, (to - 1) * kMaxPorts + (from - 1); an entry

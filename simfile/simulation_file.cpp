@@ -44,8 +44,7 @@ namespace {
 
 std::string HeaderOf(std::string first_line, float frequency_mhz, float impedance_ohms) {
   Lines out;
-  out << first_line
-      << "$ Freq of circuit is " + Num(frequency_mhz) + " MHz."
+  out << first_line << "$ Freq of circuit is " + Num(frequency_mhz) + " MHz."
       << "$ Impedance of circuit is " + Num(impedance_ohms) + " Ohms."
       << "$ written by " + std::string(kMakerName) + "."
       << "$ " + std::string(kMakerAddress) << ""
@@ -145,8 +144,7 @@ std::string SimulationFileText(const Design& design) {
   if (!FixedTopology(design.form)) {
     return HeaderOf("$ " + FormCaption(design.form) + " circuit", in.frequency_mhz,
                     in.impedance_ohms) +
-           FormSimulationFileCircuit(design) +
-           SimulationFileSweep(design.frequency_hz);
+           FormSimulationFileCircuit(design) + SimulationFileSweep(design.frequency_hz);
   }
   return SimulationFileHeader(design.topology, in.frequency_mhz, in.impedance_ohms) +
          SimulationFileCircuit(design, in.impedance_ohms) +

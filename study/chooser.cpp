@@ -34,8 +34,7 @@ double BestFrequency(const Form& form, const ChoiceRequest& request) {
   return std::sqrt(request.low_mhz * request.high_mhz / (a * b));
 }
 
-ChoiceCandidate Weigh(const Form& form, const ChoiceRequest& request,
-                      const RunControl* control) {
+ChoiceCandidate Weigh(const Form& form, const ChoiceRequest& request, const RunControl* control) {
   ChoiceCandidate c;
   c.form = form;
   c.frequency_mhz = Rounded(BestFrequency(form, request));
@@ -76,7 +75,9 @@ std::string Mhz(double mhz) { return GeneralText(mhz, 6); }
 std::vector<Form> CandidateForms(const ChoiceRequest& request) {
   const int ways = request.ways.value_or(2);
   const double split = request.split_db.value_or(0);
-  const auto phase = [&](int degrees) { return !request.phase_deg || *request.phase_deg == degrees; };
+  const auto phase = [&](int degrees) {
+    return !request.phase_deg || *request.phase_deg == degrees;
+  };
   std::vector<Form> forms;
   const auto add = [&](FormFamily family, int form_ways, int sections) {
     for (const ArmForm arms : {ArmForm::kLowPass, ArmForm::kHighPass}) {
@@ -123,17 +124,17 @@ std::optional<Choice> Choose(const ChoiceRequest& request, std::string& error,
   for (const Form& form : forms) choice.candidates.push_back(Weigh(form, weighed, control));
   // Those that cover the band by parts, yield and margin; the others by how
   // much of it they cover.
-  std::stable_sort(choice.candidates.begin(), choice.candidates.end(),
-                   [](const ChoiceCandidate& a, const ChoiceCandidate& b) {
-                     if (a.covers != b.covers) return a.covers;
-                     if (!a.covers) return a.margin_percent > b.margin_percent;
-                     if (a.parts != b.parts) return a.parts < b.parts;
-                     if (a.yield_percent && b.yield_percent &&
-                         *a.yield_percent != *b.yield_percent) {
-                       return *a.yield_percent > *b.yield_percent;
-                     }
-                     return a.margin_percent > b.margin_percent;
-                   });
+  std::stable_sort(
+      choice.candidates.begin(), choice.candidates.end(),
+      [](const ChoiceCandidate& a, const ChoiceCandidate& b) {
+        if (a.covers != b.covers) return a.covers;
+        if (!a.covers) return a.margin_percent > b.margin_percent;
+        if (a.parts != b.parts) return a.parts < b.parts;
+        if (a.yield_percent && b.yield_percent && *a.yield_percent != *b.yield_percent) {
+          return *a.yield_percent > *b.yield_percent;
+        }
+        return a.margin_percent > b.margin_percent;
+      });
   if (choice.candidates.front().covers) choice.chosen = 0;
   for (size_t i = 1; i < choice.candidates.size(); ++i) {
     if (Width(choice.candidates[i]) > Width(choice.candidates[choice.widest])) choice.widest = i;
@@ -142,8 +143,8 @@ std::optional<Choice> Choose(const ChoiceRequest& request, std::string& error,
 }
 
 std::string ChoiceText(const Choice& c) {
-  std::string text = "Band " + Mhz(c.low_mhz) + " to " + Mhz(c.high_mhz) + " MHz: " +
-                     std::to_string(c.candidates.size()) + " forms weighed\n";
+  std::string text = "Band " + Mhz(c.low_mhz) + " to " + Mhz(c.high_mhz) +
+                     " MHz: " + std::to_string(c.candidates.size()) + " forms weighed\n";
   const bool yields = std::any_of(c.candidates.begin(), c.candidates.end(),
                                   [](const ChoiceCandidate& k) { return k.yield_percent; });
   text += "   #  " + std::string("form") + std::string(48, ' ') + "f0 MHz  parts  usable MHz" +
@@ -152,9 +153,9 @@ std::string ChoiceText(const Choice& c) {
     const ChoiceCandidate& k = c.candidates[i];
     std::string form = FormText(k.form);
     form.resize(std::max<size_t>(form.size(), 50), ' ');
-    const std::string usable =
-        k.usable_mhz ? Mhz(k.usable_mhz->first) + " to " + Mhz(k.usable_mhz->second)
-                     : std::string(k.error.empty() ? "none" : "failed: " + k.error);
+    const std::string usable = k.usable_mhz
+                                   ? Mhz(k.usable_mhz->first) + " to " + Mhz(k.usable_mhz->second)
+                                   : std::string(k.error.empty() ? "none" : "failed: " + k.error);
     std::string column = usable;
     column.resize(std::max<size_t>(column.size() + 1, 22), ' ');
     std::string line = RightAligned(std::to_string(i + 1), 4) + "  " + form + "  " +
@@ -184,13 +185,14 @@ std::string ChoiceText(const Choice& c) {
 std::string ChoiceJson(const Choice& c) {
   Json candidates = Json::array();
   for (const ChoiceCandidate& k : c.candidates) {
-    Json one = {{"form", Json::parse(FormJson(k.form))},
-                {"frequency_mhz", k.frequency_mhz},
-                {"parts", k.parts},
-                {"usable_mhz", k.usable_mhz ? Json::array({k.usable_mhz->first, k.usable_mhz->second})
-                                            : Json(nullptr)},
-                {"covers", k.covers},
-                {"margin_percent", k.margin_percent}};
+    Json one = {
+        {"form", Json::parse(FormJson(k.form))},
+        {"frequency_mhz", k.frequency_mhz},
+        {"parts", k.parts},
+        {"usable_mhz",
+         k.usable_mhz ? Json::array({k.usable_mhz->first, k.usable_mhz->second}) : Json(nullptr)},
+        {"covers", k.covers},
+        {"margin_percent", k.margin_percent}};
     if (k.yield_percent) one["yield_percent"] = *k.yield_percent;
     if (!k.error.empty()) one["error"] = k.error;
     candidates.push_back(std::move(one));

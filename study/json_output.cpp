@@ -89,9 +89,8 @@ Json ResponseJson(const DesignSummary& s) {
                    {"s32_db", db(s.s32)}};
   if (s.s41) response["s41_db"] = db(*s.s41);
   for (size_t k = 0; k < s.more_outputs.size(); ++k) {
-    response["more_outputs"].push_back({{"port", k + 4},
-                                        {"db", db(s.more_outputs[k])},
-                                        {"deg", PhaseDegrees(s.more_outputs[k])}});
+    response["more_outputs"].push_back(
+        {{"port", k + 4}, {"db", db(s.more_outputs[k])}, {"deg", PhaseDegrees(s.more_outputs[k])}});
   }
   // The same figure under its older name and its own.
   response["insertion_loss_db"] = Finite(s.figures.excess_loss_db);

@@ -12,12 +12,13 @@ std::optional<std::string> StudyMeasurement(StudyResult& r, double band_percent)
   const double f0 = circuit.frequency_hz;
   std::string error;
   std::optional<Measurement> read =
-      asked.pairs.empty() ? MeasurementOf(asked.text, asked.file, ports,
-                                          "the " + (FixedTopology(circuit.form)
-                                                      ? std::string(TextsOf(circuit.topology).caption)
-                                                      : FormCaption(circuit.form)),
-                                          circuit.z0, error)
-                          : AssembledMeasurement(asked.pairs, ports, circuit.z0, error);
+      asked.pairs.empty()
+          ? MeasurementOf(asked.text, asked.file, ports,
+                          "the " + (FixedTopology(circuit.form)
+                                        ? std::string(TextsOf(circuit.topology).caption)
+                                        : FormCaption(circuit.form)),
+                          circuit.z0, error)
+          : AssembledMeasurement(asked.pairs, ports, circuit.z0, error);
   if (!read) return error;
   read->rule = RuleOf(circuit.form);
   if (std::optional<std::string> why = CoverageProblem(*read, f0)) return why;

@@ -141,7 +141,8 @@ std::string ComparisonText(
     return band(a.bands.usable, a.figures.match_db + a.figures.isolation_db +
                                     a.figures.imbalance_db + a.figures.phase_error_deg);
   });
-  text += "  (" + LimitsText(columns[0].second->limits, RuleOf(ideal.form).quadrature) + "; usable: all four)\n";
+  text += "  (" + LimitsText(columns[0].second->limits, RuleOf(ideal.form).quadrature) +
+          "; usable: all four)\n";
   return text;
 }
 
@@ -209,8 +210,8 @@ std::string MonteCarloText(const StudyResult& result) {
   std::string text = "Monte Carlo: " + std::to_string(r.samples) + " boards, seed " +
                      std::to_string(r.seed) + ", " + std::string(DistributionName(r.distribution)) +
                      "; tolerances " + TolerancesText(settings) + "\n";
-  text += "  Pass: " + LimitsText(result.request.limits, RuleOf(nominal.form).quadrature) + ", at " +
-          NumberText(nominal.inputs.frequency_mhz) + " MHz";
+  text += "  Pass: " + LimitsText(result.request.limits, RuleOf(nominal.form).quadrature) +
+          ", at " + NumberText(nominal.inputs.frequency_mhz) + " MHz";
   if (settings.band_percent > 0) {
     text += " and across a " + GeneralText(settings.band_percent, 6) + " % band";
   }

@@ -1,7 +1,5 @@
 #include "study/study.h"
 
-#include "engine/form_netlist.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -9,6 +7,7 @@
 #include <numbers>
 #include <stdexcept>
 
+#include "engine/form_netlist.h"
 #include "engine/number_text.h"
 #include "engine/quoted.h"
 #include "engine/si_value.h"

@@ -455,11 +455,10 @@ class Sampler {
               if (!(passing & bit)) continue;
               if (answered && rule.outputs > 2) boards.Get(k, whole);
               if (!answered ||
-                  (rule.outputs > 2
-                       ? check_.Holding(whole)
-                       : check_.Holding(boards.S(k, 1, 1), boards.S(k, 2, 1), boards.S(k, 3, 1),
-                                        boards.S(k, 3, 2),
-                                        hybrid ? boards.S(k, 4, 1) : Complex())) !=
+                  (rule.outputs > 2 ? check_.Holding(whole)
+                                    : check_.Holding(boards.S(k, 1, 1), boards.S(k, 2, 1),
+                                                     boards.S(k, 3, 1), boards.S(k, 3, 2),
+                                                     hybrid ? boards.S(k, 4, 1) : Complex())) !=
                       LimitCheck::kAll) {
                 passing &= ~bit;
               }
@@ -679,8 +678,7 @@ class Sampler {
 // The 5 % and 95 % bands over the sweep from the boards' keys, the rows
 // shared among `threads`.
 SweepSpread Spread(const uint32_t* keys, int samples, const std::vector<double>& sweep,
-                   const FigureRule& rule,
-                   int threads, const RunControl* control) {
+                   const FigureRule& rule, int threads, const RunControl* control) {
   const int points = int(sweep.size());
   const int rows = kSpreadMetrics * points;
   std::vector<double> low(static_cast<size_t>(rows)), high(static_cast<size_t>(rows));

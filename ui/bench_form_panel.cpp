@@ -33,10 +33,10 @@ QString ShortFormText(const Form& form) {
   if (form.split_db != 0) {
     text += QStringLiteral(" %1 dB").arg(Localized(GeneralText(form.split_db, 6)));
   }
-  return text + QStringLiteral(", %1 sec, %2")
-                    .arg(form.sections)
-                    .arg(form.arms == ArmForm::kLowPass ? QStringLiteral("LP")
-                                                        : QStringLiteral("HP"));
+  return text +
+         QStringLiteral(", %1 sec, %2")
+             .arg(form.sections)
+             .arg(form.arms == ArmForm::kLowPass ? QStringLiteral("LP") : QStringLiteral("HP"));
 }
 
 }  // namespace
@@ -52,8 +52,9 @@ BenchFormPanel::BenchFormPanel(QWidget* parent) : QGroupBox(tr("Form"), parent) 
   arms_->setObjectName(QStringLiteral("formArms"));
   arms_->addItems({tr("Low-pass arms"), tr("High-pass arms")});
   arms_->setAccessibleName(tr("Arms"));
-  arms_->setToolTip(tr("Each quarter-wave arm as a series-L shunt-C pi (low-pass, a DC path) or "
-                       "a series-C shunt-L pi (high-pass)"));
+  arms_->setToolTip(
+      tr("Each quarter-wave arm as a series-L shunt-C pi (low-pass, a DC path) or "
+         "a series-C shunt-L pi (high-pass)"));
   ways_ = new QSpinBox;
   ways_->setObjectName(QStringLiteral("formWays"));
   ways_->setRange(2, 4);
@@ -84,8 +85,9 @@ BenchFormPanel::BenchFormPanel(QWidget* parent) : QGroupBox(tr("Form"), parent) 
   phase_->setAccessibleName(tr("Phase of the outputs"));
   auto* choose = new QPushButton(tr("Choose"));
   choose->setObjectName(QStringLiteral("chooserRun"));
-  choose->setToolTip(tr("Weigh every form of these ways and split for the band, each at its "
-                        "best design frequency, with the bench's parts, limits and tolerances"));
+  choose->setToolTip(
+      tr("Weigh every form of these ways and split for the band, each at its "
+         "best design frequency, with the bench's parts, limits and tolerances"));
   use_ = new QPushButton(tr("Use the pick"));
   use_->setObjectName(QStringLiteral("chooserUse"));
   use_->setEnabled(false);
@@ -247,7 +249,8 @@ void BenchFormPanel::ChooseNow() {
                                  tr("The band"), 0, problems);
   const int family = family_->currentIndex();
   if (family == 1) request.ways = ways_->value();
-  if (split_->isEnabled()) request.split_db = FieldNumber(split_, -10, 10, tr("The split"), 0, problems);
+  if (split_->isEnabled())
+    request.split_db = FieldNumber(split_, -10, 10, tr("The split"), 0, problems);
   if (phase_->currentIndex() > 0) request.phase_deg = (phase_->currentIndex() - 1) * 90;
   std::string error;
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -264,11 +267,11 @@ void BenchFormPanel::ChooseNow() {
   table_->setRowCount(int(choice_->candidates.size()));
   for (int row = 0; row < table_->rowCount(); ++row) {
     const ChoiceCandidate& c = choice_->candidates[size_t(row)];
-    const QString cells[] = {
-        ShortFormText(c.form), Mhz(c.frequency_mhz), QString::number(c.parts),
-        c.usable_mhz ? Mhz(c.usable_mhz->first) + QStringLiteral(" \u2013 ") + Mhz(c.usable_mhz->second)
-                     : tr("none"),
-        c.covers ? tr("yes") : tr("no")};
+    const QString cells[] = {ShortFormText(c.form), Mhz(c.frequency_mhz), QString::number(c.parts),
+                             c.usable_mhz ? Mhz(c.usable_mhz->first) + QStringLiteral(" \u2013 ") +
+                                                Mhz(c.usable_mhz->second)
+                                          : tr("none"),
+                             c.covers ? tr("yes") : tr("no")};
     for (int column = 0; column < 5; ++column) {
       auto* item = new QTableWidgetItem(cells[column]);
       item->setToolTip(QString::fromStdString(FormText(c.form)));
@@ -277,12 +280,12 @@ void BenchFormPanel::ChooseNow() {
   }
   table_->show();
   const ChoiceCandidate& best = choice_->candidates[choice_->chosen.value_or(choice_->widest)];
-  pick_->setText(choice_->chosen
-                     ? tr("Pick: %1 at %2 MHz, %3 parts")
-                           .arg(QString::fromStdString(FormText(best.form)), Mhz(best.frequency_mhz))
-                           .arg(best.parts)
-                     : tr("No form covers the band; the widest is %1")
-                           .arg(QString::fromStdString(FormText(best.form))));
+  pick_->setText(choice_->chosen ? tr("Pick: %1 at %2 MHz, %3 parts")
+                                       .arg(QString::fromStdString(FormText(best.form)),
+                                            Mhz(best.frequency_mhz))
+                                       .arg(best.parts)
+                                 : tr("No form covers the band; the widest is %1")
+                                       .arg(QString::fromStdString(FormText(best.form))));
 }
 
 void BenchFormPanel::UsePick() {

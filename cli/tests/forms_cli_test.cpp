@@ -41,8 +41,9 @@ TEST_F(FormsCliTest, AFamilysFormRunsThroughEveryOutput) {
             kExitOk)
       << err_.str();
   EXPECT_TRUE(fs::exists(dir_ / "Splitter4Way915.s5p"));
-  EXPECT_NE(Text("Splitter4Way915.i").find("Defnport Filter 5 1 0 50  2 0 50  3 0 50  4 0 50  5 0 "
-                                           "50 "),
+  EXPECT_NE(Text("Splitter4Way915.i")
+                .find("Defnport Filter 5 1 0 50  2 0 50  3 0 50  4 0 50  5 0 "
+                      "50 "),
             std::string::npos);
   // Each arm's inductor one variable: four arms, one value.
   EXPECT_NE(Text("Splitter4Way915.i").find("Ind L4 1 5 L1"), std::string::npos);
@@ -67,11 +68,14 @@ TEST_F(FormsCliTest, TheThreeAsFamiliesAreTheThreeByteForByte) {
 
 TEST_F(FormsCliTest, FormsNotBuiltAreUsageErrors) {
   const std::vector<std::vector<std::string>> refused = {
-      {"--topology", "narrow-quad", "--ways", "3"},  {"--topology", "splitter", "--ways", "5"},
-      {"--topology", "splitter", "--sections", "4"}, {"--topology", "quad", "--ways", "3"},
-      {"--topology", "ring", "--split", "3"},        {"--topology", "splitter", "--split", "11"},
-      {"--topology", "quad", "--arms", "band-pass"}, {"--topology", "splitter", "--ways", "3",
-                                                      "--split", "2"}};
+      {"--topology", "narrow-quad", "--ways", "3"},
+      {"--topology", "splitter", "--ways", "5"},
+      {"--topology", "splitter", "--sections", "4"},
+      {"--topology", "quad", "--ways", "3"},
+      {"--topology", "ring", "--split", "3"},
+      {"--topology", "splitter", "--split", "11"},
+      {"--topology", "quad", "--arms", "band-pass"},
+      {"--topology", "splitter", "--ways", "3", "--split", "2"}};
   for (const auto& args : refused) {
     EXPECT_EQ(Run(args), kExitUsage) << args[1] << " " << args[2] << " " << args[3];
     EXPECT_EQ(err_.str().rfind("rfsplitter-cli: --", 0), 0u) << err_.str();
@@ -97,8 +101,7 @@ TEST_F(FormsCliTest, TheChoosersPickCoversItsBand) {
   form.ways = pick["form"]["ways"];
   form.sections = pick["form"]["sections"];
   form.arms = pick["form"]["arms"] == "low-pass" ? ArmForm::kLowPass : ArmForm::kHighPass;
-  const Netlist n =
-      IdealNetlist(FormDesign(form, {pick["frequency_mhz"].get<float>(), 50}));
+  const Netlist n = IdealNetlist(FormDesign(form, {pick["frequency_mhz"].get<float>(), 50}));
   Limits limits;
   limits.match_db = limits.isolation_db = -20;
   for (int i = 0; i <= 40; ++i) {

@@ -165,7 +165,8 @@ TEST(Losses, CostWhatTheArmsCountSays) {
         FitParts(ComputeDesign(c.topology, {433.92f, 50}), {}, QualityFactors(50, 500));
     const SResult s = AnalyzeNetlist(built.netlist, built.netlist.frequency_hz);
     ASSERT_TRUE(s.s);
-    EXPECT_NEAR(FiguresOf(*s.s, RuleOf(built.netlist.form)).excess_loss_db, c.loss_db, 0.06) << TextsOf(c.topology).file_stem;
+    EXPECT_NEAR(FiguresOf(*s.s, RuleOf(built.netlist.form)).excess_loss_db, c.loss_db, 0.06)
+        << TextsOf(c.topology).file_stem;
   }
 }
 
