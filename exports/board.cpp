@@ -251,9 +251,8 @@ std::vector<Placement> PlaceBoard(const Board& board) {
       // connector, which takes the side.
       const double spacing = 2 * shape.courtyard_y + 0.25;
       double shift = 0;
-      const bool mixed = std::any_of(members.begin(), members.end(), [&](size_t m) {
-        return board.parts[m].kind != board.parts[members.front()].kind;
-      });
+      bool mixed = false;
+      for (const size_t m : members) mixed |= board.parts[m].kind != board.parts[members[0]].kind;
       if (mixed && nets.second == "GND" && fixed.count(nets.first)) {
         const double toward = place[nets.first].x < 0.5 ? -1 : 1;
         shift = (direction.y * toward > 0 ? -1 : 1) * double(members.size() - 1) / 2 * spacing;

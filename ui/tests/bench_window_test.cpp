@@ -35,6 +35,7 @@
 
 #include "cli/cli.h"
 #include "exports/exports.h"
+#include "ui/bench_form_panel.h"
 #include "ui/bench_plots_panel.h"
 #include "ui/main_window.h"
 #include "ui/plot_widget.h"
@@ -699,6 +700,45 @@ class BenchWindowTest : public QObject {
     QVERIFY2(text.contains(QStringLiteral("\nphase error: ")), qPrintable(text));
     QVERIFY2(!text.contains(QStringLiteral("(deg)")) && !text.contains(QStringLiteral("(dB)")),
              qPrintable(text));
+  }
+
+  // The bench's own form: designed, saved in a session the command line
+  // runs, and the chooser's pick taken; back to the main window's circuit.
+  void aFormOfItsOwnAndTheChoosersPick() {
+    auto* family = bench_->findChild<QComboBox*>(QStringLiteral("formFamily"));
+    family->setCurrentIndex(3);  // ring
+    bench_->findChild<QComboBox*>(QStringLiteral("formArms"))->setCurrentIndex(1);
+    const Form ring{FormFamily::kRing, 2, 0, 1, ArmForm::kHighPass};
+    QVERIFY(bench_->Nominal()->design.form == ring);
+    QCOMPARE(bench_->Nominal()->ideal.ports, 4);
+    QTemporaryDir dir;
+    const QString session = dir.filePath(QStringLiteral("ring.rfsplitter"));
+    QVERIFY(bench_->SaveSession(session));
+    std::ostringstream out, err;
+    QCOMPARE(RunCli({"--session", session.toStdString(), "--directory", dir.path().toStdString(),
+                     "--json", "run.json"},
+                    out, err),
+             kExitOk);
+    QFile json(dir.filePath(QStringLiteral("run.json")));
+    QVERIFY(json.open(QIODevice::ReadOnly));
+    const QByteArray run = json.readAll();
+    QVERIFY2(run.contains("\"family\": \"ring\"") && run.contains("\"arms\": \"high-pass\""),
+             run.constData());
+
+    bench_->findChild<QLineEdit*>(QStringLiteral("chooserBand"))
+        ->setText(QStringLiteral("850-980"));
+    QTest::mouseClick(bench_->findChild<QPushButton*>(QStringLiteral("chooserRun")),
+                      Qt::LeftButton);
+    auto* use = bench_->findChild<QPushButton*>(QStringLiteral("chooserUse"));
+    QVERIFY(use->isEnabled());
+    QTest::mouseClick(use, Qt::LeftButton);
+    const Choice& choice = *bench_->findChild<BenchFormPanel*>()->LastChoice();
+    const ChoiceCandidate& pick = choice.candidates[*choice.chosen];
+    QVERIFY(bench_->Nominal()->design.form == pick.form);
+    QCOMPARE(bench_->Nominal()->design.inputs.frequency_mhz, float(pick.frequency_mhz));
+
+    family->setCurrentIndex(0);
+    QVERIFY(bench_->Nominal()->design.form == FormOf(Topology::kNarrowSplitter));
   }
 
   // A session the bench saves runs on the command line to the bytes the
