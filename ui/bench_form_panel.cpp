@@ -63,7 +63,7 @@ BenchFormPanel::BenchFormPanel(QWidget* parent) : QGroupBox(tr("Form"), parent) 
   split_ = new QLineEdit(QStringLiteral("0"));
   split_->setObjectName(QStringLiteral("formSplit"));
   split_->setToolTip(tr("Power at port 2 over port 3 in dB, -10 to 10"));
-  split_->setMaximumWidth(70);
+  split_->setMaximumWidth(split_->fontMetrics().horizontalAdvance(QStringLiteral("-10.00")) + 16);
   split_->setAccessibleName(tr("Split in dB"));
   sections_ = new QSpinBox;
   sections_->setObjectName(QStringLiteral("formSections"));
@@ -117,16 +117,20 @@ BenchFormPanel::BenchFormPanel(QWidget* parent) : QGroupBox(tr("Form"), parent) 
   second->addWidget(split_);
   second->addWidget(sections_);
   second->addStretch(1);
+  // Two rows, so that the column stays narrow at 200 %.
   auto* chooser = new QHBoxLayout;
   chooser->addWidget(new QLabel(tr("Band:")));
   chooser->addWidget(band_, 1);
   chooser->addWidget(phase_);
-  chooser->addWidget(choose);
-  chooser->addWidget(use_);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(choose);
+  buttons->addWidget(use_);
+  buttons->addStretch(1);
   layout->addLayout(first);
   layout->addLayout(second);
   layout->addWidget(said_);
   layout->addLayout(chooser);
+  layout->addLayout(buttons);
   layout->addWidget(table_);
   layout->addWidget(pick_);
 

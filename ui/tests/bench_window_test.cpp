@@ -39,6 +39,7 @@
 #include "ui/bench_plots_panel.h"
 #include "ui/main_window.h"
 #include "ui/plot_widget.h"
+#include "ui/schematic_view.h"
 
 namespace rfsplitter {
 
@@ -711,6 +712,9 @@ class BenchWindowTest : public QObject {
     const Form ring{FormFamily::kRing, 2, 0, 1, ArmForm::kHighPass};
     QVERIFY(bench_->Nominal()->design.form == ring);
     QCOMPARE(bench_->Nominal()->ideal.ports, 4);
+    // The Schematic tab draws the ring's own circuit.
+    auto* schematic = bench_->findChild<SchematicView*>();
+    QVERIFY(QString::fromStdString(schematic->Svg()).contains(QStringLiteral("180 Deg Ring")));
     QTemporaryDir dir;
     const QString session = dir.filePath(QStringLiteral("ring.rfsplitter"));
     QVERIFY(bench_->SaveSession(session));
