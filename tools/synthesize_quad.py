@@ -75,6 +75,8 @@ def band_f(frac):
     return np.geomspace(lo, hi, 41)
 
 import sys
+if len(sys.argv) < 2 or not sys.argv[1].isdigit():
+    sys.exit("usage: synthesize_quad.py SECTIONS [FIRST_BAND]   (e.g. 3 0.10)")
 n = int(sys.argv[1])
 ns = (n + 1) // 2; nb = (n + 2) // 2
 best = None
