@@ -64,19 +64,15 @@ bool ReadForm(const CliOptions& options, StudyRequest& request, std::string& mes
     request.topology = *topology;
     return true;
   }
-  Form form;
-  if (options.topology == "splitter") {
-    form.family = FormFamily::kSplitter;
-  } else if (options.topology == "quad") {
-    form.family = FormFamily::kQuad;
-  } else if (options.topology == "ring") {
-    form.family = FormFamily::kRing;
-  } else {
+  const std::optional<FormFamily> family = FamilyNamed(options.topology);
+  if (!family) {
     message = "unknown topology " + QuotedShort(options.topology) +
               "; the topologies are narrow-splitter, narrow-quad, wide-quad, splitter, quad and "
               "ring";
     return false;
   }
+  Form form;
+  form.family = *family;
   if (form.family != FormFamily::kSplitter && !options.ways.empty() && options.ways != "2") {
     message =
         "--ways is a splitter's; a " + std::string(FamilyName(form.family)) + " has two outputs";
@@ -95,10 +91,6 @@ bool ReadForm(const CliOptions& options, StudyRequest& request, std::string& mes
   }
   return true;
 }
-
-}  // namespace rfsplitter
-
-namespace rfsplitter {
 
 std::optional<ChoiceRequest> ReadChoice(const CliOptions& options, const RunPlan& plan,
                                         std::string& message) {

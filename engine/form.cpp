@@ -74,6 +74,13 @@ std::string_view FamilyName(FormFamily family) {
   return {};
 }
 
+std::optional<FormFamily> FamilyNamed(std::string_view name) {
+  for (const FormFamily family : {FormFamily::kSplitter, FormFamily::kQuad, FormFamily::kRing}) {
+    if (name == FamilyName(family)) return family;
+  }
+  return std::nullopt;
+}
+
 std::string_view ArmName(ArmForm arms) {
   return arms == ArmForm::kLowPass ? "low-pass" : "high-pass";
 }

@@ -28,6 +28,8 @@ std::string FormText(const Form& form);
 
 std::string_view FamilyName(FormFamily family);  // "splitter", "quad", "ring"
 std::string_view ArmName(ArmForm arms);          // "low-pass", "high-pass"
+// The family of that name, if it is one.
+std::optional<FormFamily> FamilyNamed(std::string_view name);
 
 }  // namespace rfsplitter
 
