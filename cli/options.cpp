@@ -376,7 +376,7 @@ std::optional<CliOptions> ParseOptions(const std::vector<std::string>& args, std
                  "power at port 2 over port 3 in dB, -10 to 10 (default 0)")
       ->option_text("DB");
   app.add_option("--sections", options.sections,
-                 "sections: a splitter 1 to 3, a quad 1 or 2 (default 1)")
+                 "sections, 1 to 3 (an equal two-way splitter or quad; default 1)")
       ->option_text("N");
   app.add_option("--arms", options.arms,
                  "low-pass or high-pass quarter-wave arms (default low-pass)")
