@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <charconv>
 
 #include "engine/form_netlist.h"
 #include "engine/inputs.h"
@@ -219,23 +220,28 @@ bool BenchFormPanel::ApplyFrom(const Session& session) {
     const auto at = session.options.find(name);
     return at == session.options.end() ? std::string() : at->second;
   };
-  const std::string family = option("topology");
-  Form form;
-  if (family == "splitter") {
-    form.family = FormFamily::kSplitter;
-  } else if (family == "quad") {
-    form.family = FormFamily::kQuad;
-  } else if (family == "ring") {
-    form.family = FormFamily::kRing;
-  } else {
+  const std::optional<FormFamily> family = FamilyNamed(option("topology"));
+  if (!family) {
     Hold(std::nullopt);
     return false;
   }
-  if (!option("ways").empty()) form.ways = std::atoi(option("ways").c_str());
-  if (!option("split").empty()) form.split_db = std::atof(option("split").c_str());
-  if (!option("sections").empty()) form.sections = std::atoi(option("sections").c_str());
+  // A count that does not read keeps the form's own.
+  const auto count = [&](const char* name, int& value) {
+    const std::string text = option(name);
+    std::from_chars(text.data(), text.data() + text.size(), value);
+  };
+  Form form;
+  form.family = *family;
+  count("ways", form.ways);
+  count("sections", form.sections);
   form.arms = option("arms") == "high-pass" ? ArmForm::kHighPass : ArmForm::kLowPass;
   Hold(form);
+  // The split as the session has it: Held() reads it in the value grammar
+  // (never the C library's locale) and marks a text that does not read.
+  if (session.options.contains("split")) {
+    const QSignalBlocker block(split_);
+    split_->setText(SessionOption(session, "split"));
+  }
   return true;
 }
 

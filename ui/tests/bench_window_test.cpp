@@ -31,6 +31,7 @@
 #include <QUrl>
 #include <QWheelEvent>
 #include <QtTest>
+#include <clocale>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -743,6 +744,19 @@ class BenchWindowTest : public QObject {
 
     family->setCurrentIndex(0);
     QVERIFY(bench_->Nominal()->design.form == FormOf(Topology::kNarrowSplitter));
+
+    // A session's split reads alike under a comma-decimal C locale.
+    const QString unequal = dir.filePath(QStringLiteral("unequal.rfsplitter"));
+    QCOMPARE(RunCli({"--topology", "splitter", "--split", "-4.5", "--save-session",
+                     unequal.toStdString(), "--directory", dir.path().toStdString()},
+                    out, err),
+             kExitOk);
+    const std::string was = std::setlocale(LC_NUMERIC, nullptr);
+    QVERIFY2(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), "no de_DE.UTF-8 locale");
+    const bool opened = bench_->OpenSession(unequal);
+    std::setlocale(LC_NUMERIC, was.c_str());
+    QVERIFY(opened);
+    QCOMPARE(bench_->Nominal()->design.form.split_db, -4.5);
   }
 
   // A session the bench saves runs on the command line to the bytes the
