@@ -1,6 +1,7 @@
 #include "study/chooser.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -16,7 +17,14 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 // `value` to five significant digits: a design frequency a designer types.
-double Rounded(double value) { return std::stod(GeneralText(value, 5)); }
+// Read back by from_chars: std::stod would follow the C library's locale,
+// which the window sets from the user's.
+double Rounded(double value) {
+  const std::string text = GeneralText(value, 5);
+  double rounded = value;
+  std::from_chars(text.data(), text.data() + text.size(), rounded);
+  return rounded;
+}
 
 // The best design frequency of `form` for the band: a lumped circuit's
 // band scales with f0, so the ideal circuit's usable band at the band's

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 namespace rfsplitter {
 namespace {
 
@@ -59,6 +61,25 @@ TEST(Chooser, CoveringFormsFirstByParts) {
   }
   r.low_mhz = 980, r.high_mhz = 850;
   EXPECT_FALSE(Choose(r, error));
+}
+
+// The window sets the C library's locale from the user's; the design
+// frequencies are the same under a comma-decimal one.
+TEST(Chooser, DesignFrequenciesAlikeUnderACommaLocale) {
+  ChoiceRequest r;
+  r.low_mhz = 850, r.high_mhz = 980;
+  std::string error;
+  const std::optional<Choice> c = Choose(r, error);
+  ASSERT_TRUE(c) << error;
+  const std::string was = std::setlocale(LC_NUMERIC, nullptr);
+  ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr) << "no de_DE.UTF-8 locale";
+  const std::optional<Choice> german = Choose(r, error);
+  std::setlocale(LC_NUMERIC, was.c_str());
+  ASSERT_TRUE(german) << error;
+  ASSERT_EQ(german->candidates.size(), c->candidates.size());
+  for (size_t i = 0; i < c->candidates.size(); ++i) {
+    EXPECT_EQ(german->candidates[i].frequency_mhz, c->candidates[i].frequency_mhz);
+  }
 }
 
 }  // namespace
