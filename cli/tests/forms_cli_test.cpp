@@ -10,30 +10,15 @@
 #include "analysis/limits.h"
 #include "analysis/s_parameters.h"
 #include "cli/cli.h"
+#include "cli/tests/cli_in_folder.h"
 #include "engine/form_netlist.h"
-#include "engine/tests/scratch_directory.h"
 
 namespace rfsplitter {
 namespace {
 
 namespace fs = std::filesystem;
 
-class FormsCliTest : public testing::Test {
- protected:
-  int Run(std::vector<std::string> args) {
-    out_.str(""), err_.str("");
-    args.insert(args.end(), {"--directory", dir_.string()});
-    return RunCli(args, out_, err_);
-  }
-  std::string Text(const std::string& name) {
-    std::ifstream file(dir_ / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-  }
-
-  ScratchDirectory scratch_;
-  const fs::path& dir_ = scratch_.path();
-  std::ostringstream out_, err_;
-};
+using FormsCliTest = CliInFolder;
 
 TEST_F(FormsCliTest, AFamilysFormRunsThroughEveryOutput) {
   ASSERT_EQ(Run({"--topology", "splitter", "--ways", "4", "--frequency", "915", "--touchstone",

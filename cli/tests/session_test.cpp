@@ -7,30 +7,14 @@
 #include <sstream>
 
 #include "cli/cli.h"
-#include "engine/tests/scratch_directory.h"
+#include "cli/tests/cli_in_folder.h"
 
 namespace rfsplitter {
 namespace {
 
 namespace fs = std::filesystem;
 
-class SessionTest : public testing::Test {
- protected:
-  int Run(std::vector<std::string> args) {
-    out_.str("");
-    err_.str("");
-    args.insert(args.end(), {"--directory", dir_.string()});
-    return RunCli(args, out_, err_);
-  }
-  std::string Text(const std::string& name) {
-    std::ifstream in(dir_ / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
-
-  ScratchDirectory scratch_;
-  const fs::path& dir_ = scratch_.path();
-  std::ostringstream out_, err_;
-};
+using SessionTest = CliInFolder;
 
 // A run saved as a session and run again writes the same bytes; options
 // given beside the session win, and its parts file is found beside it.
